@@ -1,0 +1,96 @@
+// Unformatted sequential record files: every record is framed by its length
+// in bytes as a 4-byte little-endian integer before and after the data.
+// Integers are 32-bit, reals 64-bit IEEE, both little-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "io/stop.h"
+
+namespace nlf {
+
+class RecordFile {
+ public:
+  RecordFile() = default;
+  ~RecordFile();
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+
+  // Opens a named file for reading and writing, positioned at its start.
+  // create: a missing file is created (writing is then possible); without
+  // create a missing file is a FileError.
+  void open(const std::string& path, bool create);
+  // Opens an anonymous scratch file that vanishes when it is closed or the
+  // process ends.
+  void open_scratch(const std::string& label);
+  bool is_open() const { return f_ != nullptr; }
+  void close();
+
+  void rewind();
+  // End-of-file mark: the file ends at the current position.
+  void end_file();
+
+  // Writes one record of raw bytes.
+  void write_bytes(const void* data, std::uint32_t n);
+  // Reads one record whose length must be exactly n bytes; a record of
+  // another length, a short file or the end of the file is a FileError
+  // naming the file and the record number.
+  void read_bytes(void* data, std::uint32_t n);
+  // True when the next read would meet the end of the file.
+  bool at_end();
+
+  // One record of mixed items (int32_t and double), in order.
+  template <class... T>
+  void write(const T&... items) {
+    static_assert((... && (std::is_same_v<T, std::int32_t> || std::is_same_v<T, double>)),
+                  "records hold 32-bit integers and 64-bit reals");
+    std::size_t pos = 0;
+    buf_.resize((sizeof(T) + ... + 0));
+    (put(items, pos), ...);
+    write_bytes(buf_.data(), static_cast<std::uint32_t>(buf_.size()));
+  }
+  template <class... T>
+  void read(T&... items) {
+    static_assert((... && (std::is_same_v<T, std::int32_t> || std::is_same_v<T, double>)),
+                  "records hold 32-bit integers and 64-bit reals");
+    buf_.resize((sizeof(T) + ... + 0));
+    read_bytes(buf_.data(), static_cast<std::uint32_t>(buf_.size()));
+    std::size_t pos = 0;
+    (get(items, pos), ...);
+  }
+  // A record of n doubles / n int32 from or into an array.
+  void write_reals(const double* v, int n);
+  void read_reals(double* v, int n);
+  void write_ints(const std::int32_t* v, int n);
+  void read_ints(std::int32_t* v, int n);
+
+  const std::string& name() const { return name_; }
+  // Number of the record that the next read or write handles (1-based).
+  long record_number() const { return recno_; }
+
+ private:
+  template <class T>
+  void put(const T& v, std::size_t& pos) {
+    std::memcpy(buf_.data() + pos, &v, sizeof(T));
+    pos += sizeof(T);
+  }
+  template <class T>
+  void get(T& v, std::size_t& pos) {
+    std::memcpy(&v, buf_.data() + pos, sizeof(T));
+    pos += sizeof(T);
+  }
+
+  std::FILE* f_ = nullptr;
+  std::string name_;
+  long recno_ = 1;
+  std::vector<unsigned char> buf_;
+  std::vector<char> iobuf_;
+};
+
+}  // namespace nlf

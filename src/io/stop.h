@@ -1,0 +1,25 @@
+// The ways a run ends early. A stop is an exception carrying the exit status;
+// main catches it, closes the files and returns the status.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace nlf {
+
+// The program's own stop after an error it detected itself. Its message has
+// already been written where the run writes it (listing or console); the
+// exit status is 1. A normal end is not a Stop.
+struct Stop {
+  int status = 1;
+};
+
+// A failure of the file layer: a missing file, an end of file in the middle
+// of a read, a field that is not a number, a record of the wrong length.
+// main prints what() as one line on standard error and exits with status 2.
+class FileError : public std::runtime_error {
+ public:
+  explicit FileError(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+}  // namespace nlf

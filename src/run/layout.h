@@ -1,0 +1,45 @@
+// The three fixed stores and the workspace layout: every table's start is
+// the previous start plus the previous length, in a fixed order; LAST is the
+// first position after the last table.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "model/model.h"
+
+namespace nlf {
+
+// Allocated once at start-up with their exact capacities, cleared to zero.
+struct Stores {
+  std::vector<std::int32_t> IWORK = std::vector<std::int32_t>(IMAX, 0);
+  std::vector<double> WORK = std::vector<double>(NMAX, 0.0);
+  std::vector<double> FSTORE = std::vector<double>(NSYMAX, 0.0);
+};
+
+inline constexpr int NINTARRAYS = 10;
+inline constexpr int NREALARRAYS = 45;
+
+struct Layout {
+  // 1-based starts; index 0 unused. Lengths as the tables give them.
+  std::array<long long, NINTARRAYS + 1> istart{};
+  std::array<long long, NINTARRAYS + 1> ilen{};
+  long long ilast = 0;
+  std::array<long long, NREALARRAYS + 1> rstart{};
+  std::array<long long, NREALARRAYS + 1> rlen{};
+  long long rlast = 0;
+};
+
+// Integer and real layouts of the given sizes (not checked against the
+// capacities).
+Layout compute_layout(const Sizes& sz);
+// The closed forms of the two LAST values.
+long long integer_last_formula(const Sizes& sz);
+long long real_last_formula(const Sizes& sz);
+
+// Binds every view of the model to its table in the stores. The layout must
+// fit (ilast <= IMAX + 1 is not enough: ilast - 1 <= IMAX, rlast - 1 <= NMAX).
+void bind_model(Model& model, Stores& stores, const Sizes& sz);
+
+}  // namespace nlf
