@@ -6,7 +6,8 @@
 // Supported: Iw, Fw.d, Ew.d, Dw.d, Gw.d, kP (in force for later E, F, G of
 // the same application), nX, Aw and A, 'text' and "text", '/', n( ... )
 // groups, ':' and format reversion to the last top-level group. A value too
-// wide for its field prints as w asterisks.
+// wide for its field prints as w asterisks. An integer item given to F, E, D
+// or G prints as its real value.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,11 @@ class Format {
   // Parses the format text, outer parentheses included. Throws
   // std::invalid_argument on a malformed format (a programming error).
   explicit Format(std::string_view text);
+  ~Format();
+  Format(const Format&);
+  Format(Format&&) noexcept;
+  Format& operator=(const Format&);
+  Format& operator=(Format&&) noexcept;
 
   // Applies the format to the items and hands every record to the sink.
   void apply(std::span<const Item> items, RecordSink& out) const;
@@ -66,6 +72,8 @@ class Format {
   std::vector<Node> nodes_;
   std::string text_;
   int reversion_ = 0;  // where format reversion restarts
+  bool reversion_has_data_ = false;  // a data descriptor follows reversion_
+  mutable std::string rec_;          // the record being built, reused
 };
 
 // Free-format (list-directed) output of a message: one blank, then the items

@@ -86,7 +86,11 @@ class RecordFile {
     pos += sizeof(T);
   }
 
+  void check_open() const;
+  void switch_to(int op);  // seeks between a read and a write
+
   std::FILE* f_ = nullptr;
+  int last_ = 0;  // last operation: none, read or write
   std::string name_;
   long recno_ = 1;
   std::vector<unsigned char> buf_;

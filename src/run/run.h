@@ -1,9 +1,17 @@
 // The run sequence: from reading the deck name to closing the files.
 #pragma once
 
+#include <string_view>
+
+#include "run/driver.h"
+
 namespace nlf {
 
-// Runs the whole program and returns its exit status.
+// Runs the whole program with the given standard-input text in the current
+// folder and returns its exit status.
+int run_with_input(std::string_view stdin_text, const DriverOptions& opt = {});
+
+// The program: reads standard input, runs, returns the exit status.
 int run_program();
 
 }  // namespace nlf

@@ -11,6 +11,8 @@
 // never asks which mode is in force.
 #pragma once
 
+#include <array>
+
 #include "io/records.h"
 #include "model/model.h"
 
@@ -45,6 +47,10 @@ class FibreStore {
   // Step start: every increment of members 1..nm becomes 0.
   void clear_increments(int nm);
 
+  // In every sequence below members are visited with m increasing (1..nm).
+  // A member the caller skips is carried over unchanged, and a member not put
+  // back is kept as it stands, in both modes alike.
+
   // Member pass: committed state and increments, read only; SIGT is
   // writable scratch space for the trial stresses.
   void pass_begin();
@@ -52,7 +58,8 @@ class FibreStore {
   void pass_end();
 
   // Increment update after a solve: DEPS of member m is read, changed by the
-  // caller and put back; at the end the increment files swap roles.
+  // caller and put back; at the end the increment files swap roles. Only
+  // DEPS of the returned views is meaningful here.
   void update_begin();
   MemberFibres update_member(int m);
   void update_put(int m);
@@ -73,14 +80,53 @@ class FibreStore {
 
   // Restart: the six committed values of every fibre of member slots 1..slots
   // (the member capacity), one record per fibre. Slots beyond the members
-  // present (nm) are written as zeros and read back.
+  // present (nm) are written as zeros and read back. save writes no
+  // end-of-file mark and leaves `out` where it ends.
   void save(RecordFile& out, int slots, int nm);
   void load(RecordFile& in, int slots);
 
   // Scratch mode only: number of records in the current state and increment
-  // files (for checking the file invariant).
+  // files (for checking the file invariant). Both files are left rewound;
+  // memory mode gives 0.
   long state_records();
   long increment_records();
+  // The units that currently play the roles of current state file and
+  // current increment file (10-13; 0 in memory mode).
+  int state_unit() const { return in_memory_ ? 0 : cur_state_; }
+  int increment_unit() const { return in_memory_ ? 0 : cur_inc_; }
+
+ private:
+  enum class Phase { idle, pass, update, commit, results };
+
+  MemberFibres views(int m) const;
+  RecordFile& file(int unit) const { return *files_[unit - FIRST_UNIT]; }
+  void start(Phase p);
+  void finish(Phase p);
+  void visit(Phase p, int m);
+  // Scratch mode: members up to `upto` that the caller skipped are copied
+  // through unchanged (update and commit) or read past (pass and results).
+  void skip_to(int upto);
+  // Scratch mode: writes the member that was read but not yet put back.
+  void flush_pending();
+  // One state record of fibre i (0..199) of the member views v.
+  static void read_state(RecordFile& f, const MemberFibres& v, int i);
+  static void write_state(RecordFile& f, const MemberFibres& v, int i);
+
+  static constexpr int FIRST_UNIT = 10;
+
+  double* fs_ = nullptr;
+  int nms_ = 0;
+  int nfs_ = 0;
+  bool in_memory_ = true;
+  int nm_ = 0;  // members present in the current files / arrays
+  // Roles of the scratch units: current and new state, current and new
+  // increment file.
+  int cur_state_ = 10, new_state_ = 11, cur_inc_ = 12, new_inc_ = 13;
+  std::array<RecordFile*, 4> files_{};
+
+  Phase phase_ = Phase::idle;
+  int last_ = 0;     // last member visited in the running sequence
+  int pending_ = 0;  // member read and not yet put back (update, commit)
 };
 
 }  // namespace nlf

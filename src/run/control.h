@@ -1,0 +1,40 @@
+// The control card at the head of the deck and the counting pass that sizes
+// the workspace from the rest of the deck.
+#pragma once
+
+#include <string>
+
+#include "io/units.h"
+#include "model/model.h"
+
+namespace nlf {
+
+struct RunControl {
+  int IRESIN = 0;   // restart-input unit; 0: fresh start
+  int IRESOUT = 0;  // restart-output unit; < 1: no restart file
+  int NPRINT = 1;   // output interval in converged steps
+  double RCTL = 0;
+  std::string TITLE = std::string(132, ' ');
+  long control_line = 1;  // deck line of the control card
+};
+
+// Reads cards until the first that is not a comment, decodes it as the
+// control card and echoes it to the listing.
+RunControl read_control_card(Units& units);
+
+// The counting pass from the card after the control card to the end of the
+// deck: the eight sizes and the number of load columns. Writes the history
+// file headers of the W cards. At the end the deck is rewound and its first
+// line skipped. Stops the run beyond 333 joints.
+Sizes counting_pass(Units& units, char comment);
+
+// The load-column count of the deck's load history alone: 2 when an E or A
+// card asks for arc-length control. Reads from the current position to the
+// end of the deck, then rewinds and skips the first line. Used on a restart,
+// where the sizes come from the restart file.
+int scan_load_columns(Units& units, char comment);
+
+// The seven 14-character history labels of a W card's codes.
+std::string history_labels(const Card& c);
+
+}  // namespace nlf

@@ -1,0 +1,164 @@
+#include "run/run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "io/stop.h"
+#include "run/banner.h"
+#include "run/control.h"
+#include "run/layout.h"
+
+namespace nlf {
+
+namespace {
+
+constexpr char kComment = '$';
+
+// Result files: unit, file name, title.
+struct ResultFile {
+  int unit;
+  const char* name;
+  const char* title;
+};
+constexpr ResultFile kResultFiles[] = {
+    {17, "Mstr.rst", "********** MEMBER STRESS DISTRIBUTION ***********"},
+    {18, "Mdis.rst", "************* MEMBER DISPLACEMENTS **************"},
+    {19, "Mfor.rst", "**************** MEMBER FORCES ******************"},
+    {20, "Jdis.rst", "************* JOINT DISPLACEMENTS ***************"},
+    {21, "Jfor.rst", "**************** JOINT FORCES *******************"},
+};
+
+std::string deck_name(std::string_view stdin_text) {
+  std::string name = read_name_item(stdin_text, std::string(16, ' '));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
+// The sizes line, the two layouts and their capacity checks.
+void print_sizes_and_layout(Units& units, const Sizes& sz) {
+  static const Format sizes_line("(1X,8I5)");
+  static const Format real_last("(1X,'LAST /NMAX =',I7,'/1X',I7)");
+  TextOut& listing = units.listing();
+  listing.message({" MUMM,MUMJ,MUMP,MUMT,MUMR,MUMS,MBAND,MUMW"});
+  listing.write(sizes_line, {sz.MUMM, sz.MUMJ, sz.MUMP, sz.MUMT, sz.MUMR, sz.MUMS, sz.MBAND, sz.MUMW});
+
+  const Layout L = compute_layout(sz);
+  listing.message({"INTEGER LAST/IMAX =", L.ilast, "/", IMAX});
+  if (L.ilast > IMAX) throw Stop{1};
+  units.console().write(real_last, {L.rlast, NMAX});
+  if (L.rlast > NMAX) throw Stop{1};
+}
+
+Sizes sizes_from_restart(Units& units, const RunControl& ctl) {
+  RecordFile& rf = units.records_existing(ctl.IRESIN);
+  std::int32_t v[8];
+  rf.read_ints(v, 8);
+  Sizes sz;
+  sz.MUMM = v[0];
+  sz.MUMJ = v[1];
+  sz.MUMP = v[2];
+  sz.MUMT = v[3];
+  sz.MUMR = v[4];
+  sz.MUMS = v[5];
+  sz.MBAND = v[6];
+  sz.MUMW = v[7];
+  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > 333 || sz.MUMR < 0 ||
+      sz.MUMS < 0 || sz.MBAND < 0 || sz.MUMW < 0)
+    throw FileError(rf.name() + ": record 1: not the sizes of a restart file of this program");
+  return sz;
+}
+
+int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& units) {
+  const auto t0 = std::chrono::steady_clock::now();
+  const std::string name = deck_name(stdin_text);
+  units.deck().open(name);
+
+  units.open_text(16, "R.rst");
+  write_banner(units.listing());
+  static const Format title("(/,/,10X,A)");
+  for (const ResultFile& f : kResultFiles) {
+    units.open_text(f.unit, f.name);
+    write_banner(units.text(f.unit));
+    units.text(f.unit).write(title, {f.title});
+  }
+  units.open_scratch(1);
+  units.open_scratch(2);
+
+  auto stores = std::make_unique<Stores>();
+  RunControl ctl = read_control_card(units);
+
+  Sizes sz;
+  if (ctl.IRESIN != 0) {
+    sz = sizes_from_restart(units, ctl);
+    sz.NRHS = scan_load_columns(units, kComment);
+  } else {
+    sz = counting_pass(units, kComment);
+  }
+  print_sizes_and_layout(units, sz);
+
+  Model md;
+  bind_model(md, *stores, sz);
+  const RunSummary s = run_driver(md, *stores, units, ctl, opt);
+
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::fprintf(stderr, "nlframe: %d steps, %ld iterations, %d not converged, %.2f s\n", s.steps,
+               s.iterations, s.not_converged, secs);
+  return 0;
+}
+
+// Closes the files in the order of the shutdown: deck, listing, result files,
+// then an end-of-file mark on scratch units 1 and 2.
+void shutdown(Units& units) {
+  units.deck().close();
+  for (int u = 16; u <= 21; ++u)
+    if (units.is_open(u)) units.text(u).close();
+  for (int u = 1; u <= 2; ++u)
+    if (units.is_open(u)) units.records(u).end_file();
+  units.close_all();
+}
+
+}  // namespace
+
+int run_with_input(std::string_view stdin_text, const DriverOptions& opt) {
+  Units units;
+  int status = 0;
+  try {
+    status = run_sequence(stdin_text, opt, units);
+  } catch (const Stop& s) {
+    status = s.status;
+  } catch (const FileError& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "nlframe: %s\n", e.what());
+    status = 2;
+  }
+  try {
+    shutdown(units);
+  } catch (const FileError& e) {
+    std::fprintf(stderr, "nlframe: %s\n", e.what());
+    if (status == 0) status = 2;
+  }
+  return status;
+}
+
+int run_program() {
+  // Read standard input a line at a time until the deck name is complete,
+  // so that a name typed at a terminal needs no end-of-file.
+  std::string input, line;
+  while (std::getline(std::cin, line)) {
+    input += line;
+    input += '\n';
+    try {
+      read_name_item(input, "");
+      break;
+    } catch (const FileError&) {
+      // Blank so far, or a quoted name that goes on: read another line.
+    }
+  }
+  return run_with_input(input);
+}
+
+}  // namespace nlf

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "io/records.h"
+#include "io/units.h"
+#include "io/io_test_util.h"
+
+namespace nlf {
+namespace {
+
+namespace fs = std::filesystem;
+using test::error_of;
+using test::InDir;
+using test::read_file;
+using test::TempDir;
+using test::write_file;
+
+std::string bytes(std::initializer_list<int> b) {
+  std::string s;
+  for (int c : b) s.push_back(static_cast<char>(c));
+  return s;
+}
+
+TEST(RecordFile, FramesEveryRecordWithLittleEndianLengths) {
+  TempDir dir;
+  std::string path = dir / "rec.bin";
+  {
+    RecordFile f;
+    f.open(path, true);
+    std::int32_t iv[2] = {1, -2};
+    f.write_ints(iv, 2);
+    f.write(std::int32_t{258}, 0.5);
+    f.write_reals(nullptr, 0);
+    f.close();
+  }
+  std::string want = bytes({8, 0, 0, 0, 1, 0, 0, 0, 0xfe, 0xff, 0xff, 0xff, 8, 0, 0, 0}) +
+                     bytes({12, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0xe0, 0x3f, 12, 0, 0, 0}) +
+                     bytes({0, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(read_file(path), want);
+}
+
+TEST(RecordFile, RewindRereadAndEndFileTruncates) {
+  TempDir dir;
+  std::string path = dir / "rec.bin";
+  RecordFile f;
+  f.open(path, true);
+  for (int k = 1; k <= 3; ++k) f.write(static_cast<double>(k));
+  f.rewind();
+  double v = 0;
+  f.read(v);
+  EXPECT_EQ(v, 1.0);
+  EXPECT_EQ(f.record_number(), 2);
+  f.write(20.0);  // a write straight after a read replaces record 2
+  f.end_file();
+  EXPECT_TRUE(f.at_end());
+  EXPECT_EQ(fs::file_size(path), 2u * 16u);
+  f.rewind();
+  std::int32_t n = 0;
+  EXPECT_FALSE(f.at_end());
+  f.read(v);
+  f.read(v);
+  EXPECT_EQ(v, 20.0);
+  EXPECT_TRUE(f.at_end());
+  EXPECT_EQ(error_of([&] { f.read(v); }), path + ": record 3: end of file");
+  f.rewind();
+  EXPECT_EQ(error_of([&] { f.read(n); }),
+            path + ": record 1: holds 8 bytes where 4 were expected");
+  f.close();
+  // Reopening an existing file keeps its records.
+  f.open(path, false);
+  f.read(v);
+  EXPECT_EQ(v, 1.0);
+}
+
+TEST(RecordFile, DamagedAndShortFilesAreReported) {
+  TempDir dir;
+  std::string path = dir / "bad.bin";
+  RecordFile f;
+  // Inside the data, inside the leading length, and a trailing length that
+  // does not match.
+  for (const std::string& content :
+       {bytes({8, 0, 0, 0, 1, 2, 3}), bytes({8, 0}),
+        bytes({4, 0, 0, 0, 1, 0, 0, 0, 5, 0, 0, 0})}) {
+    write_file(path, content);
+    f.open(path, false);
+    std::int32_t iv[2];
+    std::string err = error_of([&] { f.read_ints(iv, content.size() == 12 ? 1 : 2); });
+    EXPECT_EQ(err.rfind(path + ": record 1: ", 0), 0u) << err;
+    EXPECT_NE(err.find(content.size() == 12 ? "damaged" : "ends inside"), std::string::npos) << err;
+    f.close();
+  }
+  EXPECT_EQ(error_of([&] { f.open(dir / "missing", false); }),
+            (dir / "missing").string() + ": cannot open: No such file or directory");
+  EXPECT_THROW(f.write_reals(nullptr, 1), FileError);  // not open
+}
+
+TEST(TextOut, WritesExactLinesInOrder) {
+  TempDir dir;
+  std::string path = dir / "R.rst";
+  TextOut t;
+  t.open(path);
+  t.line("1          TITLE");
+  t.write(Format("(1X,3I3,F5.1)"), {0, 0, 1, 0.0});
+  t.message({"ERROR DATA IN Q DATA"});
+  std::string big(1000, 'x');
+  for (int k = 0; k < 200; ++k) t.line(big);  // crosses the block size
+  t.line("");
+  t.close();
+  std::string want = "1          TITLE\n   0  0  1  0.0\n ERROR DATA IN Q DATA\n";
+  for (int k = 0; k < 200; ++k) want += big + "\n";
+  want += "\n";
+  EXPECT_EQ(read_file(path), want);
+  EXPECT_THROW(t.line("after close"), FileError);
+}
+
+TEST(DeckIn, ReadsLinesOfAnyLengthAndCountsThem) {
+  TempDir dir;
+  std::string path = dir / "deck.dat";
+  std::string long_line(5000, 'L');
+  write_file(path, "first\r\n" + long_line + "\n\nlast");
+  DeckIn d;
+  d.open(path);
+  std::string line;
+  ASSERT_TRUE(d.next(line));
+  EXPECT_EQ(line, "first");
+  ASSERT_TRUE(d.next(line));
+  EXPECT_EQ(line, long_line);
+  ASSERT_TRUE(d.next(line));
+  EXPECT_EQ(line, "");
+  d.next_or_fail(line, "the load history");
+  EXPECT_EQ(line, "last");
+  EXPECT_EQ(d.line_number(), 4);
+  EXPECT_FALSE(d.next(line));
+  EXPECT_EQ(error_of([&] { d.next_or_fail(line, "the load history"); }),
+            path + ": line 5: end of file while reading the load history");
+  d.rewind();
+  EXPECT_EQ(d.line_number(), 0);
+  ASSERT_TRUE(d.next(line));
+  EXPECT_EQ(line, "first");
+  EXPECT_EQ(d.source().line, 1);
+  DeckIn missing;
+  EXPECT_EQ(error_of([&] { missing.open(dir / "nodeck.dat"); }),
+            (dir / "nodeck.dat").string() + ": cannot open the deck: No such file or directory");
+}
+
+TEST(Units, UnnamedUnitsUseFortNames) {
+  TempDir dir;
+  InDir in(dir.path());
+  EXPECT_EQ(Units::fort_name(61), "fort.61");
+  {
+    Units u;
+    u.open_text(16, "R.rst");
+    u.listing().line("listing");
+    u.text(61).line("history");
+    u.text(62).line("second history");
+    u.records(7).write(std::int32_t{5});
+    EXPECT_EQ(error_of([&] { u.records_existing(8); }),
+              "fort.8: cannot open: No such file or directory");
+    EXPECT_THROW(u.records(16), FileError);  // the listing is a text unit
+    EXPECT_THROW(u.text(7), FileError);      // unit 7 holds records
+    EXPECT_THROW(u.records(-3), FileError);
+    u.open_scratch(1);
+    u.records(1).end_file();
+    EXPECT_TRUE(u.is_open(61));
+    EXPECT_TRUE(u.is_open(1));
+    EXPECT_FALSE(u.is_open(15));
+    u.close_all();
+    EXPECT_FALSE(u.is_open(61));
+  }
+  EXPECT_EQ(read_file("R.rst"), "listing\n");
+  EXPECT_EQ(read_file("fort.61"), "history\n");
+  EXPECT_EQ(read_file("fort.62"), "second history\n");
+  EXPECT_EQ(fs::file_size("fort.7"), 12u);
+  // The restart file of a later run is found again under its unit.
+  Units later;
+  std::int32_t n = 0;
+  later.records_existing(7).read(n);
+  EXPECT_EQ(n, 5);
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 4);
+}
+
+}  // namespace
+}  // namespace nlf

@@ -1,0 +1,155 @@
+#include "io/format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "io/io_test_util.h"
+
+// Counts heap allocations so that the steady-state promise of
+// Format::apply can be checked.
+static long g_allocations = 0;
+void* operator new(std::size_t n) {
+  ++g_allocations;
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace nlf {
+namespace {
+
+using test::bars;
+using test::read_tsv;
+using test::vector_real;
+
+// An item as the vectors give it: integers where the text has no point or
+// exponent (the interpreter widens an integer handed to F, E or G exactly).
+Item vector_item(const std::string& v) {
+  if (v.find_first_of(".eEaNI") == std::string::npos) return Item(std::atoll(v.c_str()));
+  return Item(vector_real(v));
+}
+
+TEST(FormatVectors, EverySingleValueRow) {
+  auto rows = read_tsv("output.tsv");
+  ASSERT_EQ(rows.size(), 285u);
+  for (const auto& r : rows) {
+    ASSERT_EQ(r.size(), 3u);
+    Format f("(" + r[0] + ")");
+    Item it = r[0][0] == 'I' ? Item(std::atoll(r[1].c_str())) : Item(vector_real(r[1]));
+    auto lines = f.lines({it});
+    ASSERT_EQ(lines.size(), 1u) << r[0] << " " << r[1];
+    EXPECT_EQ(lines[0], bars(r[2])) << r[0] << " of " << r[1];
+  }
+}
+
+TEST(FormatVectors, EveryMultiItemRecord) {
+  auto rows = read_tsv("records.tsv");
+  ASSERT_FALSE(rows.empty());
+  std::size_t i = 0;
+  while (i < rows.size()) {
+    // The rows of one statement share format and values.
+    std::size_t j = i;
+    while (j < rows.size() && rows[j][0] == rows[i][0] && rows[j][1] == rows[i][1] &&
+           (j == i || rows[j][2] != "1"))
+      ++j;
+    std::vector<Item> items;
+    std::string values = rows[i][1];
+    for (std::size_t p = 0; p < values.size();) {
+      std::size_t q = values.find(' ', p);
+      if (q == std::string::npos) q = values.size();
+      items.push_back(vector_item(values.substr(p, q - p)));
+      p = q + 1;
+    }
+    auto lines = Format(rows[i][0]).lines(items);
+    ASSERT_EQ(lines.size(), j - i) << rows[i][0];
+    for (std::size_t k = i; k < j; ++k)
+      EXPECT_EQ(lines[k - i], bars(rows[k][3])) << rows[i][0] << " line " << rows[k][2];
+    i = j;
+  }
+}
+
+TEST(Format, ScaleFactorStartsAtZeroInEveryApplication) {
+  Format f("(F8.2,2P,F8.2)");
+  EXPECT_EQ(f.lines({1.5, 1.5})[0], "    1.50  150.00");
+  EXPECT_EQ(f.lines({1.5, 1.5})[0], "    1.50  150.00");
+  // Reversion does not reset the scale factor.
+  EXPECT_EQ(Format("(1P,E10.2,(F8.2))").lines({1.0, 1.0, 2.0}),
+            (std::vector<std::string>{"  1.00E+00   10.00", "   20.00"}));
+}
+
+TEST(Format, ReversionRestartsAtTheLastTopLevelGroupWithItsCount) {
+  Format f("(1X,I2,2(I3,'|'),1X)");
+  EXPECT_EQ(f.lines({1, 2, 3, 4, 5, 6}),
+            (std::vector<std::string>{"  1  2|  3|", "  4|  5|", "  6|"}));
+  // Without a group reversion starts at the beginning.
+  EXPECT_EQ(Format("('a',I2)").lines({1, 2}), (std::vector<std::string>{"a 1", "a 2"}));
+}
+
+TEST(Format, RecordsEndWhereTheItemsRunOut) {
+  EXPECT_EQ(Format("(I3,5X)").lines({7}), (std::vector<std::string>{"  7"}));
+  EXPECT_EQ(Format("(3X,'x',I2)").lines({}), (std::vector<std::string>{"   x"}));
+  EXPECT_EQ(Format("(I2,:,'never')").lines({1}), (std::vector<std::string>{" 1"}));
+  EXPECT_EQ(Format("(I2,2/,I2)").lines({1, 2}), (std::vector<std::string>{" 1", "", " 2"}));
+  EXPECT_EQ(Format("(20A1)").lines({"a", "b"}), (std::vector<std::string>{"ab"}));
+}
+
+TEST(Format, TextsAndLiterals) {
+  Format f("(A,'|',A5,'|',A2,\"|\",'it''s',\"say \"\"hi\"\"\")");
+  EXPECT_EQ(f.lines({"free", "abc", "wxyz"})[0], "free|  abc|wx|it'ssay \"hi\"");
+  EXPECT_EQ(Format("(1PE12.3,I4.3)").lines({0.5, 7})[0], "   5.000E-01 007");
+}
+
+TEST(Format, FieldEdgeCases) {
+  EXPECT_EQ(Format("(F5.0)").lines({0.4})[0], "   0.");
+  EXPECT_EQ(Format("(F6.0)").lines({-2.5})[0], "   -2.");
+  EXPECT_EQ(Format("(I3)").lines({-2147483647 - 1})[0], "***");
+  EXPECT_EQ(Format("(I20)").lines({-9223372036854775807LL - 1})[0], "-9223372036854775808");
+  EXPECT_EQ(Format("(F5.1)").lines({std::numeric_limits<double>::infinity()})[0], "  Inf");
+  EXPECT_EQ(Format("(F2.1)").lines({std::numeric_limits<double>::infinity()})[0], "**");
+  EXPECT_EQ(Format("(F400.1)").lines({1e300})[0].size(), 400u);
+  EXPECT_EQ(Format("(-1P,E12.3)").lines({0.5})[0], "   0.050E+01");
+}
+
+TEST(Format, MalformedFormatsAndItemsAreProgrammingErrors) {
+  for (const char* bad : {"I5", "(I5", "(I5))", "(Q5)", "(I)", "(F8)", "(E8.0)", "('abc)", "(0I3)"})
+    EXPECT_THROW(Format{bad}, std::invalid_argument) << bad;
+  EXPECT_THROW(Format("(I5)").lines({1.5}), std::invalid_argument);
+  EXPECT_THROW(Format("(A)").lines({1}), std::invalid_argument);
+  EXPECT_THROW(Format("('x')").lines({1}), std::invalid_argument);  // never consumes
+}
+
+class CountingSink : public RecordSink {
+ public:
+  long records = 0, bytes = 0;
+  void record(std::string_view t) override {
+    ++records;
+    bytes += static_cast<long>(t.size());
+  }
+};
+
+TEST(Format, ApplyDoesNotAllocateOnceWarm) {
+  Format f("(1X,I5,1X,3(2X,3P,E12.3,2X,3P,E12.3,F10.3),/,G20.6,A8)");
+  CountingSink sink;
+  f.apply({1, 0.05, -0.02, 0.0123, 1.5e-3, 2.5e-4, 0.123, 0.0, -0.0, 1.0, 1e30, "label"}, sink);
+  long before = g_allocations;
+  for (int k = 0; k < 100; ++k)
+    f.apply({k, 0.05, -0.02, 0.0123, 1.5e-3, 2.5e-4, 0.123, 0.0, -0.0, 1.0, 1e-30, "label"},
+            sink);
+  EXPECT_EQ(g_allocations, before);
+  EXPECT_EQ(sink.records, 202);
+}
+
+TEST(FreeFormat, OneBlankThenItemsSeparatedByBlanks) {
+  EXPECT_EQ(free_format({"ERROR DATA IN Q DATA"}), " ERROR DATA IN Q DATA");
+  EXPECT_EQ(free_format({"LAST /NMAX =", 600123, 600000}), " LAST /NMAX = 600123 600000");
+  EXPECT_EQ(free_format({0.5, -1e20, 12.0, std::numeric_limits<double>::quiet_NaN()}),
+            " 0.5 -1e+20 12 NaN");
+}
+
+}  // namespace
+}  // namespace nlf
