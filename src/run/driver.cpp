@@ -1,5 +1,6 @@
 #include "run/driver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -38,15 +39,33 @@ void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bo
   fs.setup(st.FSTORE.data(), nms, in_memory, units);
 }
 
-// The band matrix must fit the storage that the counting pass sized.
-void check_band_storage(const Model& md, Units& units) {
-  const long long need = static_cast<long long>(md.NEQ) * md.MBAND;
+// The band width that assembly needs with the final equation numbers. A link
+// read after the members that touch its joint lowers the numbers those
+// members were measured with, so their spread may have grown since: the
+// band is widened to it when the storage allows, and the run stops cleanly
+// otherwise (never an assembly outside the band).
+void check_band_storage(Model& md, Units& units) {
+  int spread = md.MBAND;
+  for (int m = 1; m <= md.NM; ++m) {
+    int lo = md.NEQ, hi = 1;
+    for (int end = 1; end <= 2; ++end)
+      for (int d = 0; d < 3; ++d) {
+        const int e = md.IEQ(3 * md.IJ(m, end) - 2 + d);
+        lo = std::min(lo, e);
+        hi = std::max(hi, e);
+      }
+    spread = std::max(spread, hi - lo + 1);
+  }
+  const long long need = static_cast<long long>(md.NEQ) * spread;
   const long long have = static_cast<long long>(md.sz.NEQX()) * md.sz.MBAND;
   if (need > have) {
-    units.listing().message({"ERROR ... BAND WIDTH", md.MBAND, "EXCEEDS THE STORAGE FOR", md.sz.MBAND});
-    units.console().message({"ERROR ... BAND WIDTH", md.MBAND, "EXCEEDS THE STORAGE FOR", md.sz.MBAND});
+    const std::string text = "ERROR ... BAND WIDTH " + std::to_string(spread) + " EXCEEDS THE STORAGE FOR " +
+                             std::to_string(md.sz.MBAND) + " (A Q CARD AFTER THE M CARDS OF ITS JOINTS?)";
+    units.listing().message({text});
+    units.console().message({text});
     throw Stop{1};
   }
+  md.MBAND = spread;
 }
 
 double sum_squares(const RVec& v, int n) {

@@ -53,6 +53,29 @@ void print_sizes_and_layout(Units& units, const Sizes& sz) {
   if (L.rlast > NMAX) throw Stop{1};
 }
 
+// A restart unit must not be one that the run uses itself: the console (5,
+// 6), the scratch files (1, 2, 10-13), the deck, listing and result files
+// (15-21) or a history file (61 and up). `nhist` is the number of history
+// files, or -1 while it is not known.
+bool unit_in_use(int unit, int nhist) {
+  if (unit == 1 || unit == 2 || unit == 5 || unit == 6) return true;
+  if (unit >= 10 && unit <= 21) return true;
+  if (nhist >= 0 && unit >= 61 && unit <= 60 + nhist) return true;
+  return unit < 0;
+}
+
+void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
+  for (const auto& [unit, what] : {std::pair{ctl.IRESIN, "INPUT"}, std::pair{ctl.IRESOUT, "OUTPUT"}}) {
+    const bool asked = (what[0] == 'I') ? unit != 0 : unit >= 1;
+    if (!asked || !unit_in_use(unit, nhist)) continue;
+    const std::string text =
+        std::string("ERROR ... RESTART ") + what + " UNIT " + std::to_string(unit) + " IS USED BY THE PROGRAM";
+    units.listing().message({text});
+    units.console().message({text});
+    throw Stop{1};
+  }
+}
+
 Sizes sizes_from_restart(Units& units, const RunControl& ctl) {
   RecordFile& rf = units.records_existing(ctl.IRESIN);
   std::int32_t v[8];
@@ -91,6 +114,7 @@ int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& u
   auto stores = std::make_unique<Stores>();
   RunControl ctl = read_control_card(units);
 
+  check_restart_units(units, ctl, -1);
   Sizes sz;
   if (ctl.IRESIN != 0) {
     sz = sizes_from_restart(units, ctl);
@@ -99,6 +123,7 @@ int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& u
     sz = counting_pass(units, kComment);
   }
   print_sizes_and_layout(units, sz);
+  check_restart_units(units, ctl, sz.MUMW);
 
   Model md;
   bind_model(md, *stores, sz);

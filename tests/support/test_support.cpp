@@ -79,13 +79,15 @@ std::string card(char ch, int i1, int i2, int i3, std::vector<double> x) {
   std::snprintf(buf, sizeof buf, "%c%3d%3d%3d", ch, i1, i2, i3);
   std::string s = buf;
   for (double v : x) {
-    std::snprintf(buf, sizeof buf, "%10.4f", v);
-    std::string f = buf;
-    if (f.size() > 10) {
-      std::snprintf(buf, sizeof buf, "%10.3e", v);
+    // The most significant digits that fit the ten columns.
+    std::string f;
+    for (int digits = 9; digits >= 1; --digits) {
+      std::snprintf(buf, sizeof buf, "%.*G", digits, v);
       f = buf;
+      if (f.find('.') == std::string::npos && f.find('E') == std::string::npos) f += ".";
+      if (f.size() <= 10) break;
     }
-    s += f;
+    s += std::string(10 - f.size(), ' ') + f;
   }
   return s + "\n";
 }

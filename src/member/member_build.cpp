@@ -1,0 +1,131 @@
+// Per-member work of the pass and of the recovery; no store traffic here.
+#include <cstring>
+
+#include "member/fibre_law.h"
+#include "member/member_pass.h"
+
+namespace nlf {
+
+void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
+                  std::array<StationValues, NSTA>& st) {
+  const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
+  const int sec = md.ISEC(m);
+  double area[NFIB], z[NFIB];
+  for (int i = 1; i <= NFIB; ++i) {
+    area[i - 1] = md.AREA(sec, i);
+    z[i - 1] = md.ZF(sec, i);
+  }
+  for (int k = 0; k < NSTA; ++k) {
+    StationValues s;
+    for (int i = 0; i < NFIB; ++i) {
+      const int at = k * NFIB + i;
+      FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
+      const double sigt = FIBRELAW(LawMode::Trial, KTAN, mat, v, f.DEPS[at]);
+      f.SIGT[at] = sigt;
+      const double et = FIBRETANGENT(KTAN, mat.E, mat.E2, sigt, v.SIGL, v.SIGU);
+      const double fa = sigt * area[i], ea = et * area[i];
+      s.SN += fa;
+      s.SM += fa * z[i];
+      s.SEA += ea;
+      s.SES += ea * z[i];
+      s.SEI += ea * z[i] * z[i];
+    }
+    st[k] = s;
+  }
+}
+
+std::array<double, 6> member_end_forces(const Vec6& FM, double c1, double s1, double c5,
+                                        double s5) {
+  const double fxa = FM[0], fya = FM[1], fra = FM[2];
+  const double fxb = FM[3], fyb = FM[4], frb = FM[5];
+  return {-(fxa * c1 + fya * s1), fxa * s1 - fya * c1, -fra,
+          fxb * c5 + fyb * s5,    fyb * c5 - fxb * s5, -frb};
+}
+
+bool condense_member(const Model& md, int m, const std::array<StationValues, NSTA>& st,
+                     MemberResult& out) {
+  MemberSystem sys;
+  sys.clear();
+  SegGeom g;
+  SegLoads ld;
+  // The geometric terms are left out for any nonzero MGEO, as the geometry
+  // update treats it.
+  ld.gamma = md.MGEO(m) != 0 ? 0.0 : 1.0;
+  ld.spring = md.MC6(m);
+  ld.load = md.MC7(m);
+  Mat6 KS, KN;
+  Vec6 FS, FN;
+  for (int k = 1; k <= NSEG; ++k) {
+    SEGTRANSFORM(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
+    if (k == 1) {
+      out.c1 = g.c;
+      out.s1 = g.s;
+    }
+    if (k == NSEG) {
+      out.c5 = g.c;
+      out.s5 = g.s;
+    }
+    ld.dyp1 = md.DPRUN(3 * k - 1, m);
+    ld.dyp2 = md.DPRUN(3 * (k + 1) - 1, m);
+    SEGSTIFF(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
+    MATTOBYNODE(KS, KN);
+    TOBYNODE(FS, FN);
+    CHAINADD(k, KN, FN, sys);
+  }
+  const bool ok = CONDENSE(sys, out.cond);
+  out.endf = member_end_forces(out.cond.FM, out.c1, out.s1, out.c5, out.s5);
+  return ok;
+}
+
+bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out) {
+  std::array<StationValues, NSTA> st;
+  station_sums(md, m, f, KTAN, st);
+  const bool ok = condense_member(md, m, st, out);
+  std::memcpy(md.RCM.sub((m - 1) * 72 + 1, 72).data(), out.cond.RCM.data(), 72 * sizeof(double));
+  std::memcpy(md.RCV.sub((m - 1) * 12 + 1, 12).data(), out.cond.RCV.data(), 12 * sizeof(double));
+  for (int j = 1; j <= 6; ++j) md.MEMF(m, j) = out.endf[j - 1];
+  return ok;
+}
+
+void POINTRECOVER(int m, const IMat& IJ, const RVec& sol, const IVec& IEQ, const RVec& RCM,
+                  const RVec& RCV, double* dp) {
+  const int a = IJ(m, 1), b = IJ(m, 2);
+  const int s[6] = {3 * a - 2, 3 * a - 1, 3 * a, 3 * b - 2, 3 * b - 1, 3 * b};
+  double dE[6];
+  for (int k = 0; k < 6; ++k) dE[k] = sol(IEQ(s[k]));
+  const double* rcm = RCM.sub((m - 1) * 72 + 1, 72).data();
+  const double* rcv = RCV.sub((m - 1) * 12 + 1, 12).data();
+  for (int k = 0; k < 3; ++k) {
+    dp[k] = dE[k];
+    dp[15 + k] = dE[3 + k];
+  }
+  for (int i = 0; i < NINNER; ++i) {
+    double v = rcv[i];
+    for (int j = 0; j < 6; ++j) v += rcm[i + NINNER * j] * dE[j];
+    dp[3 + i] = v;
+  }
+}
+
+void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d, const double* z,
+               int nf, double* de1, double* de2) {
+  SegGeom g;
+  SEGTRANSFORM(x1, x2, y1, y2, g);
+  Vec6 loc, gen;
+  mat_vec(g.TR, d, loc);
+  mat_vec(g.AG, loc, gen);
+  const double L = g.L;
+  const double b1 = gen[1], a1 = gen[3], a2 = gen[4], a3 = gen[5];
+  const double th1 = a1 - L * a2 + 0.75 * L * L * a3;
+  const double th2 = a1 + L * a2 + 0.75 * L * L * a3;
+  const double k1 = 2.0 * a2 - 3.0 * L * a3;
+  const double k2 = 2.0 * a2 + 3.0 * L * a3;
+  // The quadratic term uses the slope of this increment only.
+  const double e1 = b1 + 0.5 * th1 * th1;
+  const double e2 = b1 + 0.5 * th2 * th2;
+  for (int i = 0; i < nf; ++i) {
+    de1[i] = e1 - z[i] * k1;
+    de2[i] = e2 - z[i] * k2;
+  }
+}
+
+}  // namespace nlf

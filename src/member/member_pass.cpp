@@ -1,0 +1,96 @@
+// The three member loops of the driver: the pass before every solve, the
+// recovery after it and the commit after a converged step. Each runs the
+// fibre store's begin / member / end sequence, so that the same code serves
+// the in-memory and the scratch-file state.
+#include "member/member_pass.h"
+
+#include <cstdio>
+
+#include "member/fibre_law.h"
+#include "solver/band.h"
+
+namespace nlf {
+
+void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any) {
+  singular_any = false;
+  if (md.NEQ > 0 && md.MBAND > 0) md.A().fill(0.0);
+  // Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
+  // NEQ would otherwise keep growing from pass to pass.
+  md.R.fill(0.0, 3 * md.NJ);
+
+  MemberResult res;
+  fs.pass_begin();
+  for (int m = 1; m <= md.NM; ++m) {
+    const MemberFibres f = fs.pass_member(m);
+    if (!build_member(md, m, f, KTAN, res)) {
+      singular_any = true;
+      std::fprintf(stderr, "nlframe: warning: member %d: singular inner system\n", m);
+    }
+    ADDMEMBER(m, md.IJ, md.A(), res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
+  }
+  fs.pass_end();
+}
+
+void update_members(Model& md, FibreStore& fs) {
+  double z[NFIB], de1[NFIB], de2[NFIB];
+  fs.update_begin();
+  for (int m = 1; m <= md.NM; ++m) {
+    const MemberFibres f = fs.update_member(m);
+    double* dp = md.DPT.col(m).data();
+    POINTRECOVER(m, md.IJ, md.DITER, md.IEQ, md.RCM, md.RCV, dp);
+
+    const int sec = md.ISEC(m);
+    for (int i = 1; i <= NFIB; ++i) z[i - 1] = md.ZF(sec, i);
+    for (int k = 1; k <= NSEG; ++k) {
+      const double* p1 = dp + 3 * (k - 1);  // point k
+      const double* p2 = dp + 3 * k;        // point k + 1
+      const Vec6 d{p1[0], p2[0], p1[1], p2[1], p1[2], p2[2]};
+      SEGSTRAIN(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), d, z, NFIB, de1,
+                de2);
+      double* s1 = f.DEPS + (2 * k - 2) * NFIB;
+      double* s2 = f.DEPS + (2 * k - 1) * NFIB;
+      for (int i = 0; i < NFIB; ++i) {
+        s1[i] += de1[i];
+        s2[i] += de2[i];
+      }
+    }
+
+    // Move the node points; a member without geometric terms keeps its
+    // inner points on the chord.
+    for (int k = 1; k <= NPT; ++k) {
+      md.XM(m, k) += dp[3 * k - 3];
+      md.YM(m, k) += dp[3 * k - 2];
+    }
+    if (md.MGEO(m) != 0) {
+      for (int k = 1; k <= 4; ++k) {
+        const double t = 0.2 * k;
+        md.XM(m, k + 1) = (1.0 - t) * md.XM(m, 1) + t * md.XM(m, 6);
+        md.YM(m, k + 1) = (1.0 - t) * md.YM(m, 1) + t * md.YM(m, 6);
+      }
+    }
+    fs.update_put(m);
+  }
+  fs.update_end();
+}
+
+void commit_fibres(Model& md, FibreStore& fs, int KTAN) {
+  fs.commit_begin();
+  for (int m = 1; m <= md.NM; ++m) {
+    const MemberFibres f = fs.commit_member(m);
+    const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
+    for (int i = 0; i < NFM; ++i) {
+      FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};
+      FIBRELAW(LawMode::Commit, KTAN, mat, v, f.DEPS[i]);
+      f.SIGU[i] = v.SIGU;
+      f.SIGL[i] = v.SIGL;
+      f.EPSU[i] = v.EPSU;
+      f.EPSL[i] = v.EPSL;
+      f.SIG[i] = v.SIG;
+      f.EPS[i] = v.EPS;
+    }
+    fs.commit_put(m);
+  }
+  fs.commit_end();
+}
+
+}  // namespace nlf

@@ -1,0 +1,112 @@
+#include "model/restart_read.h"
+
+#include <cassert>
+#include <cstdint>
+#include <string>
+
+#include "io/stop.h"
+
+namespace nlf {
+
+namespace {
+
+constexpr int NMP = 3 * NSEG + 3;  // point freedoms of a member
+constexpr int TABLE = 10;          // integers in the driver's table
+
+// The record just read holds a value that does not fit this model.
+void check(RecordFile& in, bool ok, const std::string& what) {
+  if (ok) return;
+  throw FileError(in.name() + ": record " + std::to_string(in.record_number() - 1) + ": " + what +
+                  " does not fit the sizes of this model");
+}
+
+bool within(std::int32_t v, int hi) { return v >= 0 && v <= hi; }
+
+}  // namespace
+
+int LOADSTATE(RecordFile& in, Model& md, FibreStore& fs) {
+  using i32 = std::int32_t;
+  const Sizes& sz = md.sz;
+  assert(sz.NMP() == NMP);
+
+  i32 NK, NJ, NM, MBAND, step, MAXIT, MINIT, NEQ;
+  double E, E2, E3;
+  in.read(NK, NJ, NM, MBAND, step, E, E2, E3, MAXIT, MINIT, NEQ);
+  check(in,
+        within(NK, sz.MUMR) && within(NJ, sz.MUMJ) && within(NM, sz.MUMM) &&
+            within(NEQ, sz.NEQX()) && within(MBAND, sz.MBAND),
+        "a count");
+  if (step < 0)
+    throw FileError(in.name() + ": record 2: the step number " + std::to_string(step) +
+                    " is negative");
+  md.NK = NK;
+  md.NJ = NJ;
+  md.NM = NM;
+  md.MBAND = MBAND;
+  md.E = E;
+  md.E2 = E2;
+  md.E3 = E3;
+  md.MAXIT = MAXIT;
+  md.MINIT = MINIT;
+  md.NEQ = NEQ;
+
+  for (int m = 1; m <= sz.MUMM; ++m) {
+    in.read(md.IJ(m, 1), md.IJ(m, 2), md.ISEC(m), md.SYM(m), md.EYM(m), md.MC6(m), md.MGEO(m));
+    check(in, within(md.IJ(m, 1), sz.MUMJ) && within(md.IJ(m, 2), sz.MUMJ) &&
+                  within(md.ISEC(m), sz.MUMS),
+          "a member's joint or section");
+    double xy[2 * NPT];
+    in.read_reals(xy, 2 * NPT);
+    for (int k = 1; k <= NPT; ++k) {
+      md.XM(m, k) = xy[2 * k - 2];
+      md.YM(m, k) = xy[2 * k - 1];
+    }
+    for (int k = 1; k <= NMP; ++k) in.read(md.DPSTEP(k, m));
+  }
+
+  for (int j = 1; j <= sz.MUMJ; ++j)
+    in.read(md.XJ(j), md.YJ(j), md.PLOAD(md.pat(j, 1)), md.PLOAD(md.pat(j, 2)),
+            md.PLOAD(md.pat(j, 3)), md.JNO(j));
+
+  for (int i = 1; i <= sz.NEQX(); ++i) {
+    in.read(md.DISP(i), md.IEQ(i));
+    check(in, within(md.IEQ(i), sz.NEQX()), "an equation number");
+  }
+
+  for (int s = 1; s <= sz.MUMS; ++s) {
+    in.read(md.SY(s));
+    for (int f = 1; f <= sz.MUMT; ++f) in.read(md.AREA(s, f), md.ZF(s, f));
+  }
+
+  // The driver's table: its switch belongs to the step that was saved and is
+  // set afresh by the continued run.
+  i32 table[TABLE];
+  in.read_ints(table, TABLE);
+
+  for (int n = 1; n <= MAXJOINTNO; ++n) {
+    in.read(md.JMAP[n]);
+    check(in, within(md.JMAP[n], sz.MUMJ), "a joint index");
+  }
+
+  for (int k = 1; k <= sz.MUMR; ++k) {
+    in.read(md.KJ(k), md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3), md.KF(k, 1), md.KF(k, 2),
+            md.KF(k, 3));
+    check(in, within(md.KJ(k), sz.MUMJ), "a spring joint");
+  }
+
+  fs.load(in, sz.MUMM);
+
+  for (int m = 1; m <= sz.MUMM; ++m) {
+    double r[1 + NMP];
+    in.read_reals(r, 1 + NMP);
+    md.MC7(m) = r[0];
+    for (int k = 1; k <= NMP; ++k) md.DPRUN(k, m) = r[k];
+  }
+
+  if (!in.at_end())
+    throw FileError(in.name() + ": record " + std::to_string(in.record_number()) +
+                    ": more records than this model expects");
+  return step;
+}
+
+}  // namespace nlf

@@ -1,0 +1,305 @@
+#include "model/structure.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <numbers>
+#include <string>
+
+#include "io/card.h"
+#include "io/format.h"
+#include "io/units.h"
+#include "model/deck_error.h"
+#include "model/numbering.h"
+#include "model/sections.h"
+#include "storage/fibre_store.h"
+
+namespace nlf {
+
+namespace {
+
+std::string str(long v) { return std::to_string(v); }
+
+std::string num(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%G", v);
+  return buf;
+}
+
+// Columns of the fields of the general card layout.
+constexpr int I_COL[4] = {0, 2, 5, 8};
+int x_first(int k) { return 11 + 10 * (k - 1); }
+int x_last(int k) { return 10 + 10 * k; }
+
+// One structure card being handled: where it is, for the error reports.
+struct CardContext {
+  Units& units;
+  long line;
+  char ch;
+
+  // "ERROR IN M CARD AT LINE 12: <what>" on listing and console, `detail`
+  // on standard error; the run stops.
+  [[noreturn]] void fail(int col_first, int col_last, const std::string& what,
+                         const std::string& detail) const {
+    deck_error(units, std::string("ERROR IN ") + ch + " CARD AT LINE " + str(line) + ": " + what,
+               line, col_first, col_last, std::string(1, ch) + " card " + detail);
+  }
+
+  // The joint named by field `f` (1: I1, 2: I2) must have been defined.
+  int joint(const Model& md, int f, int number) const {
+    const int j = md.jmap(number);
+    if (j == 0)
+      fail(I_COL[f], I_COL[f] + 2, "JOINT " + str(number) + " NOT DEFINED",
+           "names joint " + str(number) + ", which is not defined");
+    return j;
+  }
+
+  void section(const Model& md, int f, int s) const {
+    if (s < 1 || s > md.sz.MUMS)
+      fail(I_COL[f], I_COL[f] + 2,
+           "SECTION " + str(s) + " OUT OF RANGE 1 TO " + str(md.sz.MUMS),
+           "names section " + str(s) + ", outside 1 to " + str(md.sz.MUMS));
+  }
+
+  // Room for one more entry of a table whose capacity is `cap`.
+  void room(int count, int cap, const char* what, const char* noun, const char* cap_name) const {
+    if (count >= cap)
+      fail(0, 0, std::string("MORE THAN ") + str(cap) + " " + what + " (" + cap_name + ")",
+           std::string("goes beyond the capacity of ") + str(cap) + " " + noun + " (" + cap_name +
+               ")");
+  }
+};
+
+void joint_card(Model& md, const Card& c, const CardContext& cx) {
+  if (c.i1 < 1 || c.i1 > MAXJOINTNO)
+    cx.fail(2, 4, "JOINT NUMBER " + str(c.i1) + " OUT OF RANGE 1 TO 999",
+            "gives joint number " + str(c.i1) + ", outside 1 to 999");
+  cx.room(md.NJ, md.sz.MUMJ, "JOINTS", "joints", "MUMJ");
+  const int j = ++md.NJ;
+  number_joint(md, j);
+  md.JMAP[c.i1] = j;
+  md.JNO(j) = c.i1;
+  md.XJ(j) = c.X(1);
+  md.YJ(j) = c.X(2);
+}
+
+void link_card(Model& md, const Card& c, const CardContext& cx) {
+  const int a = md.jmap(c.i1), b = md.jmap(c.i2);
+  if (a == 0 || b == 0 || a == b) {
+    const std::string text = "ERROR DATA IN Q DATA " + str(c.i1) + " " + str(c.i2);
+    if (a == 0)
+      deck_error(cx.units, text, cx.line, 2, 4,
+                 "Q card names joint " + str(c.i1) + ", which is not defined");
+    if (b == 0)
+      deck_error(cx.units, text, cx.line, 5, 7,
+                 "Q card names joint " + str(c.i2) + ", which is not defined");
+    deck_error(cx.units, text, cx.line, 2, 7, "Q card links joint " + str(c.i1) + " to itself");
+  }
+  const int M = std::min(a, b), S = std::max(a, b);
+  if (!link_code_valid(c.i3)) {
+    const std::string text =
+        "ERROR DATA IN Q DATA " + str(md.JNO(M)) + " " + str(md.JNO(S));
+    deck_error(cx.units, text, cx.line, 8, 10,
+               "Q card link code " + str(c.i3) +
+                   (c.i3 < 0 ? " is negative"
+                             : " has a digit out of range (X and Y 0 to 2, T 0 or 1)"));
+  }
+  link_dofs(md, M, S, c.i3);
+}
+
+void member_card(Model& md, const Card& c, const CardContext& cx) {
+  cx.room(md.NM, md.sz.MUMM, "MEMBERS", "members", "MUMM");
+  const int a = cx.joint(md, 1, c.i1);
+  const int b = cx.joint(md, 2, c.i2);
+  const int sec = std::abs(c.i3);
+  cx.section(md, 3, sec);
+  if (!(md.E > 0.0)) {
+    if (md.E == 0.0)
+      cx.fail(0, 0, "NO P CARD BEFORE THE MEMBER (E = 0)",
+              "comes before any P card: Young's modulus E is not set");
+    cx.fail(0, 0, "YOUNG'S MODULUS E = " + num(md.E) + " NOT POSITIVE",
+            "uses Young's modulus E = " + num(md.E) + ", which is not positive");
+  }
+
+  // Node points: end A, the four inner points at the card's fractions
+  // X1-X4 along A->B, bowed to the left by a half sine of amplitude X5*L,
+  // and end B.
+  const double xa = md.XJ(a), ya = md.YJ(a), xb = md.XJ(b), yb = md.YJ(b);
+  const double L = std::sqrt((xb - xa) * (xb - xa) + (yb - ya) * (yb - ya));
+  if (L == 0.0)
+    cx.fail(2, 7, "MEMBER OF ZERO LENGTH",
+            "joins joints " + str(c.i1) + " and " + str(c.i2) + ", which lie at the same point");
+  const double cs = (xb - xa) / L, sn = (yb - ya) / L, e = c.X(5) * L;
+  double px[NPT + 1], py[NPT + 1];
+  px[1] = xa;
+  py[1] = ya;
+  for (int k = 1; k <= 4; ++k) {
+    const double t = c.X(k);
+    const double bow = std::sin(std::numbers::pi * t) * e;
+    px[k + 1] = xa + cs * t * L - sn * bow;
+    py[k + 1] = ya + sn * t * L + cs * bow;
+  }
+  px[NPT] = xb;
+  py[NPT] = yb;
+  for (int k = 1; k < NPT; ++k) {
+    const double dx = px[k + 1] - px[k], dy = py[k + 1] - py[k];
+    if (std::sqrt(dx * dx + dy * dy) == 0.0) {
+      // The fractions that place the two points: X(k-1) and X(k).
+      const int f1 = (k == 1) ? 1 : k - 1, f2 = (k == NPT - 1) ? 4 : k;
+      cx.fail(x_first(f1), x_last(f2), "SEGMENT " + str(k) + " OF ZERO LENGTH",
+              "places node points " + str(k) + " and " + str(k + 1) +
+                  " at the same point: segment " + str(k) + " has zero length");
+    }
+  }
+
+  const int m = ++md.NM;
+  md.IJ(m, 1) = a;
+  md.IJ(m, 2) = b;
+  md.MGEO(m) = c.i3 < 0 ? 1 : 0;
+  md.ISEC(m) = sec;
+  md.SYM(m) = md.SY(sec);
+  md.EYM(m) = md.SYM(m) / md.E;
+  widen_band(md, a, b);
+  if (md.MBAND > md.sz.MBAND)
+    cx.fail(2, 7, "BAND WIDTH " + str(md.MBAND) + " EXCEEDS THE CAPACITY " + str(md.sz.MBAND),
+            "widens the band to " + str(md.MBAND) + ", beyond the capacity " +
+                str(md.sz.MBAND) + " of the band matrix");
+  md.MC6(m) = c.X(6);
+  md.MC7(m) = c.X(7);
+  for (int k = 1; k <= NPT; ++k) {
+    md.XM(m, k) = px[k];
+    md.YM(m, k) = py[k];
+  }
+}
+
+void spring_card(Model& md, const Card& c, const CardContext& cx) {
+  cx.room(md.NK, md.sz.MUMR, "JOINT SPRINGS", "joint springs", "MUMR");
+  const int j = cx.joint(md, 1, c.i1);
+  const int k = ++md.NK;
+  md.KJ(k) = j;
+  for (int d = 1; d <= 3; ++d) md.KF(k, d) = c.X(d);
+}
+
+void material_card(Model& md, const Card& c, const CardContext& cx) {
+  if (!(c.X(3) < c.X(1)))
+    cx.fail(x_first(3), x_last(3), "E3 = " + num(c.X(3)) + " NOT BELOW E = " + num(c.X(1)),
+            "gives E3 = " + num(c.X(3)) + ", which is not below E = " + num(c.X(1)));
+  md.E = c.X(1);
+  md.E2 = c.X(2);
+  md.E3 = c.X(3);
+}
+
+void section_card(Model& md, Units& units, const Card& c, const CardContext& cx) {
+  const int s = c.i1;
+  cx.section(md, 1, s);
+  md.SY(s) = c.X(6);
+  TextOut& out = units.listing();
+  switch (c.ch) {
+    case 'T':
+    case 'H':
+    case 'I':
+      build_section_THI(c.ch, s, c.X(1), c.X(2), c.X(3), c.X(4), c.X(5), c.X(7), md.AREA, md.ZF,
+                        out);
+      break;
+    case 'R':  // the wall thickness is read from X3
+      build_section_ORC(c.ch, s, c.X(1), c.X(3), c.X(7), md.AREA, md.ZF, out);
+      break;
+    default:
+      build_section_ORC(c.ch, s, c.X(1), c.X(2), c.X(7), md.AREA, md.ZF, out);
+      break;
+  }
+}
+
+void watch_card(Model& md, const Card& c, const CardContext& cx) {
+  cx.room(md.NW, md.sz.MUMW, "WATCH CARDS", "watch cards", "MUMW");
+  for (int k = 1; k <= 7; ++k) {
+    const double v = c.X(k);
+    if (v < 0.0)
+      cx.fail(x_first(k), x_last(k), "WATCH CODE " + num(v) + " NEGATIVE",
+              "watch code " + num(v) + " is negative");
+    if (v + 0.5 >= MAXJOINTNO + 1)
+      cx.fail(x_first(k), x_last(k), "WATCH CODE " + num(v) + " NAMES A JOINT ABOVE 999",
+              "watch code " + num(v) + " names a joint number above 999");
+  }
+  const int w = ++md.NW;
+  for (int k = 1; k <= 7; ++k)
+    if (c.X(k) != 0.0) md.W(w, k) = c.X(k);
+}
+
+// The L card. Returns after the limits when a negative count asks to keep
+// the numbering listing, the fibre state and the cumulative state as they
+// are (a restart); otherwise finishes the model.
+void last_card(Model& md, FibreStore& fs, Units& units, const Card& c) {
+  if (c.i1 > 0) md.MAXIT = c.i1;
+  if (c.i1 < 0) {
+    md.MAXIT = -c.i1;
+    if (c.i2 > 0) md.MINIT = c.i2;
+    if (c.i2 < 0) md.MINIT = -c.i2;
+    return;
+  }
+  if (c.i2 > 0) md.MINIT = c.i2;
+  if (c.i2 < 0) {
+    md.MINIT = -c.i2;
+    return;
+  }
+  print_matrix_index(md, units.listing());
+  fs.initialise(md.NM, md.SYM, md.EYM);
+  md.PLOAD.fill(0.0, 3 * md.NJ);
+  md.DISP.fill(0.0, md.NEQ);
+  const int n = md.sz.NMP() * md.NM;
+  RVec(md.DPRUN.data(), md.DPRUN.size()).fill(0.0, n);
+  RVec(md.DPSTEP.data(), md.DPSTEP.size()).fill(0.0, n);
+}
+
+}  // namespace
+
+void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long control_line) {
+  static const Format echo("(1X,A80)");
+  DeckIn& deck = units.deck();
+  std::string line;
+  for (;;) {
+    deck.next_or_fail(line, "structure card");
+    const std::string cols = card_columns(line);
+    units.listing().write(echo, {cols});
+    if (cols[0] == comment) continue;
+    if (deck.line_number() == control_line) continue;  // met again after a rewind
+
+    const Card c = decode_card(cols, deck.source());
+    const CardContext cx{units, deck.line_number(), c.ch};
+    switch (c.ch) {
+      case 'J':
+        joint_card(md, c, cx);
+        break;
+      case 'Q':
+        link_card(md, c, cx);
+        break;
+      case 'M':
+        member_card(md, c, cx);
+        break;
+      case 'K':
+        spring_card(md, c, cx);
+        break;
+      case 'P':
+        material_card(md, c, cx);
+        break;
+      case 'T':
+      case 'H':
+      case 'I':
+      case 'O':
+      case 'R':
+      case 'C':
+        section_card(md, units, c, cx);
+        break;
+      case 'W':
+        watch_card(md, c, cx);
+        break;
+      case 'L':
+        last_card(md, fs, units, c);
+        return;
+      default:
+        break;  // X and any other letter: not a structure card
+    }
+  }
+}
+
+}  // namespace nlf

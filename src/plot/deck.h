@@ -1,0 +1,45 @@
+// The frame as the deck describes it: joints, members with their six node
+// points, and the joints whose displacements the load history prescribes.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace nlf::plot {
+
+// Directions a B card prescribes at a joint.
+enum Fixity : unsigned { kFixX = 1, kFixY = 2, kFixR = 4 };
+
+struct Joint {
+  int number = 0;  // user number (I1 of the J card)
+  double x = 0, y = 0;
+  unsigned fixity = 0;  // kFix* bits from the B cards of the load history
+};
+
+struct Member {
+  int a = 0, b = 0;  // joint indices into Frame::joints, end I and end J
+  std::array<double, 6> x{}, y{};  // node points, end I to end J
+};
+
+struct Frame {
+  std::string title;  // from the control card, without trailing blanks
+  int restart_in = 0;   // restart-input unit of the control card
+  int restart_out = 0;  // restart-output unit
+  std::vector<Joint> joints;  // in J-card order
+  std::vector<Member> members;  // in M-card order
+  int watch_cards = 0;  // W cards: one response-curve file each
+  std::vector<std::string> warnings;
+};
+
+// Reads the deck. Throws PlotError for a missing deck, a malformed number on
+// a J, M or B card, or a member naming a joint that no earlier J card defines.
+Frame read_frame(const std::filesystem::path& deck);
+Frame parse_frame(const std::string& name, const std::vector<std::string>& lines);
+
+// Node point t (0..1 along the member) of a member from end A to end B with
+// bow ratio `bow`: the chord point moved sideways by sin(pi t) * bow * L.
+std::array<double, 2> node_point(double xa, double ya, double xb, double yb, double t, double bow);
+
+}  // namespace nlf::plot

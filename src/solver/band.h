@@ -1,0 +1,71 @@
+// Assembly and solution of the symmetric band system of one equilibrium
+// iteration.
+//
+// The band matrix A holds the upper half band of the symmetric stiffness K:
+// A(i, j) = K(i, i+j-1), column 1 the diagonal, MBAND columns in all, with
+// the leading dimension A.ld >= NEQ. Load columns B and solutions X share
+// that layout (one column per load case). Entries whose column index
+// i+j-1 lies beyond NEQ are never read.
+//
+// Load-pattern type flags and prescribed values are stored direction-major:
+// the entry of joint k, direction d (1 X, 2 Y, 3 rotation) is (d-1)*NJL + k.
+// IEQ is joint-major: the equation of joint k, direction d is IEQ(3(k-1)+d).
+// A flag 0 marks a force direction; any other flag a prescribed one.
+//
+// Nothing here allocates or keeps state between calls.
+#pragma once
+
+#include <array>
+
+#include "io/units.h"
+#include "run/views.h"
+
+namespace nlf {
+
+// The penalty put on the diagonal of a prescribed direction.
+inline constexpr double PENALTY = 1.0E25;
+
+// Adds member m (end joints IJ(m,1), IJ(m,2)) into the band matrix and the
+// joint resisting forces. S is the member's 6 x 6 stiffness, column-major,
+// in the order (X, Y, rotation) of end I, then of end J; F its six end
+// forces. R is indexed by the joint-serial number 3j-2 .. 3j. Only pairs
+// whose column equation is not below the row equation are added, so the
+// order of the equation numbers decides which triangle of S is read.
+// A member whose equations do not fit the band (or the rows) of A is a fault
+// of the equation numbering: it is reported on standard error and the run
+// stops (Stop{1}) before anything is added.
+void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36>& S,
+               const RVec& R, const std::array<double, 6>& F, const IVec& IEQ);
+
+// Enforces the prescribed directions (flag > 0) of joints 1..NJ, joint by
+// joint and within a joint X, Y, rotation: A(e,1) = PENALTY, and every load
+// column B(e,c) = factor * PENALTY * PDISP when `impose` is nonzero, else 0.
+// Directions sharing an equation: the last one taken sets the load.
+void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
+                     const IVec& LTYPE, int NJ, const IVec& IEQ, int impose, int NJL,
+                     double factor);
+
+// Solves A X = B for NRHS load columns (0 allowed) by band Gauss
+// elimination without pivoting. A and B are overwritten by the reduced
+// band and load columns; X(1..NEQ, 1..NRHS) receives the solution.
+// NEQ = 0 does nothing; NEQ = 1 is one division with no pivot test and
+// DETLOG unchanged. Otherwise PIVOTCHECK runs between elimination and back
+// substitution and sets DETLOG; a failed pivot test ends the run with
+// Stop{1} after its diagnostics are in the listing.
+void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
+               const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
+               TextOut& listing);
+
+// Pivot test on a reduced band matrix: every force direction of joints
+// 1..NJ (in joint, then direction order; linked directions each time) must
+// have a positive pivot A(e,1). DETLOG becomes the sum of ln|pivot| over
+// those directions, failing ones included. Each failing direction writes a
+// DIAG message; after them the NEQ pivots are listed. Returns true when a
+// pivot failed.
+bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
+                const IVec& IEQ, int NJL, TextOut& listing);
+
+// The determinant line of the iteration table: "+", 90 blanks, DETLOG.
+void write_detlog(TextOut& listing, double DETLOG);
+
+}  // namespace nlf

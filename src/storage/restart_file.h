@@ -1,0 +1,36 @@
+// The restart file: the whole model and its state at the end of a run, from
+// which a later run continues (model/restart_read.h reads it back).
+//
+// Record order (one line, one record):
+//   1  the eight sizes MUMM, MUMJ, MUMP, MUMT, MUMR, MUMS, MBAND, MUMW;
+//   2  NK, NJ, NM, MBAND, last step, E, E2, E3, MAXIT, MINIT, NEQ;
+//   3  per member slot: IJ(m,1..2), ISEC, SYM, EYM, MC6, MGEO; XM/YM of the
+//      six node points (12 reals); the 18 step point increments DPSTEP(.,m),
+//      one real per record;
+//   4  per joint slot: XJ, YJ, the total applied load X, Y, M, JNO;
+//   5  per equation slot: DISP(i), IEQ(i);
+//   6  per section slot: SY; then AREA(s,f), ZF(s,f) for each of 20 fibres;
+//   7  the driver's ten-integer table (member displacement switch, 0, ...);
+//   8  JMAP(1..999), one integer per record;
+//   9  per joint-spring slot: KJ, spring forces (3), stiffnesses KF (3);
+//  10  the six committed values of every fibre of every member slot;
+//  11  per member slot: MC7(m), then the 18 run point increments DPRUN(.,m);
+//  followed by the end of the file.
+#pragma once
+
+#include "io/records.h"
+#include "model/model.h"
+#include "storage/fibre_store.h"
+
+namespace nlf {
+
+// Number of integers in the driver's table of record 7.
+inline constexpr int RESTART_TABLE = 10;
+
+// Writes the restart file from its start: `out` is rewound first and ends
+// after the last record, so a file read earlier on the same unit is replaced
+// by the new state as a whole. `last_step` is the number of the last step
+// computed; `detail` is the member displacement switch.
+void SAVESTATE(RecordFile& out, const Model& md, FibreStore& fs, int last_step, int detail);
+
+}  // namespace nlf

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "member/fibre_law.h"
+
+namespace nlf {
+namespace {
+
+const FibreMaterial kSteel{2100.0, 21.0, 21.0, 2.4, 2.4 / 2100.0};
+const FibreValues kVirgin{2.4, -2.4, 2.4 / 2100.0, -2.4 / 2100.0, 0.0, 0.0};
+
+double trial(FibreValues v, double d, int ktan = 0) {
+  return FIBRELAW(LawMode::Trial, ktan, kSteel, v, d);
+}
+double commit(FibreValues& v, double d, int ktan = 0) {
+  return FIBRELAW(LawMode::Commit, ktan, kSteel, v, d);
+}
+
+TEST(FibreLaw, LoadReverseReload) {
+  FibreValues v = kVirgin;
+  EXPECT_NEAR(trial(v, 0.002), 2.418, 1e-12);
+  EXPECT_EQ(v.SIG, 0.0);  // the trial leaves the state alone
+  EXPECT_NEAR(commit(v, 0.002), 2.418, 1e-12);
+  EXPECT_NEAR(v.EPS, 0.002, 1e-15);
+  EXPECT_EQ(v.SIGU, 2.4);
+
+  // Reversal on the hardening branch re-anchors the range, which keeps its
+  // width 2 SYM (E2 = E3).
+  EXPECT_NEAR(commit(v, -0.001), 0.318, 1e-12);
+  EXPECT_NEAR(v.SIGU, 2.418, 1e-12);
+  EXPECT_NEAR(v.EPSU, 0.002, 1e-15);
+  EXPECT_NEAR(v.EPSL, -0.00028571429, 1e-11);
+  EXPECT_NEAR(v.SIGL, -2.382, 1e-12);
+  EXPECT_NEAR(v.EPS, 0.001, 1e-15);
+  EXPECT_NEAR(trial(v, -0.003), -2.418, 1e-12);
+
+  // The mirror image from the compression side.
+  FibreValues c = kVirgin;
+  commit(c, -0.002);
+  EXPECT_NEAR(commit(c, 0.001), -0.318, 1e-12);
+  EXPECT_NEAR(c.SIGU, 2.382, 1e-12);
+  EXPECT_NEAR(c.SIGL, -2.418, 1e-12);
+}
+
+TEST(FibreLaw, BoundPointAndZeroIncrement) {
+  FibreValues v = kVirgin;
+  v.SIG = v.SIGU, v.EPS = v.EPSU;  // on the bound counts as inside
+  EXPECT_NEAR(trial(v, 0.001), 2.4 + 0.001 * 21.0, 1e-12);
+  EXPECT_NEAR(trial(v, -0.001), 0.3, 1e-12);
+
+  FibreValues out = kVirgin;
+  commit(out, 0.003);
+  for (FibreValues w : {v, out}) {
+    const FibreValues before = w;
+    EXPECT_EQ(trial(w, 0.0), before.SIG);
+    commit(w, 0.0);
+    EXPECT_EQ(w.SIG, before.SIG);
+    EXPECT_EQ(w.SIGU, before.SIGU);
+    EXPECT_EQ(w.SIGL, before.SIGL);
+    EXPECT_EQ(w.EPS, before.EPS);
+  }
+}
+
+TEST(FibreLaw, NegativeKtanAndTangent) {
+  FibreValues v = kVirgin;
+  commit(v, 0.002);  // hardening branch, committed SIGU still 2.4
+  // KTAN < 0 on the hardening branch: same stress, bounds moved to the point.
+  EXPECT_NEAR(trial(v, 0.001, -1), trial(v, 0.001, 0), 1e-12);
+  FibreValues w = v;
+  commit(w, 0.001, -1);
+  EXPECT_NEAR(w.SIGU, 2.418, 1e-12);
+
+  // A small elastic unloading still ends above the committed bound: E2.
+  const double st = trial(v, -0.000005);
+  EXPECT_NEAR(st, 2.4075, 1e-12);
+  EXPECT_EQ(FIBRETANGENT(0, 2100.0, 21.0, st, v.SIGL, v.SIGU), 21.0);
+  EXPECT_EQ(FIBRETANGENT(0, 2100.0, 21.0, trial(v, -0.0001), v.SIGL, v.SIGU), 2100.0);
+  EXPECT_EQ(FIBRETANGENT(0, 2100.0, 21.0, -3.0, v.SIGL, v.SIGU), 21.0);
+  EXPECT_EQ(FIBRETANGENT(-1, 2100.0, 21.0, st, v.SIGL, v.SIGU), 2100.0);
+}
+
+}  // namespace
+}  // namespace nlf

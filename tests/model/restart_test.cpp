@@ -1,0 +1,368 @@
+// Save and restore of the restart file: every table, counter and fibre value
+// comes back bit for bit in either storage mode, the file holds exactly one
+// state, and a short or foreign file is refused.
+#include "model/restart_read.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "io/units.h"
+#include "run/layout.h"
+#include "storage/restart_file.h"
+#include "support/test_support.h"
+
+namespace nlf {
+namespace {
+
+namespace fs = std::filesystem;
+
+Sizes sizes(int mumm = 3, int mumj = 4, int mumr = 2, int mums = 2) {
+  Sizes sz;
+  sz.MUMM = mumm;
+  sz.MUMJ = mumj;
+  sz.MUMR = mumr;
+  sz.MUMS = mums;
+  sz.MBAND = 9;
+  sz.MUMW = 1;
+  return sz;
+}
+
+// A model on its own stores with its own fibre store (and scratch units).
+struct Rig {
+  std::unique_ptr<Stores> st = std::make_unique<Stores>();
+  Units units;
+  Model md;
+  FibreStore fibres;
+
+  Rig(const Sizes& sz, bool memory) {
+    bind_model(md, *st, sz);
+    fibres.setup(st->FSTORE.data(), memory ? sz.MUMM : 1, memory, units);
+  }
+};
+
+// Every saved table gets values that differ from entry to entry and from
+// seed to seed; index tables stay within the sizes. Members 1..NM get a
+// fibre state of their own.
+void fill(Rig& r, int seed) {
+  Model& md = r.md;
+  const Sizes& sz = md.sz;
+  int c = 0;
+  auto real = [&] { return seed + (++c) / 7.0; };
+  auto num = [&] { return seed * 10000 + (++c); };
+  auto idx = [&](int hi) { return 1 + (seed + ++c) % hi; };
+
+  md.NK = sz.MUMR;
+  md.NJ = sz.MUMJ - 1;
+  md.NM = sz.MUMM - 1;
+  md.NEQ = 3 * md.NJ - 1;
+  md.MBAND = 6 + seed % 3;
+  md.MAXIT = 20 + seed;
+  md.MINIT = 2 + seed;
+  md.E = 2100 + seed / 3.0;
+  md.E2 = 21 + seed / 9.0;
+  md.E3 = 0.5 + seed / 11.0;
+  for (int m = 1; m <= sz.MUMM; ++m) {
+    md.IJ(m, 1) = idx(sz.MUMJ);
+    md.IJ(m, 2) = idx(sz.MUMJ);
+    md.ISEC(m) = idx(sz.MUMS);
+    md.MGEO(m) = num();
+    md.SYM(m) = real();
+    md.EYM(m) = real();
+    md.MC6(m) = real();
+    md.MC7(m) = real();
+    for (int k = 1; k <= NPT; ++k) md.XM(m, k) = real(), md.YM(m, k) = real();
+    for (int k = 1; k <= sz.NMP(); ++k) md.DPSTEP(k, m) = real(), md.DPRUN(k, m) = real();
+  }
+  for (int j = 1; j <= sz.MUMJ; ++j) {
+    md.XJ(j) = real();
+    md.YJ(j) = real();
+    md.JNO(j) = num();
+  }
+  for (int i = 1; i <= sz.NEQX(); ++i) {
+    md.PLOAD(i) = real();
+    md.DISP(i) = real();
+    md.IEQ(i) = idx(sz.NEQX());
+  }
+  for (int s = 1; s <= sz.MUMS; ++s) {
+    md.SY(s) = real();
+    for (int f = 1; f <= sz.MUMT; ++f) md.AREA(s, f) = real(), md.ZF(s, f) = real();
+  }
+  for (int n = 1; n <= MAXJOINTNO; ++n) md.JMAP[n] = (seed + n) % (sz.MUMJ + 1);
+  for (int k = 1; k <= sz.MUMR; ++k) {
+    md.KJ(k) = idx(sz.MUMJ);
+    for (int d = 1; d <= 3; ++d) md.SPF(k, d) = real(), md.KF(k, d) = real();
+  }
+
+  FibreStore& fb = r.fibres;
+  fb.initialise(md.NM, md.SYM, md.EYM);
+  fb.clear_increments(md.NM);
+  fb.commit_begin();
+  for (int m = 1; m <= md.NM; ++m) {
+    const MemberFibres v = fb.commit_member(m);
+    for (int i = 0; i < NFM; ++i) {
+      v.SIGU[i] = real();
+      v.SIGL[i] = -real();
+      v.EPSU[i] = real() * 1e-3;
+      v.EPSL[i] = -real() * 1e-3;
+      v.SIG[i] = real() - seed;
+      v.EPS[i] = (real() - seed) * 1e-4;
+    }
+    fb.commit_put(m);
+  }
+  fb.commit_end();
+}
+
+// Everything the restart file carries, reals by their bits.
+struct Snapshot {
+  std::vector<std::int64_t> v;
+  void i(std::int64_t x) { v.push_back(x); }
+  void r(double x) { v.push_back(std::bit_cast<std::int64_t>(x)); }
+  bool operator==(const Snapshot&) const = default;
+};
+
+// The fibre state of member slots 1..slots (zeros past the members held).
+Snapshot fibre_state(FibreStore& fb, int held, int slots) {
+  Snapshot s;
+  fb.results_begin();
+  for (int m = 1; m <= held; ++m) {
+    const MemberFibres v = fb.results_member(m);
+    for (int i = 0; i < NFM; ++i)
+      for (const double* a : {v.SIGU, v.SIGL, v.EPSU, v.EPSL, v.SIG, v.EPS}) s.r(a[i]);
+  }
+  fb.results_end();
+  for (long n = 0; n < static_cast<long>(slots - held) * NFM * 6; ++n) s.r(0.0);
+  return s;
+}
+
+Snapshot tables(const Model& md) {
+  const Sizes& sz = md.sz;
+  Snapshot s;
+  for (int x : {md.NK, md.NJ, md.NM, md.MBAND, md.MAXIT, md.MINIT, md.NEQ}) s.i(x);
+  for (double x : {md.E, md.E2, md.E3}) s.r(x);
+  for (int m = 1; m <= sz.MUMM; ++m) {
+    for (int x : {md.IJ(m, 1), md.IJ(m, 2), md.ISEC(m), md.MGEO(m)}) s.i(x);
+    for (double x : {md.SYM(m), md.EYM(m), md.MC6(m), md.MC7(m)}) s.r(x);
+    for (int k = 1; k <= NPT; ++k) s.r(md.XM(m, k)), s.r(md.YM(m, k));
+    for (int k = 1; k <= sz.NMP(); ++k) s.r(md.DPSTEP(k, m)), s.r(md.DPRUN(k, m));
+  }
+  for (int j = 1; j <= sz.MUMJ; ++j) s.r(md.XJ(j)), s.r(md.YJ(j)), s.i(md.JNO(j));
+  for (int i = 1; i <= sz.NEQX(); ++i) s.r(md.PLOAD(i)), s.r(md.DISP(i)), s.i(md.IEQ(i));
+  for (int sec = 1; sec <= sz.MUMS; ++sec) {
+    s.r(md.SY(sec));
+    for (int f = 1; f <= sz.MUMT; ++f) s.r(md.AREA(sec, f)), s.r(md.ZF(sec, f));
+  }
+  for (int n = 1; n <= MAXJOINTNO; ++n) s.i(md.JMAP[n]);
+  for (int k = 1; k <= sz.MUMR; ++k) {
+    s.i(md.KJ(k));
+    for (int d = 1; d <= 3; ++d) s.r(md.SPF(k, d)), s.r(md.KF(k, d));
+  }
+  return s;
+}
+
+void save(Rig& r, const fs::path& p, int step = 7, int detail = 1) {
+  RecordFile out;
+  out.open(p.string(), true);
+  SAVESTATE(out, r.md, r.fibres, step, detail);
+}
+
+// The caller's part of a restart: record 1, then the restore.
+int restore(Rig& r, RecordFile& in) {
+  std::int32_t s[8];
+  in.read_ints(s, 8);
+  return LOADSTATE(in, r.md, r.fibres);
+}
+
+int restore(Rig& r, const fs::path& p) {
+  RecordFile in;
+  in.open(p.string(), false);
+  return restore(r, in);
+}
+
+// The message of the FileError that restoring `p` into `r` gives, or "".
+std::string refusal(Rig& r, const fs::path& p) {
+  try {
+    restore(r, p);
+  } catch (const FileError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+void append_record(const fs::path& p) {
+  std::ofstream f(p, std::ios::binary | std::ios::app);
+  const unsigned char rec[] = {8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 8, 0, 0, 0};
+  f.write(reinterpret_cast<const char*>(rec), sizeof rec);
+}
+
+struct Modes {
+  bool save_memory, load_memory;
+};
+
+class RestartRoundTrip : public testing::TestWithParam<Modes> {};
+
+// Save then restore into a model filled with other values: every table and
+// counter, MC7 and the run's point increments, and the fibre state of every
+// member slot come back bit for bit, whatever the two storage modes; the
+// step number and the sizes record come back as saved.
+TEST_P(RestartRoundTrip, RestoresEveryValue) {
+  test::TempDir dir;
+  const fs::path file = dir / "fort.31";
+  const Sizes sz = sizes();
+  Rig a(sz, GetParam().save_memory), b(sz, GetParam().load_memory);
+  fill(a, 1);
+  fill(b, 2);
+  ASSERT_FALSE(tables(a.md) == tables(b.md));
+  save(a, file, 41);
+
+  RecordFile in;
+  in.open(file.string(), false);
+  std::int32_t s[8];
+  in.read_ints(s, 8);
+  EXPECT_EQ(std::vector<std::int32_t>(s, s + 8),
+            (std::vector<std::int32_t>{3, 4, 5, 20, 2, 2, 9, 1}));
+  EXPECT_EQ(LOADSTATE(in, b.md, b.fibres), 41);
+
+  EXPECT_TRUE(tables(b.md) == tables(a.md));
+  EXPECT_TRUE(fibre_state(b.fibres, sz.MUMM, sz.MUMM) ==
+              fibre_state(a.fibres, a.md.NM, sz.MUMM));
+  if (!GetParam().load_memory) EXPECT_EQ(b.fibres.state_records(), long{sz.MUMM} * NFM);
+
+  // Saving the restored model gives the same file again.
+  const fs::path again = dir / "fort.32";
+  save(b, again, 41);
+  EXPECT_EQ(test::read_file(again), test::read_file(file));
+}
+
+INSTANTIATE_TEST_SUITE_P(StorageModes, RestartRoundTrip,
+                         testing::Values(Modes{true, true}, Modes{false, false},
+                                         Modes{false, true}, Modes{true, false}),
+                         [](const testing::TestParamInfo<Modes>& i) {
+                           return std::string(i.param.save_memory ? "Memory" : "Scratch") + "To" +
+                                  (i.param.load_memory ? "Memory" : "Scratch");
+                         });
+
+// With the same unit for restore and save, the file ends up holding exactly
+// the new state: the save starts from the front of the file and cuts off
+// whatever followed.
+TEST(RestartSameUnit, FileHoldsExactlyTheNewState) {
+  test::TempDir dir;
+  const fs::path file = dir / "fort.31", fresh = dir / "fort.32";
+  const Sizes sz = sizes();
+  Rig a(sz, true), b(sz, false), c(sz, true);
+  fill(a, 1);
+  save(a, file, 5);
+
+  {
+    RecordFile unit;
+    unit.open(file.string(), false);
+    EXPECT_EQ(restore(b, unit), 5);
+    fill(b, 3);
+    SAVESTATE(unit, b.md, b.fibres, 9, 0);
+  }
+  save(b, fresh, 9, 0);
+  EXPECT_EQ(test::read_file(file), test::read_file(fresh));
+  EXPECT_EQ(restore(c, file), 9);
+  EXPECT_TRUE(tables(c.md) == tables(b.md));
+
+  // A unit left in the middle of a longer file.
+  append_record(file);
+  append_record(file);
+  {
+    RecordFile unit;
+    unit.open(file.string(), false);
+    std::int32_t s[8];
+    unit.read_ints(s, 8);
+    SAVESTATE(unit, a.md, a.fibres, 5, 1);
+  }
+  save(a, fresh, 5, 1);
+  EXPECT_EQ(test::read_file(file), test::read_file(fresh));
+}
+
+// A file cut anywhere, or with a record too many, is refused with a
+// FileError naming the file and the record.
+TEST(RestartRefused, ShortOrLongFile) {
+  test::TempDir dir;
+  const fs::path file = dir / "fort.31";
+  const Sizes sz = sizes();
+  Rig a(sz, true);
+  fill(a, 1);
+  save(a, file);
+  const std::string whole = test::read_file(file);
+  const std::uintmax_t size = whole.size();
+  const std::uintmax_t last = 8 + 8 * 19;  // one trailing member record
+
+  for (std::uintmax_t cut : {std::uintmax_t{60}, size / 2, size - sz.MUMM * last,
+                             size - last, size - 1}) {
+    SCOPED_TRACE(cut);
+    test::write_file(file, whole.substr(0, cut));
+    Rig b(sz, true);
+    const std::string msg = refusal(b, file);
+    EXPECT_NE(msg.find(file.string()), std::string::npos) << msg;
+    EXPECT_NE(msg.find("record"), std::string::npos) << msg;
+  }
+
+  test::write_file(file, whole);
+  append_record(file);
+  Rig b(sz, false);
+  EXPECT_NE(refusal(b, file).find("more records than this model expects"), std::string::npos);
+}
+
+// A file written with other sizes never passes as this model's.
+TEST(RestartRefused, FileOfAnotherModel) {
+  test::TempDir dir;
+  const fs::path file = dir / "fort.31";
+  const std::vector<std::pair<Sizes, Sizes>> cases = {
+      {sizes(3), sizes(2)}, {sizes(2), sizes(3)}, {sizes(3, 4), sizes(3, 5)},
+      {sizes(3, 4, 2), sizes(3, 4, 1)}, {sizes(3, 4, 2, 2), sizes(3, 4, 2, 3)},
+      {sizes(3, 4, 2, 3), sizes(3, 4, 2, 2)}};
+  for (const auto& [saved, read] : cases) {
+    SCOPED_TRACE(std::to_string(saved.MUMM) + " " + std::to_string(read.MUMM));
+    for (bool memory : {true, false}) {
+      Rig a(saved, memory), b(read, memory);
+      fill(a, 1);
+      save(a, file);
+      EXPECT_THROW(restore(b, file), FileError);
+    }
+  }
+}
+
+// Counts and indices that do not fit the sizes are refused before anything
+// uses them to address a table.
+TEST(RestartRefused, ValuesOutsideTheSizes) {
+  test::TempDir dir;
+  const fs::path file = dir / "fort.31";
+  const Sizes sz = sizes();
+  const std::vector<void (*)(Model&)> damage = {
+      [](Model& md) { md.NM = md.sz.MUMM + 1; },
+      [](Model& md) { md.NJ = -1; },
+      [](Model& md) { md.NEQ = md.sz.NEQX() + 1; },
+      [](Model& md) { md.MBAND = md.sz.MBAND + 1; },
+      [](Model& md) { md.IJ(2, 2) = md.sz.MUMJ + 1; },
+      [](Model& md) { md.ISEC(3) = md.sz.MUMS + 1; },
+      [](Model& md) { md.IEQ(5) = -2; },
+      [](Model& md) { md.JMAP[999] = md.sz.MUMJ + 1; },
+      [](Model& md) { md.KJ(1) = 0x7fffffff; }};
+  for (std::size_t n = 0; n < damage.size(); ++n) {
+    SCOPED_TRACE(n);
+    Rig a(sz, true), b(sz, true);
+    fill(a, 1);
+    damage[n](a.md);
+    save(a, file);
+    const std::string msg = refusal(b, file);
+    EXPECT_NE(msg.find("does not fit the sizes of this model"), std::string::npos) << msg;
+  }
+  Rig a(sz, true), b(sz, true);
+  fill(a, 1);
+  save(a, file, -1);
+  EXPECT_NE(refusal(b, file).find("record 2:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nlf

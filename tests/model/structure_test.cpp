@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "io/stop.h"
+#include "io/units.h"
+#include "model/structure.h"
+#include "run/layout.h"
+#include "storage/fibre_store.h"
+#include "support/test_support.h"
+
+namespace nlf {
+namespace {
+
+using test::card;
+
+// A model with small capacities, the deck `text` and a listing, all in a
+// temporary folder.
+struct Pass {
+  test::TempDir dir;
+  Units units;
+  Stores st;
+  Model md;
+  FibreStore fs;
+  explicit Pass(const std::string& text) {
+    const Sizes sz{.MUMM = 2, .MUMJ = 3, .MUMR = 1, .MUMS = 1, .MBAND = 9, .MUMW = 1};
+    bind_model(md, st, sz);
+    test::write_file(dir / "deck.dat", text);
+    units.deck().open((dir / "deck.dat").string());
+    units.open_text(16, (dir / "R.rst").string());
+    fs.setup(st.FSTORE.data(), sz.MUMM, true, units);
+  }
+  void run(long control_line = 0) { read_structure(md, fs, units, '$', control_line); }
+  std::vector<std::string> listing() {
+    units.close_all();
+    return test::read_lines(dir / "R.rst");
+  }
+};
+
+const std::string kFrame = card('J', 10, 0, 0, {0, 0}) + card('J', 20, 0, 0, {100, 0}) +
+                           card('J', 30, 0, 0, {100, 100}) + card('P', 0, 0, 0, {2100, 21, 0}) +
+                           card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4});
+
+TEST(Structure, SmallFrame) {
+  const std::string deck =
+      "$ portal\n" + kFrame + card('M', 10, 20, -1, {0.2, 0.4, 0.6, 0.8, 0.01, 5, 0.02}) +
+      card('M', 20, 30, 1, {0.2, 0.4, 0.6, 0.8, 0.01}) + card('K', 30, 0, 0, {1, 2, 3}) +
+      card('W', 0, 0, 0, {10.21, 0, 20.13}) + card('X', 5, 5, 5) + card('L', 20, 3) +
+      "B  after the L card\n";
+  Pass p(deck);
+  p.md.PLOAD.fill(7.0);
+  p.md.DPRUN.fill(7.0);
+  p.run();
+  const Model& md = p.md;
+  EXPECT_EQ(md.JMAP[20], 2);
+  EXPECT_EQ(md.JNO(3), 30);
+  EXPECT_EQ(md.YJ(3), 100.0);
+  EXPECT_EQ(md.NEQ, 9);
+  EXPECT_EQ(md.MBAND, 6);
+  ASSERT_EQ(md.NM, 2);
+  EXPECT_EQ(md.MGEO(1), 1);
+  EXPECT_EQ(md.MGEO(2), 0);
+  EXPECT_DOUBLE_EQ(md.EYM(1), 2.4 / 2100);
+  // Bowed to the left of A->B by a half sine of amplitude 0.01 * L = 1.
+  EXPECT_NEAR(md.YM(1, 2), std::sin(0.2 * std::numbers::pi), 1e-12);
+  EXPECT_NEAR(md.XM(2, 4), 100.0 - std::sin(0.6 * std::numbers::pi), 1e-12);
+  EXPECT_NEAR(md.YM(2, 4), 60.0, 1e-12);
+  EXPECT_EQ(md.KJ(1), 3);
+  EXPECT_EQ(md.W(1, 3), 20.13);
+  EXPECT_EQ(md.MAXIT, 20);
+  EXPECT_EQ(md.MINIT, 3);
+  // Cleared: 3 NJ joint entries and 18 entries of each member present.
+  EXPECT_EQ(md.PLOAD(9), 0.0);
+  EXPECT_EQ(md.DPRUN(18, 2), 0.0);
+  p.fs.results_begin();
+  const MemberFibres f = p.fs.results_member(2);
+  EXPECT_EQ(f.SIGL[MemberFibres::at(20, 10)], -2.4);
+  p.fs.results_end();
+
+  std::string line;
+  ASSERT_TRUE(p.units.deck().next(line));  // the pass stopped at the L card
+  EXPECT_EQ(line, "B  after the L card");
+  const auto l = p.listing();
+  EXPECT_EQ(l[0], " $ portal" + std::string(72, ' '));
+  EXPECT_EQ(l[1], " " + card('J', 10, 0, 0, {0, 0}).substr(0, 30) + std::string(50, ' '));
+  EXPECT_EQ(l[6], "0     UNIT-AREA       Z-COORDINATE");  // the section follows its card
+  EXPECT_EQ(l[37].substr(0, 21), " *** MATRIX INDEX ***");
+}
+
+TEST(Structure, NegativeCountsKeepTheState) {
+  for (const auto& [l_card, maxit, minit] :
+       {std::tuple{card('L', -5, 0), 5, 7}, std::tuple{card('L', 4, -2), 4, 2},
+        std::tuple{card('L', -6, -1), 6, 1}}) {
+    Pass p(card('J', 1) + l_card);
+    p.md.MINIT = 7;
+    p.md.PLOAD.fill(7.0);
+    p.run();
+    EXPECT_EQ(p.md.MAXIT, maxit);
+    EXPECT_EQ(p.md.MINIT, minit);
+    EXPECT_EQ(p.md.PLOAD(1), 7.0);
+    EXPECT_EQ(p.listing().size(), 2u);  // the echo only
+  }
+}
+
+TEST(Structure, ControlCardMetAgainIsEchoedNotDecoded) {
+  const std::string control = "  0  0  1 1.0 PORTAL FRAME WITH TEXT IN EVERY FIELD";
+  Pass p("$ one\n$ two\n" + control + "\n" + card('L', 0, 0));
+  std::string first;
+  p.units.deck().next(first);
+  p.run(3);
+  const auto l = p.listing();
+  ASSERT_GE(l.size(), 2u);
+  EXPECT_EQ(l[1], " " + control + std::string(80 - control.size(), ' '));
+}
+
+struct BadDeck {
+  std::string name, cards, listing, stderr_part;
+};
+
+TEST(Structure, BadDecksStopWithAMessage) {
+  const std::string two = card('J', 10, 0, 0, {0, 0}) + card('J', 20, 0, 0, {100, 0});
+  const std::string member = card('M', 10, 20, 1, {0.2, 0.4, 0.6, 0.8});
+  const std::vector<BadDeck> cases = {
+      {"joint number", card('J', 0), "ERROR IN J CARD AT LINE 1: JOINT NUMBER 0 OUT OF RANGE 1 TO 999",
+       "line 1, columns 2-4: J card gives joint number 0"},
+      {"too many joints", two + two, "ERROR IN J CARD AT LINE 4: MORE THAN 3 JOINTS (MUMJ)",
+       "line 4: J card goes beyond the capacity of 3 joints (MUMJ)"},
+      {"Q undefined", two + card('Q', 10, 7, 100), "ERROR DATA IN Q DATA 10 7",
+       "line 3, columns 5-7: Q card names joint 7, which is not defined"},
+      {"Q digit", two + card('Q', 20, 10, 300), "ERROR DATA IN Q DATA 10 20",
+       "columns 8-10: Q card link code 300 has a digit out of range"},
+      {"Q negative", two + card('Q', 10, 20, -10), "ERROR DATA IN Q DATA 10 20",
+       "Q card link code -10 is negative"},
+      {"M joint", two + card('M', 10, 7, 1), "ERROR IN M CARD AT LINE 3: JOINT 7 NOT DEFINED",
+       "line 3, columns 5-7: M card names joint 7, which is not defined"},
+      {"M section", kFrame + card('M', 10, 20, -2, {0.2, 0.4, 0.6, 0.8}),
+       "ERROR IN M CARD AT LINE 6: SECTION 2 OUT OF RANGE 1 TO 1", "columns 8-10"},
+      {"no P card", two + card('O', 1, 0, 0, {2, 1}) + member,
+       "ERROR IN M CARD AT LINE 4: NO P CARD BEFORE THE MEMBER (E = 0)", "line 4: M card comes before"},
+      {"E3", card('P', 0, 0, 0, {2100, 0, 2100}), "ERROR IN P CARD AT LINE 1: E3 = 2100 NOT BELOW E = 2100",
+       "columns 31-40"},
+      {"zero length", card('J', 10) + card('J', 20) + card('P', 0, 0, 0, {2100}) + card('O', 1) + member,
+       "ERROR IN M CARD AT LINE 5: MEMBER OF ZERO LENGTH", "columns 2-7: M card joins joints 10 and 20"},
+      {"zero segment", kFrame + card('M', 10, 20, 1, {0.2, 0.4, 0.4, 0.8}),
+       "ERROR IN M CARD AT LINE 6: SEGMENT 3 OF ZERO LENGTH", "columns 21-40"},
+      {"band", kFrame + card('M', 10, 30, 1, {0.2, 0.4, 0.6, 0.8}),
+       "ERROR IN M CARD AT LINE 6: BAND WIDTH 9 EXCEEDS THE CAPACITY 8", ""},
+      {"section card", card('I', 2, 0, 0, {30, 15, 1, 1}),
+       "ERROR IN I CARD AT LINE 1: SECTION 2 OUT OF RANGE 1 TO 1", "columns 2-4"},
+      {"K joint", card('K', 5), "ERROR IN K CARD AT LINE 1: JOINT 5 NOT DEFINED", "columns 2-4"},
+      {"W negative", card('W', 0, 0, 0, {0, -10.21}), "ERROR IN W CARD AT LINE 1: WATCH CODE -10.21 NEGATIVE",
+       "columns 21-30"},
+      {"W joint", card('W', 0, 0, 0, {1000.11}),
+       "ERROR IN W CARD AT LINE 1: WATCH CODE 1000.11 NAMES A JOINT ABOVE 999", "columns 11-20"},
+  };
+  for (const BadDeck& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pass p(c.cards + card('L'));
+    if (c.name == "band") p.md.sz.MBAND = 8;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(p.run(), Stop);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(p.listing().back(), " " + c.listing);
+    EXPECT_NE(out.find(" " + c.listing + "\n"), std::string::npos);
+    EXPECT_EQ(err.rfind("nlframe: " + (p.dir / "deck.dat").string() + ": line ", 0), 0u) << err;
+    EXPECT_NE(err.find(c.stderr_part), std::string::npos) << err;
+  }
+}
+
+}  // namespace
+}  // namespace nlf
