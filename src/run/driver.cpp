@@ -7,10 +7,12 @@
 
 #include "io/stop.h"
 #include "member/member_pass.h"
+#include "model/restart_read.h"
 #include "model/structure.h"
 #include "output/step_results.h"
 #include "run/history.h"
 #include "solver/band.h"
+#include "storage/restart_file.h"
 
 namespace nlf {
 
@@ -90,6 +92,11 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   int ISTEP = 0, NCONV = 0, NLEFT = 0, KSTEP = 0;
   double DLSTEP = 0;
   double DETLOG = 0;  // a one-equation solve leaves it as it was
+  int detail = 1;
+
+  // A restart restores the tables, the fibre state and the step counter; the
+  // structure input then goes on from the restored counters.
+  if (ctl.IRESIN != 0) ISTEP = LOADSTATE(units.records(ctl.IRESIN), md, fs);
 
   read_structure(md, fs, units, kComment, ctl.control_line);
   check_band_storage(md, units);
@@ -113,7 +120,8 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
 
     if (NLEFT < 1) {
       if (!read_load_group(md, units, kComment, g)) {
-        // A restart save, when asked, happens here.
+        // The step just counted is not computed: the file holds the last one.
+        if (ctl.IRESOUT >= 1) SAVESTATE(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
         return summary;
       }
       NLEFT = g.NSTEP;
@@ -126,7 +134,7 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += g.FACTOR * md.PFORCE(md.pat(j, d));
     }
-    const int detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
+    detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
     listing.write(heading, {ISTEP});
 
     int ITER = 0;

@@ -12,36 +12,44 @@ namespace nlf {
 
 namespace {
 
-// Rows reduced together by one pivot row: their multipliers are kept in a
-// small stack buffer so that the updates can run down the columns.
-constexpr int ROWBLOCK = 64;
+// Rows (and columns) reduced together by one pivot row. The multipliers and
+// the coupling terms of the pivot row are copied into small stack buffers so
+// that every update runs down a column of A with unit stride.
+constexpr int BLOCK = 64;
 
 // Forward elimination of A and the load columns B, pivot rows 1 .. NEQ-1.
 // Row n is not scaled: A(n, 2..) keep the reduced coupling terms for the
-// back substitution. Each entry of a row below n gets exactly one update
-// per pivot row, A(i,j) -= A(n, i-n+j) * H(i) with H(i) = (1/P) * A(n, i-n+1),
-// so the order of the loops does not change the result.
+// back substitution. With offsets u = i-n (the row) and t = u+j-1 (the
+// column K(i, n+t) that A(i, j) holds), each entry gets exactly one update
+// per pivot row,
+//   A(n+u, j) -= A(n, t+1) * H(u),   H(u) = (1/P) * A(n, u+1),
+// so the blocking of (u, t) does not change the result.
 void eliminate(int NEQ, int MBAND, int NRHS, double* a, std::ptrdiff_t lda, double* b,
                std::ptrdiff_t ldb) {
-  double h[ROWBLOCK];
+  double h[BLOCK];   // H(u) for u = u0 ..
+  double rt[BLOCK];  // A(n, t+1) for t = t0 ..
   for (int n = 1; n <= NEQ - 1; ++n) {
-    const double* rown = a + (n - 1);  // A(n, j) = rown[(j-1)*lda]
+    const double* rown = a + (n - 1);  // A(n, k+1) = rown[k*lda]
     const double rp = 1.0 / rown[0];
-    const int L = std::min(n + MBAND - 1, NEQ);
-    for (int i0 = n + 1; i0 <= L; i0 += ROWBLOCK) {
-      const int i1 = std::min(i0 + ROWBLOCK - 1, L);
-      for (int i = i0; i <= i1; ++i) h[i - i0] = rp * rown[(i - n) * lda];
-      // Column j of the rows i0..i1 that still lie within row n's band.
-      for (int j = 1; j <= L - i0 + 1; ++j) {
-        const int ie = std::min(i1, L - j + 1);
-        double* col = a + (j - 1) * lda;
-        const double* src = rown + (j - 1) * lda;  // src[(i-n)*lda] = A(n, i-n+j)
-        for (int i = i0; i <= ie; ++i) col[i - 1] -= src[(i - n) * lda] * h[i - i0];
+    const int U = std::min(n + MBAND - 1, NEQ) - n;  // rows n+1 .. n+U are coupled
+    for (int u0 = 1; u0 <= U; u0 += BLOCK) {
+      const int u1 = std::min(u0 + BLOCK - 1, U);
+      for (int u = u0; u <= u1; ++u) h[u - u0] = rp * rown[u * lda];
+      for (int t0 = u0; t0 <= U; t0 += BLOCK) {
+        const int t1 = std::min(t0 + BLOCK - 1, U);
+        for (int t = t0; t <= t1; ++t) rt[t - t0] = rown[t * lda];
+        for (int j = std::max(1, t0 - u1 + 1); j <= t1 - u0 + 1; ++j) {
+          const int ua = std::max(u0, t0 - j + 1), ub = std::min(u1, t1 - j + 1);
+          double* col = a + (j - 1) * lda + (n - 1);  // col[u] = A(n+u, j)
+          const double* r = rt + (j - 1 - t0);       // r[u] = A(n, u+j)
+          const double* hu = h - u0;
+          for (int u = ua; u <= ub; ++u) col[u] -= r[u] * hu[u];
+        }
       }
       for (int c = 0; c < NRHS; ++c) {
-        double* bc = b + c * ldb;
-        const double bn = bc[n - 1];
-        for (int i = i0; i <= i1; ++i) bc[i - 1] -= bn * h[i - i0];
+        double* bc = b + c * ldb + (n - 1);  // bc[u] = B(n+u, c)
+        const double bn = bc[0];
+        for (int u = u0; u <= u1; ++u) bc[u] -= bn * h[u - u0];
       }
     }
   }

@@ -91,12 +91,9 @@ TEST(Member, SegmentStrainIncrements) {
 // inner points follow the clamped-clamped cubic 2 (3 t^2 - 2 t^3).
 TEST(Member, PointRecoveryFollowsBeamDeflection) {
   MemberModel t;
-  MemberResult r;
-  std::vector<double> f(8 * NFM, 0.0);
-  const MemberFibres mf{&f[0], &f[NFM], &f[2 * NFM], &f[3 * NFM], &f[4 * NFM], &f[5 * NFM],
-                        &f[6 * NFM], &f[7 * NFM]};
-  for (int i = 0; i < NFM; ++i) mf.SIGU[i] = 2.4, mf.SIGL[i] = -2.4;
-  build_member(t.md, 1, mf, 0, r);
+  const Condensed r = condensed(t);
+  std::copy(r.RCM.a.begin(), r.RCM.a.end(), t.md.RCM.data());
+  std::copy(r.RCV.begin(), r.RCV.end(), t.md.RCV.data());
   double sol[9] = {0, 0, 0, 0.01, 2.0, 0, 0, 0, 0}, dp[18];
   POINTRECOVER(1, t.md.IJ, RVec(sol, 9), t.md.IEQ, t.md.RCM, t.md.RCV, dp);
   for (int k = 1; k <= 6; ++k) {

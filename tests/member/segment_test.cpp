@@ -50,9 +50,8 @@ TEST(Segment, OffsetReferenceAxisCouplesAxialForceAndBending) {
   EXPECT_NE(KL(U1, T1), 0.0);
 }
 
-// An inclined, unstressed segment: rigid motions carry no force; and the forces of any
-// station values are in equilibrium.
-TEST(Segment, InclinedRigidBodyModesAndEquilibrium) {
+// An inclined, unstressed segment: rigid motions carry no force.
+TEST(Segment, InclinedRigidBodyModes) {
   const double x1 = 3, y1 = -2, x2 = 43, y2 = 28;
   SegGeom g;
   SEGTRANSFORM(x1, x2, y1, y2, g);
@@ -64,10 +63,6 @@ TEST(Segment, InclinedRigidBodyModesAndEquilibrium) {
     mat_vec(KS, d, f);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(f[i], 0.0, 1e-6) << i;
   }
-  SEGSTIFF(g, {12, -300, 5000, 120, 3e5}, {-4, 700, 4000, -80, 2e5}, SegLoads{}, KS, FS);
-  EXPECT_NEAR(FS[0] + FS[1], 0.0, 1e-9);
-  EXPECT_NEAR(FS[2] + FS[3], 0.0, 1e-9);
-  EXPECT_NEAR(FS[4] + FS[5] + x1 * FS[2] - y1 * FS[0] + x2 * FS[3] - y2 * FS[1], 0.0, 1e-8);
 }
 
 void expect_inverse(const Mat12& a, const Mat12& inv) {

@@ -53,11 +53,17 @@ TEST_F(OneMember, LinkedDirectionsAddBothOffDiagonalTerms) {
 }
 
 TEST_F(OneMember, MemberOutsideTheBandStopsBeforeAdding) {
+  testing::internal::CaptureStderr();
   EXPECT_THROW(add(6, 5), Stop);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            " BAND WIDTH EXCEEDED BY MEMBER 1 : EQUATIONS 1 TO 6 NEED 6 , BAND WIDTH = 5 ,"
+            " MATRIX SIZE = 6\n");
   EXPECT_EQ(a, std::vector<double>(36, 0.0));
   EXPECT_EQ(r, std::vector<double>(6, 0.0));
   ieq = {2, 3, 4, 5, 6, 7};  // within the band, past the last row
+  testing::internal::CaptureStderr();
   EXPECT_THROW(add(6, 6), Stop);
+  testing::internal::GetCapturedStderr();
 }
 
 TEST(ApplyPrescribed, PenaltyAndLoadByJointThenDirection) {

@@ -1,0 +1,493 @@
+#include "plot/charts.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "plot/svg.h"
+
+namespace nlf::plot {
+
+namespace {
+
+constexpr std::array<const char*, 7> kPalette = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                                                 "#9467bd", "#8c564b", "#17becf"};
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string heading(const std::string& what, const std::string& run_title) {
+  return run_title.empty() ? what : what + " \u2014 " + run_title;
+}
+
+// Lets the axis start at zero when the data lie on one side of it and not
+// too far from it, so that curves from the origin show as such.
+void include_zero(double& lo, double& hi) {
+  if (lo > 0 && lo < 0.5 * hi) lo = 0;
+  if (hi < 0 && hi > 0.5 * lo) hi = 0;
+}
+
+// ---- response curves
+
+struct Series {
+  std::vector<double> x, y;
+};
+
+double column_value(const CurveRow& r, int col) {
+  return col == 0 ? static_cast<double>(r.step) : r.values[static_cast<std::size_t>(col - 1)];
+}
+
+std::string column_axis_title(const CurveFile& f, int col) {
+  return col == 0 ? "Step" : f.labels[static_cast<std::size_t>(col - 1)].axis_title();
+}
+
+std::string column_name(const CurveFile& f, int col) {
+  if (col == 0) return "step";
+  const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
+  const std::string d = l.describe();
+  if (l.text.empty()) return "column " + std::to_string(col);
+  return l.known ? l.text + "  (" + d + ")" : d;
+}
+
+}  // namespace
+
+std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title) {
+  if (xy) {
+    for (int c : {xy->first, xy->second})
+      if (c < 0 || c > f.ncols)
+        throw PlotError(f.name + ": --xy names column " + std::to_string(c) + ", the file has " +
+                        std::to_string(f.ncols) + " watched column" + (f.ncols == 1 ? "" : "s"));
+  }
+  // The curves to draw: (x column, y column).
+  std::vector<ColumnPair> plots;
+  if (xy)
+    plots.push_back(*xy);
+  else
+    for (int c = 1; c <= f.ncols; ++c) plots.push_back({0, c});
+
+  std::vector<Series> series;
+  double xlo = kNaN, xhi = kNaN, ylo = kNaN, yhi = kNaN;
+  for (const auto& [cx, cy] : plots) {
+    Series s;
+    for (const CurveRow& r : f.rows) {
+      const double x = column_value(r, cx), y = column_value(r, cy);
+      s.x.push_back(x);
+      s.y.push_back(y);
+      if (std::isnan(x) || std::isnan(y)) continue;
+      xlo = std::isnan(xlo) ? x : std::min(xlo, x);
+      xhi = std::isnan(xhi) ? x : std::max(xhi, x);
+      ylo = std::isnan(ylo) ? y : std::min(ylo, y);
+      yhi = std::isnan(yhi) ? y : std::max(yhi, y);
+    }
+    series.push_back(std::move(s));
+  }
+  const bool empty = std::isnan(xlo);
+  if (empty) xlo = xhi = ylo = yhi = 0;
+  include_zero(xlo, xhi);
+  include_zero(ylo, yhi);
+  const bool step_axis = !xy || xy->first == 0;
+  const Ticks tx = nice_ticks(xlo, xhi, 8, step_axis);
+  const Ticks ty = nice_ticks(ylo, yhi, 6);
+
+  constexpr double W = 940, H = 540, left = 90, top = 56, right = 270, bottom = 70;
+  const double pw = W - left - right, ph = H - top - bottom;
+  auto sx = [&](double x) { return left + (x - tx.lo) / (tx.hi - tx.lo) * pw; };
+  auto sy = [&](double y) { return top + ph - (y - ty.lo) / (ty.hi - ty.lo) * ph; };
+
+  Svg svg(W, H);
+  svg.leaf("rect", {{"class", "background"}, {"width", num(W)}, {"height", num(H)}, {"fill", "white"}});
+  std::string what = "Response curve " + f.name;
+  if (xy) what += ": " + column_name(f, xy->second) + " against " + column_name(f, xy->first);
+  svg.text(W / 2, 28, heading(what, run_title),
+           {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
+
+  // Axes, grid, ticks.
+  svg.open("g", {{"class", "axes"}, {"stroke", "#333"}, {"fill", "none"}});
+  for (double v : tx.values) {
+    const double x = sx(v);
+    svg.leaf("line", {{"class", "grid"}, {"x1", num(x)}, {"y1", num(top)}, {"x2", num(x)}, {"y2", num(top + ph)},
+                      {"stroke", "#e3e3e3"}});
+    svg.leaf("line", {{"class", "tick"}, {"x1", num(x)}, {"y1", num(top + ph)}, {"x2", num(x)},
+                      {"y2", num(top + ph + 5)}});
+  }
+  for (double v : ty.values) {
+    const double y = sy(v);
+    svg.leaf("line", {{"class", "grid"}, {"x1", num(left)}, {"y1", num(y)}, {"x2", num(left + pw)}, {"y2", num(y)},
+                      {"stroke", "#e3e3e3"}});
+    svg.leaf("line", {{"class", "tick"}, {"x1", num(left - 5)}, {"y1", num(y)}, {"x2", num(left)}, {"y2", num(y)}});
+  }
+  svg.leaf("rect", {{"class", "plot-area"}, {"x", num(left)}, {"y", num(top)}, {"width", num(pw)},
+                    {"height", num(ph)}});
+  if (ty.lo < 0 && ty.hi > 0)
+    svg.leaf("line", {{"class", "zero"}, {"x1", num(left)}, {"y1", num(sy(0))}, {"x2", num(left + pw)},
+                      {"y2", num(sy(0))}, {"stroke", "#999"}});
+  if (tx.lo < 0 && tx.hi > 0)
+    svg.leaf("line", {{"class", "zero"}, {"x1", num(sx(0))}, {"y1", num(top)}, {"x2", num(sx(0))},
+                      {"y2", num(top + ph)}, {"stroke", "#999"}});
+  svg.close();
+
+  svg.open("g", {{"class", "tick-labels"}, {"fill", "#333"}});
+  for (double v : tx.values)
+    svg.text(sx(v), top + ph + 20, tick_label(v, tx), {{"class", "tick-label"}, {"text-anchor", "middle"}});
+  for (double v : ty.values)
+    svg.text(left - 9, sy(v) + 4, tick_label(v, ty), {{"class", "tick-label"}, {"text-anchor", "end"}});
+  svg.close();
+
+  // Axis titles: the quantity and unit of the columns drawn.
+  std::string ytitle;
+  {
+    std::vector<std::string> titles;
+    for (const auto& p : plots) {
+      const std::string t = column_axis_title(f, p.second);
+      if (std::find(titles.begin(), titles.end(), t) == titles.end()) titles.push_back(t);
+    }
+    for (const std::string& t : titles) ytitle += (ytitle.empty() ? "" : ", ") + t;
+    if (titles.empty()) ytitle = "Value";
+  }
+  const std::string xtitle = xy ? column_axis_title(f, xy->first) : "Step";
+  svg.text(left + pw / 2, H - 22, xtitle, {{"class", "axis-title"}, {"text-anchor", "middle"}, {"font-size", "13"}});
+  svg.text(0, 0, ytitle,
+           {{"class", "axis-title"},
+            {"text-anchor", "middle"},
+            {"font-size", "13"},
+            {"transform", "translate(22 " + num(top + ph / 2) + ") rotate(-90)"}});
+
+  // The curves: one path each, broken where a value is missing.
+  svg.open("g", {{"class", "curves"}, {"fill", "none"}, {"stroke-width", "1.8"}});
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    const Series& s = series[i];
+    std::string d;
+    bool pen = false;
+    int points = 0;
+    for (std::size_t k = 0; k < s.x.size(); ++k) {
+      if (std::isnan(s.x[k]) || std::isnan(s.y[k])) {
+        pen = false;
+        continue;
+      }
+      d += (d.empty() ? "" : " ") + std::string(pen ? "L" : "M") + num(sx(s.x[k])) + " " + num(sy(s.y[k]));
+      pen = true;
+      ++points;
+    }
+    const char* colour = kPalette[i % kPalette.size()];
+    svg.open("path", {{"class", "curve"},
+                      {"data-column", std::to_string(plots[i].second)},
+                      {"stroke", colour},
+                      {"stroke-linejoin", "round"},
+                      {"d", d.empty() ? "M0 0" : d}});
+    svg.title(column_name(f, plots[i].second));
+    svg.close();
+    // Point marks while they stay readable; a single point shows only so.
+    if (points <= 60) {
+      for (std::size_t k = 0; k < s.x.size(); ++k) {
+        if (std::isnan(s.x[k]) || std::isnan(s.y[k])) continue;
+        svg.leaf("circle", {{"class", "marker"}, {"cx", num(sx(s.x[k]))}, {"cy", num(sy(s.y[k]))}, {"r", "2.5"},
+                            {"fill", colour}, {"stroke", "none"}});
+      }
+    }
+  }
+  svg.close();
+  if (empty)
+    svg.text(left + pw / 2, top + ph / 2, "no output step in this file yet",
+             {{"class", "note"}, {"text-anchor", "middle"}, {"fill", "#888"}});
+
+  // Legend.
+  svg.open("g", {{"class", "legend"}});
+  const double lx = W - right + 18;
+  for (std::size_t i = 0; i < plots.size(); ++i) {
+    const double y = top + 10 + 36 * static_cast<double>(i);
+    const CurveLabel* l = plots[i].second == 0 ? nullptr : &f.labels[static_cast<std::size_t>(plots[i].second - 1)];
+    svg.leaf("line", {{"class", "legend-line"}, {"x1", num(lx)}, {"y1", num(y)}, {"x2", num(lx + 24)}, {"y2", num(y)},
+                      {"stroke", kPalette[i % kPalette.size()]}, {"stroke-width", "2.5"}});
+    const std::string first = !l ? "step" : l->text.empty() ? "column " + std::to_string(plots[i].second) : l->text;
+    svg.text(lx + 32, y + 4, first, {{"class", "legend-label"}, {"font-family", "monospace"}});
+    if (l && l->known)
+      svg.text(lx + 32, y + 19, l->describe(), {{"class", "legend-note"}, {"fill", "#555"}, {"font-size", "11"}});
+  }
+  svg.close();
+  return svg.str();
+}
+
+// ---- frame pictures
+
+namespace {
+
+struct Box {
+  double xlo = std::numeric_limits<double>::infinity(), xhi = -std::numeric_limits<double>::infinity();
+  double ylo = std::numeric_limits<double>::infinity(), yhi = -std::numeric_limits<double>::infinity();
+  void add(double x, double y) {
+    xlo = std::min(xlo, x);
+    xhi = std::max(xhi, x);
+    ylo = std::min(ylo, y);
+    yhi = std::max(yhi, y);
+  }
+  bool empty() const { return xlo > xhi; }
+  double size() const { return empty() ? 0 : std::max(xhi - xlo, yhi - ylo); }
+};
+
+Box frame_box(const Frame& frame) {
+  Box b;
+  for (const Joint& j : frame.joints) b.add(j.x, j.y);
+  for (const Member& m : frame.members)
+    for (std::size_t k = 0; k < kNodes; ++k) b.add(m.x[k], m.y[k]);
+  return b;
+}
+
+// World (cm, Y up) to picture (px, y down), fitted into a fixed width.
+struct View {
+  double xlo = 0, ylo = 0, k = 1, left = 0, base = 0;
+  double width = 0, height = 0;
+  double px(double x) const { return left + (x - xlo) * k; }
+  double py(double y) const { return base - (y - ylo) * k; }
+};
+
+View fit(Box b, double top, double bottom) {
+  constexpr double W = 900, margin = 60, max_draw_h = 620;
+  if (b.empty()) b.add(0, 0);
+  double bw = b.xhi - b.xlo, bh = b.yhi - b.ylo;
+  const double span = std::max({bw, bh, 1e-9});
+  // A frame that is a single line still gets some room across it.
+  bw = std::max(bw, 0.15 * span);
+  bh = std::max(bh, 0.15 * span);
+  View v;
+  v.k = std::min((W - 2 * margin) / bw, max_draw_h / bh);
+  v.xlo = (b.xlo + b.xhi) / 2 - bw / 2;
+  v.ylo = (b.ylo + b.yhi) / 2 - bh / 2;
+  v.left = margin + ((W - 2 * margin) - bw * v.k) / 2;
+  v.width = W;
+  v.height = top + bh * v.k + bottom;
+  v.base = top + bh * v.k;
+  return v;
+}
+
+std::string points_attr(const View& v, const std::array<double, 6>& x, const std::array<double, 6>& y) {
+  std::string s;
+  for (std::size_t k = 0; k < kNodes; ++k) s += (k ? " " : "") + num(v.px(x[k])) + "," + num(v.py(y[k]));
+  return s;
+}
+
+std::string ends_text(const Frame& f, const Member& m) {
+  return std::to_string(f.joints[static_cast<std::size_t>(m.a)].number) + "-" +
+         std::to_string(f.joints[static_cast<std::size_t>(m.b)].number);
+}
+
+void draw_support(Svg& svg, const Joint& j, double px, double py) {
+  if (j.fixity == 0) return;
+  std::string what;
+  if (j.fixity & kFixX) what += "X";
+  if (j.fixity & kFixY) what += what.empty() ? "Y" : ", Y";
+  if (j.fixity & kFixR) what += what.empty() ? "rotation" : ", rotation";
+  svg.open("g", {{"class", "support"}, {"data-joint", std::to_string(j.number)}, {"fill", "#6b7b8c"},
+                 {"stroke", "#2d3a46"}, {"stroke-width", "1"}});
+  svg.title("joint " + std::to_string(j.number) + ": " + what + " prescribed");
+  constexpr double s = 13;
+  if (j.fixity & kFixY)
+    svg.leaf("polygon", {{"points", num(px) + "," + num(py) + " " + num(px - s / 2) + "," + num(py + s) + " " +
+                                        num(px + s / 2) + "," + num(py + s)}});
+  if (j.fixity & kFixX)
+    svg.leaf("polygon", {{"points", num(px) + "," + num(py) + " " + num(px - s) + "," + num(py - s / 2) + " " +
+                                        num(px - s) + "," + num(py + s / 2)}});
+  if (j.fixity & kFixR)
+    svg.leaf("rect", {{"x", num(px - 6)}, {"y", num(py - 6)}, {"width", "12"}, {"height", "12"}, {"fill", "none"},
+                      {"stroke-width", "1.6"}});
+  svg.close();
+}
+
+void draw_joints(Svg& svg, const Frame& frame, const View& v, const std::vector<std::array<double, 2>>& at) {
+  svg.open("g", {{"class", "supports"}});
+  for (std::size_t i = 0; i < frame.joints.size(); ++i) draw_support(svg, frame.joints[i], v.px(at[i][0]), v.py(at[i][1]));
+  svg.close();
+  svg.open("g", {{"class", "joints"}, {"fill", "#222"}});
+  for (std::size_t i = 0; i < frame.joints.size(); ++i) {
+    const Joint& j = frame.joints[i];
+    const double px = v.px(at[i][0]), py = v.py(at[i][1]);
+    svg.leaf("circle", {{"class", "joint"}, {"data-joint", std::to_string(j.number)}, {"cx", num(px)}, {"cy", num(py)},
+                        {"r", "3.5"}});
+    svg.text(px + 6, py - 6, std::to_string(j.number), {{"class", "joint-label"}, {"font-size", "11"}, {"fill", "#444"}});
+  }
+  svg.close();
+}
+
+void title_lines(Svg& svg, double w, const std::string& title, const std::string& sub) {
+  svg.text(w / 2, 26, title, {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
+  if (!sub.empty())
+    svg.text(w / 2, 46, sub, {{"class", "subtitle"}, {"text-anchor", "middle"}, {"fill", "#555"}});
+}
+
+}  // namespace
+
+double default_scale(const Frame& frame, const DisplacementStep& d) {
+  double largest = 0;
+  for (const MemberShift& m : d.members)
+    for (const NodeShift& n : m.node) largest = std::max(largest, std::hypot(n.dx, n.dy));
+  const double size = frame_box(frame).size();
+  if (largest == 0 || size == 0) return 1;
+  return std::max(1.0, nice_number(0.1 * size / largest));
+}
+
+void check_members(const Frame& frame, const std::string& file, int step, const std::vector<std::pair<int, int>>& ends,
+                   bool complete) {
+  const std::string at = file + ", step " + std::to_string(step) + ": ";
+  if (!complete && ends.size() < frame.members.size())
+    throw PlotError(at + "the block stops after " + std::to_string(ends.size()) + " of " +
+                    std::to_string(frame.members.size()) + " members (the run ended while writing it)");
+  if (ends.size() != frame.members.size())
+    throw PlotError(at + std::to_string(ends.size()) + " members where the deck has " +
+                    std::to_string(frame.members.size()) + "; the results do not belong to this deck");
+  for (std::size_t m = 0; m < ends.size(); ++m) {
+    const Member& d = frame.members[m];
+    const int a = frame.joints[static_cast<std::size_t>(d.a)].number;
+    const int b = frame.joints[static_cast<std::size_t>(d.b)].number;
+    if (ends[m].first != a || ends[m].second != b)
+      throw PlotError(at + "member " + std::to_string(m + 1) + " joins joints " + std::to_string(ends[m].first) + "-" +
+                      std::to_string(ends[m].second) + ", in the deck it joins " + std::to_string(a) + "-" +
+                      std::to_string(b) + "; the results do not belong to this deck");
+  }
+}
+
+std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note) {
+  if (disp && disp->members.size() != frame.members.size())
+    throw PlotError("step " + std::to_string(disp->step) + ": the displacements do not cover the deck's members");
+  // Deformed node points and joint positions.
+  std::vector<Member> moved = frame.members;
+  std::vector<std::array<double, 2>> joint_at;
+  for (const Joint& j : frame.joints) joint_at.push_back({j.x, j.y});
+  if (disp) {
+    std::vector<bool> placed(frame.joints.size(), false);
+    for (std::size_t m = 0; m < moved.size(); ++m) {
+      for (std::size_t k = 0; k < kNodes; ++k) {
+        moved[m].x[k] += scale * disp->members[m].node[k].dx;
+        moved[m].y[k] += scale * disp->members[m].node[k].dy;
+      }
+      // A joint moves with the member ends attached to it.
+      for (auto [joint, k] : {std::pair{moved[m].a, std::size_t{0}}, std::pair{moved[m].b, std::size_t{5}}}) {
+        const auto j = static_cast<std::size_t>(joint);
+        if (placed[j]) continue;
+        joint_at[j] = {moved[m].x[k], moved[m].y[k]};
+        placed[j] = true;
+      }
+    }
+  }
+  Box box = frame_box(frame);
+  for (const Member& m : moved)
+    for (std::size_t k = 0; k < kNodes; ++k) box.add(m.x[k], m.y[k]);
+  const View v = fit(box, 80, 60);
+
+  Svg svg(v.width, v.height);
+  svg.leaf("rect", {{"class", "background"}, {"width", num(v.width)}, {"height", num(v.height)}, {"fill", "white"}});
+  std::string sub;
+  if (disp) {
+    char b[64];
+    std::snprintf(b, sizeof b, "%g", scale);
+    sub = "step " + std::to_string(disp->step) + ", displacements \u00d7 " + b + " (undeformed dashed)";
+  } else {
+    sub = note.empty() ? "undeformed" : note;
+  }
+  title_lines(svg, v.width, heading("Frame", frame.title), sub);
+
+  if (disp) {
+    svg.open("g", {{"class", "undeformed"}, {"fill", "none"}, {"stroke", "#9aa5b1"}, {"stroke-width", "1.2"},
+                   {"stroke-dasharray", "5 4"}});
+    for (const Member& m : frame.members) svg.leaf("polyline", {{"class", "outline"}, {"points", points_attr(v, m.x, m.y)}});
+    svg.close();
+  }
+  svg.open("g", {{"class", "members"}, {"fill", "none"}, {"stroke", "#1f4e79"}, {"stroke-width", "2.2"},
+                 {"stroke-linejoin", "round"}});
+  for (std::size_t m = 0; m < moved.size(); ++m) {
+    svg.open("polyline", {{"class", "member"}, {"data-member", std::to_string(m + 1)},
+                          {"points", points_attr(v, moved[m].x, moved[m].y)}});
+    svg.title("member " + std::to_string(m + 1) + " (" + ends_text(frame, moved[m]) + ")");
+    svg.close();
+  }
+  svg.close();
+  draw_joints(svg, frame, v, joint_at);
+  if (!frame.joints.empty()) {
+    char b[96];
+    std::snprintf(b, sizeof b, "lengths in cm; frame %g cm wide, %g cm high", box.xhi - box.xlo, box.yhi - box.ylo);
+    svg.text(12, v.height - 14, b, {{"class", "note"}, {"fill", "#777"}, {"font-size", "11"}});
+  }
+  return svg.str();
+}
+
+std::string plastic_colour(int n) {
+  if (n <= 0) return "#9fb3c8";
+  // Yellow through orange to red as the section plastifies.
+  struct Rgb {
+    double r, g, b;
+  };
+  constexpr Rgb yellow{244, 208, 63}, orange{230, 126, 34}, red{176, 26, 26};
+  const double t = std::clamp((n - 1) / double(kFibres - 1), 0.0, 1.0);
+  const Rgb a = t < 0.5 ? yellow : orange, b = t < 0.5 ? orange : red;
+  const double u = t < 0.5 ? t / 0.5 : (t - 0.5) / 0.5;
+  char s[16];
+  std::snprintf(s, sizeof s, "#%02x%02x%02x", static_cast<int>(std::lround(a.r + (b.r - a.r) * u)),
+                static_cast<int>(std::lround(a.g + (b.g - a.g) * u)), static_cast<int>(std::lround(a.b + (b.b - a.b) * u)));
+  return s;
+}
+
+std::string plastic_chart(const Frame& frame, const StressStep& s) {
+  if (s.members.size() != frame.members.size())
+    throw PlotError("step " + std::to_string(s.step) + ": the stress table does not cover the deck's members");
+  const View v = fit(frame_box(frame), 80, 110);
+  Svg svg(v.width, v.height);
+  svg.leaf("rect", {{"class", "background"}, {"width", num(v.width)}, {"height", num(v.height)}, {"fill", "white"}});
+
+  int yielded = 0, full = 0;
+  for (const MemberStations& m : s.members)
+    for (const StationState& st : m.station) {
+      yielded += st.plastic() > 0;
+      full += st.plastic() == kFibres;
+    }
+  const int stations = static_cast<int>(s.members.size()) * kStations;
+  title_lines(svg, v.width, heading("Plastic zones", frame.title),
+              "step " + std::to_string(s.step) + ": " + std::to_string(yielded) + " of " + std::to_string(stations) +
+                  " stations with fibres at a bound, " + std::to_string(full) + " fully plastic");
+
+  svg.open("g", {{"class", "members"}, {"fill", "none"}, {"stroke-width", "7"}, {"stroke-linecap", "butt"}});
+  for (std::size_t m = 0; m < frame.members.size(); ++m) {
+    const Member& mem = frame.members[m];
+    svg.open("g", {{"class", "member"}, {"data-member", std::to_string(m + 1)}});
+    // Segment k runs from node k to node k+1; its stations 2k-1 and 2k sit
+    // at its two ends, so each colours the half of the segment next to it.
+    for (std::size_t st = 0; st < kStations; ++st) {
+      const std::size_t k = st / 2;
+      const double xm = (mem.x[k] + mem.x[k + 1]) / 2, ym = (mem.y[k] + mem.y[k + 1]) / 2;
+      const bool first = st % 2 == 0;
+      const double x1 = first ? mem.x[k] : xm, y1 = first ? mem.y[k] : ym;
+      const double x2 = first ? xm : mem.x[k + 1], y2 = first ? ym : mem.y[k + 1];
+      const StationState& state = s.members[m].station[st];
+      svg.open("line", {{"class", "station"},
+                        {"data-station", std::to_string(st + 1)},
+                        {"data-plastic", std::to_string(state.plastic())},
+                        {"x1", num(v.px(x1))},
+                        {"y1", num(v.py(y1))},
+                        {"x2", num(v.px(x2))},
+                        {"y2", num(v.py(y2))},
+                        {"stroke", plastic_colour(state.plastic())}});
+      svg.title("member " + std::to_string(m + 1) + " (" + ends_text(frame, mem) + "), station " +
+                std::to_string(st + 1) + ": " + std::to_string(state.plastic()) + " of 20 fibres at a bound (" +
+                std::to_string(state.upper) + " upper, " + std::to_string(state.lower) + " lower)");
+      svg.close();
+    }
+    svg.close();
+  }
+  svg.close();
+  std::vector<std::array<double, 2>> at;
+  for (const Joint& j : frame.joints) at.push_back({j.x, j.y});
+  draw_joints(svg, frame, v, at);
+
+  // Colour scale.
+  svg.open("g", {{"class", "colour-scale"}});
+  const double cw = 18, x0 = v.width / 2 - cw * (kFibres + 1) / 2, y0 = v.height - 70;
+  svg.text(v.width / 2, y0 - 10, "fibres of 20 at or beyond a bound (0 elastic, 20 fully plastic)",
+           {{"text-anchor", "middle"}, {"fill", "#333"}});
+  for (int n = 0; n <= kFibres; ++n) {
+    svg.leaf("rect", {{"class", "scale-step"}, {"x", num(x0 + n * cw)}, {"y", num(y0)}, {"width", num(cw)},
+                      {"height", "14"}, {"fill", plastic_colour(n)}, {"stroke", "white"}, {"stroke-width", "0.5"}});
+    if (n % 5 == 0)
+      svg.text(x0 + n * cw + cw / 2, y0 + 30, std::to_string(n), {{"text-anchor", "middle"}, {"fill", "#333"}});
+  }
+  svg.close();
+  return svg.str();
+}
+
+}  // namespace nlf::plot

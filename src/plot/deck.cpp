@@ -1,0 +1,101 @@
+#include "plot/deck.h"
+
+#include <cmath>
+#include <map>
+#include <numbers>
+
+#include "io/card.h"
+#include "io/stop.h"
+#include "plot/results.h"
+
+namespace nlf::plot {
+
+std::array<double, 2> node_point(double xa, double ya, double xb, double yb, double t, double bow) {
+  const double len = std::hypot(xb - xa, yb - ya);
+  if (len == 0) return {xa, ya};
+  const double c = (xb - xa) / len, s = (yb - ya) / len;
+  const double e = bow * len;
+  const double w = std::sin(std::numbers::pi * t) * e;
+  return {xa + c * t * len - s * w, ya + s * t * len + c * w};
+}
+
+Frame parse_frame(const std::string& name, const std::vector<std::string>& lines) {
+  Frame f;
+  std::map<int, int> jmap;  // user number -> index of the latest J card
+  bool control = false, history = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string cols = card_columns(lines[i]);
+    if (cols[0] == '$') continue;
+    const FieldSource src{name, static_cast<long>(i + 1)};
+    const std::string at = name + ", line " + std::to_string(i + 1);
+    try {
+      if (!control) {
+        const ControlCard cc = decode_control_card(cols, src);
+        std::string t = cc.title;
+        while (!t.empty() && t.back() == ' ') t.pop_back();
+        f.title = t;
+        f.restart_in = cc.iresin;
+        f.restart_out = cc.iresout;
+        control = true;
+        continue;
+      }
+      const char ch = cols[0];
+      if (ch == 'W') ++f.watch_cards;
+      if (ch == 'L') history = true;
+      if (history ? ch != 'B' : (ch != 'J' && ch != 'M')) continue;
+
+      const Card c = decode_card(cols, src);
+      if (ch == 'J') {
+        if (jmap.count(c.i1))
+          f.warnings.push_back(at + ": joint " + std::to_string(c.i1) +
+                               " defined again; later cards use this definition");
+        jmap[c.i1] = static_cast<int>(f.joints.size());
+        f.joints.push_back({c.i1, c.X(1), c.X(2), 0});
+      } else if (ch == 'M') {
+        const auto ia = jmap.find(c.i1), ib = jmap.find(c.i2);
+        if (ia == jmap.end() || ib == jmap.end())
+          throw PlotError(at + ": member " + std::to_string(f.members.size() + 1) + " names joint " +
+                          std::to_string(ia == jmap.end() ? c.i1 : c.i2) + ", which no earlier J card defines");
+        Member m;
+        m.a = ia->second;
+        m.b = ib->second;
+        const Joint& ja = f.joints[static_cast<std::size_t>(m.a)];
+        const Joint& jb = f.joints[static_cast<std::size_t>(m.b)];
+        if (ja.x == jb.x && ja.y == jb.y)
+          f.warnings.push_back(at + ": member " + std::to_string(f.members.size() + 1) + " has zero length");
+        m.x[0] = ja.x;
+        m.y[0] = ja.y;
+        for (int k = 1; k <= 4; ++k) {
+          const auto p = node_point(ja.x, ja.y, jb.x, jb.y, c.X(k), c.X(5));
+          m.x[static_cast<std::size_t>(k)] = p[0];
+          m.y[static_cast<std::size_t>(k)] = p[1];
+        }
+        m.x[5] = jb.x;
+        m.y[5] = jb.y;
+        f.members.push_back(m);
+      } else {  // B card of the load history
+        const auto ij = jmap.find(c.i1);
+        if (ij == jmap.end()) {
+          f.warnings.push_back(at + ": B card names joint " + std::to_string(c.i1) + ", which is not defined");
+          continue;
+        }
+        const int code = std::abs(c.i2);
+        unsigned fix = 0;
+        if (code / 100 % 10) fix |= kFixX;
+        if (code / 10 % 10) fix |= kFixY;
+        if (code % 10) fix |= kFixR;
+        f.joints[static_cast<std::size_t>(ij->second)].fixity |= fix;
+      }
+    } catch (const FileError& e) {
+      throw PlotError(e.what());
+    }
+  }
+  if (!control) throw PlotError(name + ": no control card; the deck is empty");
+  return f;
+}
+
+Frame read_frame(const std::filesystem::path& deck) {
+  return parse_frame(deck.string(), read_text_lines(deck));
+}
+
+}  // namespace nlf::plot

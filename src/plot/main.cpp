@@ -1,0 +1,11 @@
+// nlframe-plot: SVG pictures of a finished nlframe run.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "plot/app.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return nlf::plot::run(args, std::cout, std::cerr);
+}
