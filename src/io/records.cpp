@@ -142,6 +142,50 @@ void RecordFile::read_bytes(void* data, std::uint32_t n) {
   ++recno_;
 }
 
+void RecordFile::write_many(const void* data, std::uint32_t n, int count) {
+  check_open();
+  switch_to(kWrite);
+  if (count <= 0) return;
+  const std::size_t framed = std::size_t{n} + 8;
+  block_.resize(framed * static_cast<std::size_t>(count));
+  const auto* src = static_cast<const unsigned char*>(data);
+  for (int k = 0; k < count; ++k) {
+    unsigned char* rec = block_.data() + framed * static_cast<std::size_t>(k);
+    put_length(rec, n);
+    if (n > 0) std::memcpy(rec + 4, src + std::size_t{n} * static_cast<std::size_t>(k), n);
+    put_length(rec + 4 + n, n);
+  }
+  if (std::fwrite(block_.data(), 1, block_.size(), f_) != block_.size())
+    throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(errno));
+  recno_ += count;
+}
+
+void RecordFile::read_many(void* data, std::uint32_t n, int count) {
+  check_open();
+  switch_to(kRead);
+  if (count <= 0) return;
+  const std::size_t framed = std::size_t{n} + 8;
+  block_.resize(framed * static_cast<std::size_t>(count));
+  const std::size_t got = std::fread(block_.data(), 1, block_.size(), f_);
+  auto* dst = static_cast<unsigned char*>(data);
+  for (int k = 0; k < count; ++k) {
+    const std::size_t at = framed * static_cast<std::size_t>(k);
+    auto fail = [&](const std::string& what) {
+      throw FileError(name_ + ": record " + std::to_string(recno_ + k) + ": " + what);
+    };
+    if (got <= at) fail("end of file");
+    if (got < at + 4) fail("the file ends inside the record");
+    const unsigned char* rec = block_.data() + at;
+    const std::uint32_t lead = get_length(rec);
+    if (lead != n)
+      fail("holds " + std::to_string(lead) + " bytes where " + std::to_string(n) + " were expected");
+    if (got < at + framed) fail("the file ends inside the record");
+    if (get_length(rec + 4 + n) != n) fail("the record is damaged (its lengths differ)");
+    if (n > 0) std::memcpy(dst + std::size_t{n} * static_cast<std::size_t>(k), rec + 4, n);
+  }
+  recno_ += count;
+}
+
 bool RecordFile::at_end() {
   check_open();
   switch_to(kRead);

@@ -64,6 +64,11 @@ class RecordFile {
     std::size_t pos = 0;
     (get(items, pos), ...);
   }
+  // `count` consecutive records of `n` bytes each, from or into `count * n`
+  // packed bytes: the same records as `count` single calls, in one transfer.
+  void write_many(const void* data, std::uint32_t n, int count);
+  void read_many(void* data, std::uint32_t n, int count);
+
   // A record of n doubles / n int32 from or into an array.
   void write_reals(const double* v, int n);
   void read_reals(double* v, int n);
@@ -94,6 +99,7 @@ class RecordFile {
   std::string name_;
   long recno_ = 1;
   std::vector<unsigned char> buf_;
+  std::vector<unsigned char> block_;  // framed records of read_many / write_many
   std::vector<char> iobuf_;
 };
 

@@ -96,10 +96,11 @@ std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy,
 
   Svg svg(W, H);
   svg.leaf("rect", {{"class", "background"}, {"width", num(W)}, {"height", num(H)}, {"fill", "white"}});
-  std::string what = "Response curve " + f.name;
-  if (xy) what += ": " + column_name(f, xy->second) + " against " + column_name(f, xy->first);
-  svg.text(W / 2, 28, heading(what, run_title),
+  svg.text(W / 2, 24, heading("Response curve " + f.name, run_title),
            {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
+  if (xy)
+    svg.text(W / 2, 42, column_name(f, xy->second) + " against " + column_name(f, xy->first),
+             {{"class", "subtitle"}, {"text-anchor", "middle"}, {"fill", "#555"}});
 
   // Axes, grid, ticks.
   svg.open("g", {{"class", "axes"}, {"stroke", "#333"}, {"fill", "none"}});

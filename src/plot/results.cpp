@@ -141,7 +141,8 @@ CurveFile parse_curve_lines(const std::string& name, const std::vector<std::stri
   if (h == lines.size())
     throw PlotError(name + ": no header line (\"   STEP\" and the labels); not a response-curve file");
 
-  std::string header = lines[h].size() > 7 ? lines[h].substr(7) : std::string();
+  // Two blanks, " STEP", one blank, then the seven labels.
+  std::string header = lines[h].size() > 8 ? lines[h].substr(8) : std::string();
   header.resize(7 * 14, ' ');
 
   // Data lines: I5 step in columns 2-6, then n values of 14 columns from
@@ -221,8 +222,8 @@ CurveFile read_curve_file(const std::filesystem::path& p) {
 std::vector<DisplacementStep> parse_displacement_lines(const std::string& name,
                                                        const std::vector<std::string>& lines) {
   // (1X,I3,'(',I3,'-',I3,')',I3,2X,3(2X,1P,E12.3,2X,1P,E12.3,0P,F10.3)):
-  // the TOTAL group is the third, from column 91.
-  constexpr std::size_t total_x = 92, total_y = 106, field = 12;
+  // groups of 38 columns from column 19, the TOTAL group the third.
+  constexpr std::size_t total_x = 96, total_y = 110, field = 12;
 
   std::vector<DisplacementStep> steps;
   int node = 0;  // nodes of the current member read so far

@@ -109,7 +109,11 @@ Ticks nice_ticks(double lo, double hi, int target, bool integer) {
     hi += pad;
   }
   Ticks t;
-  t.step = nice_number((hi - lo) / std::max(target, 1));
+  // The smallest round step that needs no more than `target` intervals.
+  const double raw = (hi - lo) / std::max(target, 1);
+  const double p = std::pow(10.0, std::floor(std::log10(raw)));
+  const double m = raw / p;
+  t.step = (m <= 1 + 1e-9 ? 1 : m <= 2 + 1e-9 ? 2 : m <= 5 + 1e-9 ? 5 : 10) * p;
   if (integer) t.step = std::max(t.step, 1.0);
   t.lo = std::floor(lo / t.step + 1e-9) * t.step;
   t.hi = std::ceil(hi / t.step - 1e-9) * t.step;

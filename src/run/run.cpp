@@ -95,7 +95,7 @@ Sizes sizes_from_restart(Units& units, const RunControl& ctl) {
   return sz;
 }
 
-int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& units) {
+int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& units, RunSummary& s) {
   const auto t0 = std::chrono::steady_clock::now();
   const std::string name = deck_name(stdin_text);
   units.deck().open(name);
@@ -127,7 +127,7 @@ int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& u
 
   Model md;
   bind_model(md, *stores, sz);
-  const RunSummary s = run_driver(md, *stores, units, ctl, opt);
+  s = run_driver(md, *stores, units, ctl, opt);
 
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   std::fprintf(stderr, "nlframe: %d steps, %ld iterations, %d not converged, %.2f s\n", s.steps,
@@ -148,11 +148,12 @@ void shutdown(Units& units) {
 
 }  // namespace
 
-int run_with_input(std::string_view stdin_text, const DriverOptions& opt) {
+int run_with_input(std::string_view stdin_text, const DriverOptions& opt, RunSummary* summary) {
   Units units;
+  RunSummary s;
   int status = 0;
   try {
-    status = run_sequence(stdin_text, opt, units);
+    status = run_sequence(stdin_text, opt, units, s);
   } catch (const Stop& s) {
     status = s.status;
   } catch (const FileError& e) {
@@ -166,6 +167,7 @@ int run_with_input(std::string_view stdin_text, const DriverOptions& opt) {
     std::fprintf(stderr, "nlframe: %s\n", e.what());
     if (status == 0) status = 2;
   }
+  if (summary) *summary = s;
   return status;
 }
 

@@ -9,7 +9,9 @@ namespace nlf {
 
 // Runs the whole program with the given standard-input text in the current
 // folder and returns its exit status.
-int run_with_input(std::string_view stdin_text, const DriverOptions& opt = {});
+// When `summary` is given it receives the counts of the run.
+int run_with_input(std::string_view stdin_text, const DriverOptions& opt = {},
+                   RunSummary* summary = nullptr);
 
 // The program: reads standard input, runs, returns the exit status.
 int run_program();

@@ -41,9 +41,8 @@ void eliminate(int NEQ, int MBAND, int NRHS, double* a, std::ptrdiff_t lda, doub
         for (int j = std::max(1, t0 - u1 + 1); j <= t1 - u0 + 1; ++j) {
           const int ua = std::max(u0, t0 - j + 1), ub = std::min(u1, t1 - j + 1);
           double* col = a + (j - 1) * lda + (n - 1);  // col[u] = A(n+u, j)
-          const double* r = rt + (j - 1 - t0);       // r[u] = A(n, u+j)
-          const double* hu = h - u0;
-          for (int u = ua; u <= ub; ++u) col[u] -= r[u] * hu[u];
+          const int r0 = j - 1 - t0;                  // rt[u + r0] = A(n, u+j)
+          for (int u = ua; u <= ub; ++u) col[u] -= rt[u + r0] * h[u - u0];
         }
       }
       for (int c = 0; c < NRHS; ++c) {

@@ -76,6 +76,32 @@ void FibreStore::write_state(RecordFile& f, const MemberFibres& v, int i) {
   f.write_reals(r, 6);
 }
 
+void FibreStore::read_member_state(RecordFile& f, const MemberFibres& v) {
+  f.read_many(packed_.data(), 6 * sizeof(double), NFM);
+  for (int i = 0; i < NFM; ++i) {
+    const double* r = packed_.data() + 6 * i;
+    v.SIGU[i] = r[0];
+    v.SIGL[i] = r[1];
+    v.EPSU[i] = r[2];
+    v.EPSL[i] = r[3];
+    v.SIG[i] = r[4];
+    v.EPS[i] = r[5];
+  }
+}
+
+void FibreStore::write_member_state(RecordFile& f, const MemberFibres& v) {
+  for (int i = 0; i < NFM; ++i) {
+    double* r = packed_.data() + 6 * i;
+    r[0] = v.SIGU[i];
+    r[1] = v.SIGL[i];
+    r[2] = v.EPSU[i];
+    r[3] = v.EPSL[i];
+    r[4] = v.SIG[i];
+    r[5] = v.EPS[i];
+  }
+  f.write_many(packed_.data(), 6 * sizeof(double), NFM);
+}
+
 // --- sequence bookkeeping
 
 void FibreStore::start(Phase p) {
@@ -106,32 +132,29 @@ void FibreStore::visit(Phase p, int m) {
 }
 
 void FibreStore::skip_to(int upto) {
-  double r[6];
-  double d = 0;
+  constexpr std::uint32_t kState = 6 * sizeof(double), kInc = sizeof(double);
   for (; last_ < upto; ++last_) {
-    for (int i = 0; i < NFM; ++i) {
-      switch (phase_) {
-        case Phase::pass:
-          file(cur_state_).read_reals(r, 6);
-          file(cur_inc_).read_reals(&d, 1);
-          break;
-        case Phase::results:
-          file(cur_state_).read_reals(r, 6);
-          break;
-        case Phase::update:
-          file(cur_inc_).read_reals(&d, 1);
-          file(new_inc_).write_reals(&d, 1);
-          break;
-        case Phase::commit:
-          file(cur_state_).read_reals(r, 6);
-          file(cur_inc_).read_reals(&d, 1);
-          file(new_state_).write_reals(r, 6);
-          file(new_inc_).write_reals(&d, 1);
-          break;
-        case Phase::idle:
-          assert(false);
-          return;
-      }
+    switch (phase_) {
+      case Phase::pass:
+        file(cur_state_).read_many(packed_.data(), kState, NFM);
+        file(cur_inc_).read_many(packed_inc_.data(), kInc, NFM);
+        break;
+      case Phase::results:
+        file(cur_state_).read_many(packed_.data(), kState, NFM);
+        break;
+      case Phase::update:
+        file(cur_inc_).read_many(packed_inc_.data(), kInc, NFM);
+        file(new_inc_).write_many(packed_inc_.data(), kInc, NFM);
+        break;
+      case Phase::commit:
+        file(cur_state_).read_many(packed_.data(), kState, NFM);
+        file(cur_inc_).read_many(packed_inc_.data(), kInc, NFM);
+        file(new_state_).write_many(packed_.data(), kState, NFM);
+        file(new_inc_).write_many(packed_inc_.data(), kInc, NFM);
+        break;
+      case Phase::idle:
+        assert(false);
+        return;
     }
   }
 }
@@ -142,15 +165,10 @@ void FibreStore::flush_pending() {
   if (in_memory_) return;
   const MemberFibres v = views(1);
   if (phase_ == Phase::update) {
-    RecordFile& inc = file(new_inc_);
-    for (int i = 0; i < NFM; ++i) inc.write_reals(v.DEPS + i, 1);
+    write_member_increments(file(new_inc_), v.DEPS);
   } else if (phase_ == Phase::commit) {
-    RecordFile& st = file(new_state_);
-    RecordFile& inc = file(new_inc_);
-    for (int i = 0; i < NFM; ++i) {
-      write_state(st, v, i);
-      inc.write_reals(v.DEPS + i, 1);
-    }
+    write_member_state(file(new_state_), v);
+    write_member_increments(file(new_inc_), v.DEPS);
   }
 }
 
@@ -179,7 +197,8 @@ void FibreStore::initialise(int nm, RVec SYM, RVec EYM) {
   f.rewind();
   for (int m = 1; m <= nm; ++m) {
     const double r[6] = {SYM(m), -SYM(m), EYM(m), -EYM(m), 0, 0};
-    for (int i = 0; i < NFM; ++i) f.write_reals(r, 6);
+    for (int i = 0; i < NFM; ++i) std::copy_n(r, 6, packed_.data() + 6 * i);
+    f.write_many(packed_.data(), 6 * sizeof(double), NFM);
   }
   f.end_file();
   f.rewind();
@@ -195,8 +214,8 @@ void FibreStore::clear_increments(int nm) {
   }
   RecordFile& f = file(cur_inc_);
   f.rewind();
-  const double zero = 0;
-  for (long i = 0, n = static_cast<long>(nm) * NFM; i < n; ++i) f.write_reals(&zero, 1);
+  packed_inc_.fill(0.0);
+  for (int m = 1; m <= nm; ++m) write_member_increments(f, packed_inc_.data());
   f.end_file();
   f.rewind();
 }
@@ -214,12 +233,8 @@ MemberFibres FibreStore::pass_member(int m) {
   visit(Phase::pass, m);
   if (in_memory_) return views(m);
   const MemberFibres v = views(1);
-  RecordFile& st = file(cur_state_);
-  RecordFile& inc = file(cur_inc_);
-  for (int i = 0; i < NFM; ++i) {
-    read_state(st, v, i);
-    inc.read_reals(v.DEPS + i, 1);
-  }
+  read_member_state(file(cur_state_), v);
+  read_member_increments(file(cur_inc_), v.DEPS);
   return v;
 }
 
@@ -244,8 +259,7 @@ MemberFibres FibreStore::update_member(int m) {
   pending_ = m;
   if (in_memory_) return views(m);
   const MemberFibres v = views(1);
-  RecordFile& inc = file(cur_inc_);
-  for (int i = 0; i < NFM; ++i) inc.read_reals(v.DEPS + i, 1);
+  read_member_increments(file(cur_inc_), v.DEPS);
   return v;
 }
 
@@ -279,12 +293,8 @@ MemberFibres FibreStore::commit_member(int m) {
   pending_ = m;
   if (in_memory_) return views(m);
   const MemberFibres v = views(1);
-  RecordFile& st = file(cur_state_);
-  RecordFile& inc = file(cur_inc_);
-  for (int i = 0; i < NFM; ++i) {
-    read_state(st, v, i);
-    inc.read_reals(v.DEPS + i, 1);
-  }
+  read_member_state(file(cur_state_), v);
+  read_member_increments(file(cur_inc_), v.DEPS);
   return v;
 }
 
@@ -320,8 +330,7 @@ MemberFibres FibreStore::results_member(int m) {
   visit(Phase::results, m);
   if (in_memory_) return views(m);
   const MemberFibres v = views(1);
-  RecordFile& st = file(cur_state_);
-  for (int i = 0; i < NFM; ++i) read_state(st, v, i);
+  read_member_state(file(cur_state_), v);
   return v;
 }
 

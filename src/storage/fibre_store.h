@@ -111,6 +111,12 @@ class FibreStore {
   // One state record of fibre i (0..199) of the member views v.
   static void read_state(RecordFile& f, const MemberFibres& v, int i);
   static void write_state(RecordFile& f, const MemberFibres& v, int i);
+  // The 200 state records or increment records of one member in one
+  // transfer (the same records as one call per fibre).
+  void read_member_state(RecordFile& f, const MemberFibres& v);
+  void write_member_state(RecordFile& f, const MemberFibres& v);
+  static void read_member_increments(RecordFile& f, double* deps) { f.read_many(deps, 8, NFM); }
+  static void write_member_increments(RecordFile& f, const double* deps) { f.write_many(deps, 8, NFM); }
 
   static constexpr int FIRST_UNIT = 10;
 
@@ -127,6 +133,8 @@ class FibreStore {
   Phase phase_ = Phase::idle;
   int last_ = 0;     // last member visited in the running sequence
   int pending_ = 0;  // member read and not yet put back (update, commit)
+  std::array<double, 6 * NFM> packed_{};   // one member's state records
+  std::array<double, NFM> packed_inc_{};   // one member's increment records
 };
 
 }  // namespace nlf

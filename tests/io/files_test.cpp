@@ -95,6 +95,34 @@ TEST(RecordFile, DamagedAndShortFilesAreReported) {
   EXPECT_THROW(f.write_reals(nullptr, 1), FileError);  // not open
 }
 
+TEST(RecordFile, BlockTransfersAreTheSameRecordsAsSingleOnes) {
+  TempDir dir;
+  const std::string one = dir / "one.bin", many = dir / "many.bin";
+  double v[12];
+  for (int i = 0; i < 12; ++i) v[i] = 0.25 * i - 1;
+  {
+    RecordFile a, b;
+    a.open(one, true);
+    b.open(many, true);
+    for (int k = 0; k < 4; ++k) a.write_reals(v + 3 * k, 3);
+    b.write_many(v, 3 * sizeof(double), 4);
+    EXPECT_EQ(b.record_number(), 5);
+  }
+  EXPECT_EQ(read_file(one), read_file(many));
+  RecordFile f;
+  f.open(many, false);
+  double back[12] = {};
+  f.read_reals(back, 3);
+  f.read_many(back + 3, 3 * sizeof(double), 3);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(back[i], v[i]);
+  f.rewind();
+  // Records of another length, or too few of them, are reported.
+  EXPECT_NE(error_of([&] { f.read_many(back, 2 * sizeof(double), 2); }).find("record 1"), std::string::npos);
+  f.rewind();
+  EXPECT_NE(error_of([&] { f.read_many(back, 3 * sizeof(double), 5); }).find("record 5: end of file"),
+            std::string::npos);
+}
+
 TEST(TextOut, WritesExactLinesInOrder) {
   TempDir dir;
   std::string path = dir / "R.rst";

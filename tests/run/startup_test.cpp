@@ -153,6 +153,48 @@ TEST(Startup, QCardMessagesInTheCountingPass) {
   EXPECT_TRUE(sizes_seen);
 }
 
+TEST(Startup, MemberStateMovesToScratchFilesFrom125Members) {
+  for (int members : {124, 125}) {
+    TempDir dir;
+    std::string deck = "   0  0  1\n" + card('P', 0, 0, 0, {2100, 21, 21}) +
+                       card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + joints(2);
+    for (int m = 0; m < members; ++m) deck += card('M', 1, 2, 1, {0.2, 0.4, 0.6, 0.8});
+    deck += card('L', 5, 1) + card('B', 1, 111) + card('B', 2, 0, 0, {0, -1}) + card('E', 0, 1, 1, {1e-6});
+    const auto r = run_program(dir.path(), deck + "F\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string listing = test::read_file(dir / "R.rst");
+    const std::string message = " ***ERR MEMORY NOT ENOUGH, SAVE DATA IN HARD DISK*\n";
+    if (members == 124) {
+      EXPECT_NE(listing.find(" KLAST /NSYMAX = 198400 / 200000\n"), std::string::npos);
+      EXPECT_EQ(listing.find(message), std::string::npos);
+    } else {
+      EXPECT_NE(listing.find(" KLAST /NSYMAX = 200000 / 200000\n" + message), std::string::npos);
+      EXPECT_NE(r.out.find(message), std::string::npos);
+    }
+  }
+}
+
+TEST(Startup, BadDecksStopWithAMessageNamingTheCard) {
+  TempDir dir;
+  const std::string deck = "   0  0  1\n" + card('P', 0, 0, 0, {2100, 21, 21}) +
+                           card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + joints(2) + card('M', 1, 7, 1) +
+                           card('L', 5, 1) + "F\n";
+  const auto r = run_program(dir.path(), deck);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 6"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("ERROR"), std::string::npos) << r.out;
+  {  // a field that is not a number: the file layer's report, status 2
+    const auto bad = run_program(dir.path(), "   0  0  1\nJ  1       abc\nL\nF\n");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("line 2, columns 11-20"), std::string::npos) << bad.err;
+  }
+  {  // the deck ends before the F card
+    const auto eof = run_program(dir.path(), "   0  0  1\n" + joints(1) + "L\n");
+    EXPECT_EQ(eof.status, 2);
+    EXPECT_NE(eof.err.find("end of file"), std::string::npos) << eof.err;
+  }
+}
+
 TEST(Startup, MissingDeckLeavesEarlierResultsAlone) {
   TempDir dir;
   test::write_file(dir / "R.rst", "old results\n");

@@ -1,0 +1,352 @@
+#include "plot/app.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <system_error>
+
+#include "plot/deck.h"
+
+namespace nlf::plot {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgram = "nlframe-plot";
+constexpr int kFirstCurveUnit = 61;
+
+int parse_int(const std::string& opt, const std::string& v, int lo, int hi, const char* what) {
+  int n = 0;
+  const auto r = std::from_chars(v.data(), v.data() + v.size(), n);
+  if (v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || n < lo || n > hi)
+    throw UsageError("option '" + opt + "' needs " + what + ", not '" + v + "'");
+  return n;
+}
+
+}  // namespace
+
+std::string usage_text() {
+  return std::string("Usage: ") + kProgram + " [options] DECK\n" +
+         "Draws SVG pictures of a finished nlframe run: one response-curve chart per\n"
+         "history file (curve-61.svg, ...), the frame with its deformed shape\n"
+         "(frame.svg) and the plastic zones of the members (plastic.svg).\n"
+         "\n"
+         "Options:\n"
+         "  -d, --dir DIR      run folder holding Mdis.rst, Mstr.rst and fort.61, ...\n"
+         "                     (default: the deck's folder)\n"
+         "  -o, --output DIR   folder for the pictures (default: the run folder)\n"
+         "      --step N       step to draw (default: the last step in Mdis.rst,\n"
+         "                     which holds member displacements on detail steps only)\n"
+         "      --scale F      magnification of the displacements (default: the largest\n"
+         "                     displacement shows as about a tenth of the frame size)\n"
+         "      --xy I,J       response curves as column J against column I instead of\n"
+         "                     every column against the step; columns count from 1 in\n"
+         "                     the order of the W card, 0 is the step number\n"
+         "  -h, --help         show this help and exit\n"
+         "\n"
+         "Exit status: 0 all pictures written, 1 a file missing, unreadable or not\n"
+         "matching the deck (the other pictures are still written), 2 bad command line.\n";
+}
+
+Options parse_options(const std::vector<std::string>& args) {
+  Options o;
+  bool deck_seen = false;
+  bool options_end = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string a = args[i];
+    if (options_end || a.empty() || a[0] != '-' || a == "-") {
+      if (deck_seen) throw UsageError("more than one deck given ('" + o.deck.string() + "' and '" + a + "')");
+      o.deck = a;
+      deck_seen = true;
+      continue;
+    }
+    if (a == "--") {
+      options_end = true;
+      continue;
+    }
+    // The option's name and its value: "--step=5", "--step 5", "-o DIR", "-oDIR".
+    std::string name = a, value;
+    bool has_value = false;
+    if (a.rfind("--", 0) == 0) {
+      const auto eq = a.find('=');
+      if (eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+        has_value = true;
+      }
+    } else if (a.size() > 2) {
+      name = a.substr(0, 2);
+      value = a.substr(2);
+      has_value = true;
+    }
+    if (name == "-h" || name == "--help") {
+      if (has_value) throw UsageError("option '" + name + "' takes no value");
+      o.help = true;
+      continue;
+    }
+    const bool known = name == "-d" || name == "--dir" || name == "-o" || name == "--output" || name == "--step" ||
+                       name == "--scale" || name == "--xy";
+    if (!known) throw UsageError("unknown option '" + a + "'");
+    if (!has_value) {
+      if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a value");
+      value = args[++i];
+    }
+    if (name == "-d" || name == "--dir") {
+      if (value.empty()) throw UsageError("option '" + name + "' needs a folder");
+      o.run_dir = value;
+    } else if (name == "-o" || name == "--output") {
+      if (value.empty()) throw UsageError("option '" + name + "' needs a folder");
+      o.out_dir = value;
+    } else if (name == "--step") {
+      o.step = parse_int(name, value, 1, 999999, "a step number of 1 or more");
+    } else if (name == "--scale") {
+      double f = 0;
+      const auto r = std::from_chars(value.data(), value.data() + value.size(), f);
+      if (value.empty() || r.ec != std::errc() || r.ptr != value.data() + value.size() || !std::isfinite(f) || f <= 0)
+        throw UsageError("option '--scale' needs a positive number, not '" + value + "'");
+      o.scale = f;
+    } else {  // --xy
+      const auto comma = value.find(',');
+      if (comma == std::string::npos) throw UsageError("option '--xy' needs two columns I,J, not '" + value + "'");
+      const char* what = "two columns I,J from 0 (the step) to 7";
+      o.xy = ColumnPair{parse_int(name, value.substr(0, comma), 0, 7, what),
+                        parse_int(name, value.substr(comma + 1), 0, 7, what)};
+    }
+  }
+  if (!deck_seen && !o.help) throw UsageError("no deck given");
+  return o;
+}
+
+namespace {
+
+// "5, 10, 15" or, for long lists, "1, 2, 3, ..., 98, 99, 100 (100 steps)".
+template <class Blocks>
+std::string step_list(const Blocks& v) {
+  if (v.empty()) return "none";
+  std::string s;
+  auto add = [&](int n) { s += (s.empty() ? "" : ", ") + std::to_string(n); };
+  if (v.size() <= 8) {
+    for (const auto& b : v) add(b.step);
+    return s;
+  }
+  for (std::size_t i = 0; i < 3; ++i) add(v[i].step);
+  s += ", ...";
+  for (std::size_t i = v.size() - 3; i < v.size(); ++i) add(v[i].step);
+  return s + " (" + std::to_string(v.size()) + " steps)";
+}
+
+class Runner {
+ public:
+  Runner(const Options& o, std::ostream& out, std::ostream& err) : o_(o), out_(out), err_(err) {}
+
+  int go() {
+    try {
+      frame_ = read_frame(o_.deck);
+    } catch (const PlotError& e) {
+      error(e.what());
+      return kFailed;
+    }
+    for (const std::string& w : frame_.warnings) warn(w);
+
+    dir_ = o_.run_dir ? *o_.run_dir : o_.deck.parent_path();
+    if (dir_.empty()) dir_ = ".";
+    std::error_code ec;
+    if (!fs::is_directory(dir_, ec)) {
+      error(dir_.string() + ": no such folder");
+      return kFailed;
+    }
+    outdir_ = o_.out_dir ? *o_.out_dir : dir_;
+    fs::create_directories(outdir_, ec);
+    if (ec || !fs::is_directory(outdir_)) {
+      error(outdir_.string() + ": cannot create the output folder" + (ec ? " (" + ec.message() + ")" : ""));
+      return kFailed;
+    }
+    deck_time_ = fs::last_write_time(o_.deck, ec);
+    if (ec) deck_time_ = fs::file_time_type::min();
+
+    curves();
+    pictures();
+    return status_;
+  }
+
+ private:
+  void error(const std::string& msg) {
+    err_ << kProgram << ": error: " << msg << '\n';
+    status_ = kFailed;
+  }
+  void warn(const std::string& msg) { err_ << kProgram << ": warning: " << msg << '\n'; }
+
+  // A result file older than the deck most likely comes from an earlier run.
+  void check_age(const fs::path& p) {
+    std::error_code ec;
+    const auto t = fs::last_write_time(p, ec);
+    if (!ec && t < deck_time_)
+      warn(p.string() + " is older than the deck; it may come from a run of an earlier version of the deck");
+  }
+
+  void write(const std::string& name, const std::string& text) {
+    const fs::path p = outdir_ / name;
+    const fs::path tmp = outdir_ / (name + ".tmp");
+    {
+      std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+      f << text;
+      f.close();
+      if (!f) {
+        std::error_code ec;
+        fs::remove(tmp, ec);
+        throw PlotError(p.string() + ": cannot be written");
+      }
+    }
+    std::error_code ec;
+    fs::rename(tmp, p, ec);
+    if (ec) {
+      fs::remove(tmp, ec);
+      throw PlotError(p.string() + ": cannot be written");
+    }
+    out_ << "wrote " << p.string() << '\n';
+  }
+
+  void curves() {
+    std::vector<int> units;
+    if (frame_.restart_in == 0) {
+      for (int k = 0; k < frame_.watch_cards; ++k) units.push_back(kFirstCurveUnit + k);
+    } else {
+      // A continued run takes its W cards from the restart file: use the
+      // history files that are there, leaving out the restart units.
+      for (int u = kFirstCurveUnit; u < kFirstCurveUnit + 1000; ++u) {
+        if (u == frame_.restart_in || u == frame_.restart_out) continue;
+        if (!fs::exists(dir_ / ("fort." + std::to_string(u)))) break;
+        units.push_back(u);
+      }
+    }
+    if (o_.xy && units.empty()) error("--xy given, but the run has no response-curve files (no W cards)");
+    for (int u : units) {
+      const fs::path p = dir_ / ("fort." + std::to_string(u));
+      try {
+        const CurveFile f = read_curve_file(p);
+        check_age(p);
+        for (const std::string& w : f.warnings) warn(w);
+        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title));
+      } catch (const PlotError& e) {
+        error(e.what());
+      }
+    }
+  }
+
+  template <class T, class Read>
+  bool load(const char* name, std::vector<T>& v, Read read) {
+    const fs::path p = dir_ / name;
+    try {
+      v = read(p);
+      check_age(p);
+      return true;
+    } catch (const PlotError& e) {
+      error(e.what());
+      return false;
+    }
+  }
+
+  void pictures() {
+    std::vector<DisplacementStep> disp;
+    std::vector<StressStep> stress;
+    const bool have_disp = load("Mdis.rst", disp, read_member_displacements);
+    const bool have_stress = load("Mstr.rst", stress, read_member_stresses);
+
+    // The step: as asked, else the last complete detail step, else the last
+    // step of the stress table.
+    std::optional<int> step = o_.step;
+    if (!step) {
+      for (auto it = disp.rbegin(); it != disp.rend(); ++it) {
+        if (it->complete && it->members.size() == frame_.members.size()) {
+          step = it->step;
+          break;
+        }
+        warn("Mdis.rst: the block of step " + std::to_string(it->step) + " is incomplete and is passed over");
+      }
+      if (!step && !stress.empty()) step = stress.back().step;
+    }
+
+    if (have_disp) {
+      try {
+        frame_picture(disp, step);
+      } catch (const PlotError& e) {
+        error(e.what());
+      }
+    }
+    if (have_stress) {
+      try {
+        plastic_picture(stress, step);
+      } catch (const PlotError& e) {
+        error(e.what());
+      }
+    }
+  }
+
+  void frame_picture(const std::vector<DisplacementStep>& disp, std::optional<int> step) {
+    const DisplacementStep* d = step ? find_step(disp, *step) : nullptr;
+    std::string note;
+    if (!d) {
+      if (o_.step)
+        throw PlotError("Mdis.rst has no member displacements for step " + std::to_string(*step) +
+                        " (they are written on detail steps only; steps there: " + step_list(disp) +
+                        "); frame.svg not written");
+      note = "undeformed: Mdis.rst holds no detail step yet";
+      warn("Mdis.rst holds no member displacements yet; frame.svg shows the undeformed frame");
+    } else {
+      std::vector<std::pair<int, int>> ends;
+      for (const MemberShift& m : d->members) ends.push_back({m.ja, m.jb});
+      check_members(frame_, "Mdis.rst", d->step, ends, d->complete);
+    }
+    const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
+    write("frame.svg", frame_chart(frame_, d, scale, note));
+  }
+
+  void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
+    if (!step) throw PlotError("Mstr.rst holds no step yet; plastic.svg not written");
+    const StressStep* s = find_step(stress, *step);
+    if (!s)
+      throw PlotError("Mstr.rst has no stress table for step " + std::to_string(*step) +
+                      " (steps there: " + step_list(stress) + "); plastic.svg not written");
+    std::vector<std::pair<int, int>> ends;
+    bool complete = true;
+    for (std::size_t m = 0; m < s->members.size(); ++m) {
+      ends.push_back({s->members[m].ja, s->members[m].jb});
+      if (s->members[m].count != kStations) {
+        // Only the last member of the file can be cut short.
+        ends.pop_back();
+        complete = false;
+        break;
+      }
+    }
+    check_members(frame_, "Mstr.rst", s->step, ends, complete);
+    write("plastic.svg", plastic_chart(frame_, *s));
+  }
+
+  const Options& o_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Frame frame_;
+  fs::path dir_, outdir_;
+  fs::file_time_type deck_time_{};
+  int status_ = kOk;
+};
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o;
+  try {
+    o = parse_options(args);
+  } catch (const UsageError& e) {
+    err << kProgram << ": " << e.what() << "\nTry '" << kProgram << " --help' for more information.\n";
+    return kUsage;
+  }
+  if (o.help) {
+    out << usage_text();
+    return kOk;
+  }
+  return Runner(o, out, err).go();
+}
+
+}  // namespace nlf::plot
