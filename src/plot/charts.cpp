@@ -262,7 +262,12 @@ View fit(Box b, double top, double bottom) {
 
 std::string points_attr(const View& v, const std::array<double, 6>& x, const std::array<double, 6>& y) {
   std::string s;
-  for (std::size_t k = 0; k < kNodes; ++k) s += (k ? " " : "") + num(v.px(x[k])) + "," + num(v.py(y[k]));
+  for (std::size_t k = 0; k < kNodes; ++k) {
+    if (k) s += ' ';
+    s += num(v.px(x[k]));
+    s += ',';
+    s += num(v.py(y[k]));
+  }
   return s;
 }
 
