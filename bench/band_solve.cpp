@@ -24,10 +24,10 @@ void BM_BandSolve(benchmark::State& state) {
   // every pivot stays positive, so the listing is never written.
   std::mt19937 gen(12345);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
-  std::vector<double> a0(static_cast<std::size_t>(neq) * mband, 0.0), b0(static_cast<std::size_t>(neq) * nrhs);
+  std::vector<double> a0(std::size_t(neq) * mband, 0.0), b0(std::size_t(neq) * nrhs);
   for (int i = 0; i < neq; ++i) {
     a0[i] = 2.0 * mband + 1.0;
-    for (int j = 2; j <= mband && i + j <= neq; ++j) a0[i + static_cast<std::size_t>(j - 1) * neq] = u(gen);
+    for (int j = 2; j <= mband && i + j <= neq; ++j) a0[i + std::size_t(j - 1) * neq] = u(gen);
   }
   for (double& v : b0) v = u(gen);
   std::vector<double> a(a0.size()), b(b0.size()), x(b0.size());

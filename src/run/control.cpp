@@ -75,7 +75,10 @@ std::string history_labels(const Card& c) {
   std::string labels(7 * 14, ' ');
   for (int k = 1; k <= 7; ++k) {
     const double x = c.X(k);
-    if (x == 0) continue;
+    // Zero, and codes that the structure input refuses (negative, or a joint
+    // above 999), have no label; they are not decoded, as their joint part
+    // need not fit an integer.
+    if (!(x > 0 && x + 0.5 < MAXJOINTNO + 1)) continue;
     const Code code = decode_code(x);
     for (const Kind& kd : kinds) {
       if (kd.f != code.f || kd.g != code.g) continue;

@@ -17,6 +17,13 @@ void read_b_card(Model& md, Units& units, const Card& c) {
                units.deck().line_number(), 2, 4,
                "B card names joint " + std::to_string(c.i1) + ", which is not defined");
   }
+  if (c.i2 < 0) {
+    // A negative digit would leave the direction neither loaded, held nor
+    // tested for a positive pivot.
+    deck_error(units, "ERROR IN B CARD AT LINE " + std::to_string(units.deck().line_number()) +
+                          ": TYPE CODE " + std::to_string(c.i2) + " IS NEGATIVE",
+               units.deck().line_number(), 5, 7, "B card has the negative type code " + std::to_string(c.i2));
+  }
   const int digits[3] = {c.i2 / 100, (c.i2 % 100) / 10, c.i2 % 10};
   for (int d = 1; d <= 3; ++d) {
     const int e = md.pat(j, d);

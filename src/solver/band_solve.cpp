@@ -103,7 +103,9 @@ bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLO
       const int serial = 3 * (k - 1) + d;
       const int e = IEQ(serial);
       const double p = A(e, 1);
-      if (p <= 0.0) {
+      // A pivot that is not a number (a broken member upstream) fails like a
+      // non-positive one rather than spreading through the solution.
+      if (!(p > 0.0)) {
         static const Format diag(
             "(/,/,' DIAG',I5,'(',I5,') is not positive   ',G20.6,/,' PROGRAM STOP')");
         listing.write(diag, {serial, e, p});

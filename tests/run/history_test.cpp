@@ -87,6 +87,12 @@ TEST_F(HistoryFixture, EndOfDeckAndUnknownJoints) {
   other.deck().open((dir / "bad.dat").string());
   other.open_text(16, (dir / "R2.rst").string());
   EXPECT_THROW(read_load_group(md, other, '$', g), Stop);
+
+  Units negative;
+  test::write_file(dir / "neg.dat", card('B', 20, -10, 0, {1}) + "F\n");
+  negative.deck().open((dir / "neg.dat").string());
+  negative.open_text(16, (dir / "R3.rst").string());
+  EXPECT_THROW(read_load_group(md, negative, '$', g), Stop);
 }
 
 }  // namespace
