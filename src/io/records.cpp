@@ -142,32 +142,46 @@ void RecordFile::read_bytes(void* data, std::uint32_t n) {
   ++recno_;
 }
 
-void RecordFile::write_many(const void* data, std::uint32_t n, int count) {
+unsigned char* RecordFile::begin_framed(std::uint32_t n, int count) {
   check_open();
-  switch_to(kWrite);
-  if (count <= 0) return;
   const std::size_t framed = std::size_t{n} + 8;
-  block_.resize(framed * static_cast<std::size_t>(count));
-  const auto* src = static_cast<const unsigned char*>(data);
-  for (int k = 0; k < count; ++k) {
+  block_count_ = count > 0 ? count : 0;
+  block_.resize(framed * static_cast<std::size_t>(block_count_));
+  for (int k = 0; k < block_count_; ++k) {
     unsigned char* rec = block_.data() + framed * static_cast<std::size_t>(k);
     put_length(rec, n);
-    if (n > 0) std::memcpy(rec + 4, src + std::size_t{n} * static_cast<std::size_t>(k), n);
     put_length(rec + 4 + n, n);
   }
-  if (std::fwrite(block_.data(), 1, block_.size(), f_) != block_.size())
-    throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(errno));
-  recno_ += count;
+  return block_.data() + 4;
 }
 
-void RecordFile::read_many(void* data, std::uint32_t n, int count) {
+void RecordFile::end_framed() {
+  check_open();
+  switch_to(kWrite);
+  if (block_count_ == 0) return;
+  if (std::fwrite(block_.data(), 1, block_.size(), f_) != block_.size())
+    throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(errno));
+  recno_ += block_count_;
+  block_count_ = 0;
+}
+
+void RecordFile::write_many(const void* data, std::uint32_t n, int count) {
+  unsigned char* rec = begin_framed(n, count);
+  const auto* src = static_cast<const unsigned char*>(data);
+  if (n > 0)
+    for (int k = 0; k < count; ++k)
+      std::memcpy(rec + (std::size_t{n} + 8) * static_cast<std::size_t>(k),
+                  src + std::size_t{n} * static_cast<std::size_t>(k), n);
+  end_framed();
+}
+
+const unsigned char* RecordFile::read_framed(std::uint32_t n, int count) {
   check_open();
   switch_to(kRead);
-  if (count <= 0) return;
+  if (count <= 0) return nullptr;
   const std::size_t framed = std::size_t{n} + 8;
   block_.resize(framed * static_cast<std::size_t>(count));
   const std::size_t got = std::fread(block_.data(), 1, block_.size(), f_);
-  auto* dst = static_cast<unsigned char*>(data);
   for (int k = 0; k < count; ++k) {
     const std::size_t at = framed * static_cast<std::size_t>(k);
     auto fail = [&](const std::string& what) {
@@ -181,9 +195,18 @@ void RecordFile::read_many(void* data, std::uint32_t n, int count) {
       fail("holds " + std::to_string(lead) + " bytes where " + std::to_string(n) + " were expected");
     if (got < at + framed) fail("the file ends inside the record");
     if (get_length(rec + 4 + n) != n) fail("the record is damaged (its lengths differ)");
-    if (n > 0) std::memcpy(dst + std::size_t{n} * static_cast<std::size_t>(k), rec + 4, n);
   }
   recno_ += count;
+  return block_.data() + 4;
+}
+
+void RecordFile::read_many(void* data, std::uint32_t n, int count) {
+  const unsigned char* rec = read_framed(n, count);
+  auto* dst = static_cast<unsigned char*>(data);
+  if (n > 0)
+    for (int k = 0; k < count; ++k)
+      std::memcpy(dst + std::size_t{n} * static_cast<std::size_t>(k),
+                  rec + (std::size_t{n} + 8) * static_cast<std::size_t>(k), n);
 }
 
 bool RecordFile::at_end() {

@@ -68,6 +68,14 @@ class RecordFile {
   // packed bytes: the same records as `count` single calls, in one transfer.
   void write_many(const void* data, std::uint32_t n, int count);
   void read_many(void* data, std::uint32_t n, int count);
+  // The same without the packed copy: read_framed checks `count` records of
+  // `n` bytes and returns the data of the first, the others following at a
+  // stride of n + 8 bytes (valid until the next call). begin_framed returns
+  // such a block with its lengths already in place for the caller to fill,
+  // and end_framed writes it.
+  const unsigned char* read_framed(std::uint32_t n, int count);
+  unsigned char* begin_framed(std::uint32_t n, int count);
+  void end_framed();
 
   // A record of n doubles / n int32 from or into an array.
   void write_reals(const double* v, int n);
@@ -99,7 +107,8 @@ class RecordFile {
   std::string name_;
   long recno_ = 1;
   std::vector<unsigned char> buf_;
-  std::vector<unsigned char> block_;  // framed records of read_many / write_many
+  std::vector<unsigned char> block_;  // framed records of the block transfers
+  int block_count_ = 0;
   std::vector<char> iobuf_;
 };
 

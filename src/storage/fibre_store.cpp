@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <utility>
 
 #include "io/units.h"
@@ -76,30 +77,35 @@ void FibreStore::write_state(RecordFile& f, const MemberFibres& v, int i) {
   f.write_reals(r, 6);
 }
 
+// Fibre i's state record: six doubles at a stride of 56 bytes (48 of data
+// and the two lengths).
+constexpr std::size_t kStateStride = 6 * sizeof(double) + 8;
+constexpr std::size_t kIncStride = sizeof(double) + 8;
+
 void FibreStore::read_member_state(RecordFile& f, const MemberFibres& v) {
-  f.read_many(packed_.data(), 6 * sizeof(double), NFM);
-  for (int i = 0; i < NFM; ++i) {
-    const double* r = packed_.data() + 6 * i;
-    v.SIGU[i] = r[0];
-    v.SIGL[i] = r[1];
-    v.EPSU[i] = r[2];
-    v.EPSL[i] = r[3];
-    v.SIG[i] = r[4];
-    v.EPS[i] = r[5];
-  }
+  const unsigned char* p = f.read_framed(6 * sizeof(double), NFM);
+  double* const to[6] = {v.SIGU, v.SIGL, v.EPSU, v.EPSL, v.SIG, v.EPS};
+  for (int i = 0; i < NFM; ++i, p += kStateStride)
+    for (int k = 0; k < 6; ++k) std::memcpy(to[k] + i, p + k * sizeof(double), sizeof(double));
 }
 
 void FibreStore::write_member_state(RecordFile& f, const MemberFibres& v) {
-  for (int i = 0; i < NFM; ++i) {
-    double* r = packed_.data() + 6 * i;
-    r[0] = v.SIGU[i];
-    r[1] = v.SIGL[i];
-    r[2] = v.EPSU[i];
-    r[3] = v.EPSL[i];
-    r[4] = v.SIG[i];
-    r[5] = v.EPS[i];
-  }
-  f.write_many(packed_.data(), 6 * sizeof(double), NFM);
+  unsigned char* p = f.begin_framed(6 * sizeof(double), NFM);
+  const double* const from[6] = {v.SIGU, v.SIGL, v.EPSU, v.EPSL, v.SIG, v.EPS};
+  for (int i = 0; i < NFM; ++i, p += kStateStride)
+    for (int k = 0; k < 6; ++k) std::memcpy(p + k * sizeof(double), from[k] + i, sizeof(double));
+  f.end_framed();
+}
+
+void FibreStore::read_member_increments(RecordFile& f, double* deps) {
+  const unsigned char* p = f.read_framed(sizeof(double), NFM);
+  for (int i = 0; i < NFM; ++i, p += kIncStride) std::memcpy(deps + i, p, sizeof(double));
+}
+
+void FibreStore::write_member_increments(RecordFile& f, const double* deps) {
+  unsigned char* p = f.begin_framed(sizeof(double), NFM);
+  for (int i = 0; i < NFM; ++i, p += kIncStride) std::memcpy(p, deps + i, sizeof(double));
+  f.end_framed();
 }
 
 // --- sequence bookkeeping

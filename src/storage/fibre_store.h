@@ -115,8 +115,8 @@ class FibreStore {
   // transfer (the same records as one call per fibre).
   void read_member_state(RecordFile& f, const MemberFibres& v);
   void write_member_state(RecordFile& f, const MemberFibres& v);
-  static void read_member_increments(RecordFile& f, double* deps) { f.read_many(deps, 8, NFM); }
-  static void write_member_increments(RecordFile& f, const double* deps) { f.write_many(deps, 8, NFM); }
+  static void read_member_increments(RecordFile& f, double* deps);
+  static void write_member_increments(RecordFile& f, const double* deps);
 
   static constexpr int FIRST_UNIT = 10;
 
