@@ -49,6 +49,9 @@ struct Model {
   int NJ = 0, NM = 0, NK = 0, NW = 0, NEQ = 0, MBAND = 0;
   int MAXIT = 0, MINIT = 0;
   double E = 0, E2 = 0, E3 = 0;
+  // The L card had a negative count: the fibre state and the cumulative
+  // arrays were left as they stood (a restored state is kept).
+  bool state_kept = false;
 
   // User joint number (1..999) -> internal joint index; 0: not defined.
   std::array<std::int32_t, MAXJOINTNO + 1> JMAP{};

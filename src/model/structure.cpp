@@ -235,11 +235,13 @@ void last_card(Model& md, FibreStore& fs, Units& units, const Card& c) {
     md.MAXIT = -c.i1;
     if (c.i2 > 0) md.MINIT = c.i2;
     if (c.i2 < 0) md.MINIT = -c.i2;
+    md.state_kept = true;
     return;
   }
   if (c.i2 > 0) md.MINIT = c.i2;
   if (c.i2 < 0) {
     md.MINIT = -c.i2;
+    md.state_kept = true;
     return;
   }
   print_matrix_index(md, units.listing());

@@ -99,6 +99,10 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   if (ctl.IRESIN != 0) ISTEP = LOADSTATE(units.records(ctl.IRESIN), md, fs);
 
   read_structure(md, fs, units, kComment, ctl.control_line);
+  // A negative count on the L card keeps a restored state; a fresh run has
+  // none to keep, and its fibres still need their initial state (without it
+  // every fibre would start with a yield range of zero width).
+  if (ctl.IRESIN == 0 && md.state_kept) fs.initialise(md.NM, md.SYM, md.EYM);
   check_band_storage(md, units);
 
   static const Format heading(

@@ -48,9 +48,17 @@ void print_sizes_and_layout(Units& units, const Sizes& sz) {
 
   const Layout L = compute_layout(sz);
   listing.message({"INTEGER LAST/IMAX =", L.ilast, "/", IMAX});
-  if (L.ilast > IMAX) throw Stop{1};
+  if (L.ilast > IMAX) {
+    std::fprintf(stderr, "nlframe: the model needs %lld places of the integer workspace, which holds %d\n",
+                 L.ilast, IMAX);
+    throw Stop{1};
+  }
   units.console().write(real_last, {L.rlast, NMAX});
-  if (L.rlast > NMAX) throw Stop{1};
+  if (L.rlast > NMAX) {
+    std::fprintf(stderr, "nlframe: the model needs %lld places of the real workspace, which holds %d\n",
+                 L.rlast, NMAX);
+    throw Stop{1};
+  }
 }
 
 // A restart unit must not be one that the run uses itself: the console (5,

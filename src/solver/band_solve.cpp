@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdio>
 #include <cstddef>
 
 #include "io/stop.h"
@@ -89,7 +90,12 @@ void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const
   }
 
   eliminate(NEQ, MBAND, NRHS, a, lda, b, ldb);
-  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing)) throw Stop{1};
+  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing)) {
+    std::fprintf(stderr,
+                 "nlframe: a pivot of the stiffness matrix is not positive: the structure has no "
+                 "stiffness left in some direction (see R.rst)\n");
+    throw Stop{1};
+  }
   substitute(NEQ, MBAND, NRHS, a, lda, b, ldb, x, ldx);
 }
 

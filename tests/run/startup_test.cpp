@@ -23,7 +23,7 @@ const std::string kBox = std::string(10, ' ') + std::string(51, '*');
 TEST(HistoryLabels, CodesGiveJointLetterAndSuffix) {
   Card c;
   c.ch = 'W';
-  c.x = {12.21, 5.13, 0, 7.99, 3.11, 0, 100.23};
+  c.x = {12.21, 5.13, 0, 7.99, 3.11, 3.3E9, 100.23};
   const std::string labels = history_labels(c);
   ASSERT_EQ(labels.size(), 98u);
   EXPECT_EQ(labels.substr(0, 14), " 12D.X(MM)    ");
@@ -31,6 +31,7 @@ TEST(HistoryLabels, CodesGiveJointLetterAndSuffix) {
   EXPECT_EQ(labels.substr(28, 14), std::string(14, ' '));  // zero code
   EXPECT_EQ(labels.substr(42, 14), std::string(14, ' '));  // kind 9 is not a code
   EXPECT_EQ(labels.substr(56, 14), "  3F.X(TON)   ");
+  EXPECT_EQ(labels.substr(70, 14), std::string(14, ' '));  // far beyond any joint
   EXPECT_EQ(labels.substr(84, 14), "100D.R(1/100) ");
 }
 
