@@ -36,6 +36,7 @@ void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bo
   const long long NFS = 20LL * 10 * nms;
   if (NSYMAX < 8 * NFS + 1) {
     units.console().message({"NSYMAX IS TOO SMALL"});
+    std::fprintf(stderr, "nlframe: the member-state store is too small for one member\n");
     throw Stop{1};
   }
   fs.setup(st.FSTORE.data(), nms, in_memory, units);
@@ -65,6 +66,7 @@ void check_band_storage(Model& md, Units& units) {
                              std::to_string(md.sz.MBAND) + " (A Q CARD AFTER THE M CARDS OF ITS JOINTS?)";
     units.listing().message({text});
     units.console().message({text});
+    std::fprintf(stderr, "nlframe: the band width %d exceeds the storage sized for %d\n", spread, md.sz.MBAND);
     throw Stop{1};
   }
   md.MBAND = spread;

@@ -80,6 +80,8 @@ void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
         std::string("ERROR ... RESTART ") + what + " UNIT " + std::to_string(unit) + " IS USED BY THE PROGRAM";
     units.listing().message({text});
     units.console().message({text});
+    std::fprintf(stderr, "nlframe: restart %s unit %d is a unit the program uses itself\n",
+                 what[0] == 'I' ? "input" : "output", unit);
     throw Stop{1};
   }
 }
