@@ -55,8 +55,12 @@ void RecordFile::open(const std::string& path, bool create) {
   std::FILE* f = std::fopen(path.c_str(), "r+b");
   if (f == nullptr && errno == ENOENT && create) f = std::fopen(path.c_str(), "w+b");
   if (f == nullptr) throw FileError(path + ": cannot open: " + reason(errno));
+  attach(f, path);
+}
+
+void RecordFile::attach(std::FILE* f, const std::string& name) {
   f_ = f;
-  name_ = path;
+  name_ = name;
   recno_ = 1;
   last_ = kNone;
   iobuf_.resize(kBufferBytes);
@@ -67,12 +71,7 @@ void RecordFile::open_scratch(const std::string& label) {
   close();
   std::FILE* f = std::tmpfile();
   if (f == nullptr) throw FileError(label + ": cannot create a scratch file: " + reason(errno));
-  f_ = f;
-  name_ = label;
-  recno_ = 1;
-  last_ = kNone;
-  iobuf_.resize(kBufferBytes);
-  std::setvbuf(f_, iobuf_.data(), _IOFBF, iobuf_.size());
+  attach(f, label);
 }
 
 void RecordFile::close() {

@@ -99,6 +99,8 @@ class RecordFile {
     pos += sizeof(T);
   }
 
+  // Takes an open stream as this file, positioned at its start.
+  void attach(std::FILE* f, const std::string& name);
   void check_open() const;
   void switch_to(int op);  // seeks between a read and a write
 

@@ -185,7 +185,7 @@ void Units::open_text(int unit, const std::string& path) {
   t->open(path);
 }
 
-RecordFile& Units::records(int unit) {
+RecordFile& Units::record_unit(int unit, bool create) {
   auto it = rec_.find(unit);
   if (it != rec_.end() && it->second->is_open()) return *it->second;
   check_unit(unit);
@@ -193,21 +193,13 @@ RecordFile& Units::records(int unit) {
     throw FileError("unit " + std::to_string(unit) + " is in use for text and cannot hold records");
   auto& r = rec_[unit];
   if (!r) r = std::make_unique<RecordFile>();
-  r->open(fort_name(unit), true);
+  r->open(fort_name(unit), create);
   return *r;
 }
 
-RecordFile& Units::records_existing(int unit) {
-  auto it = rec_.find(unit);
-  if (it != rec_.end() && it->second->is_open()) return *it->second;
-  check_unit(unit);
-  if (unit == kDeckUnit || unit == 6 || text_.count(unit) != 0)
-    throw FileError("unit " + std::to_string(unit) + " is in use for text and cannot hold records");
-  auto& r = rec_[unit];
-  if (!r) r = std::make_unique<RecordFile>();
-  r->open(fort_name(unit), false);
-  return *r;
-}
+RecordFile& Units::records(int unit) { return record_unit(unit, true); }
+
+RecordFile& Units::records_existing(int unit) { return record_unit(unit, false); }
 
 void Units::open_scratch(int unit) {
   check_unit(unit);

@@ -108,6 +108,9 @@ class Units {
   static std::string fort_name(int unit) { return "fort." + std::to_string(unit); }
 
  private:
+  // The record file of a unit, opened as "fort.N" at its first use.
+  RecordFile& record_unit(int unit, bool create);
+
   DeckIn deck_;
   std::map<int, std::unique_ptr<TextOut>> text_;
   std::map<int, std::unique_ptr<RecordFile>> rec_;
