@@ -254,6 +254,14 @@ TEST(Analysis, DriverCountsStepsIterationsAndOutputs) {
     EXPECT_EQ(count_lines_starting(dir / "R.rst", "    1 "), 3);
     EXPECT_EQ(count_lines_starting(dir / "R.rst", "    2 "), 0);
   }
+  {  // TOL = 0: every step runs to the larger of MAXIT and MINIT + 1
+    TempDir dir;
+    std::string deck = cantilever(1, -1, card('E', 0, 2, 1, {0}));
+    deck.replace(deck.find("L 20  1"), 7, "L  2  3");
+    ASSERT_EQ(run_program(dir.path(), deck).status, 0);
+    EXPECT_EQ(count_lines_starting(dir / "R.rst", "    4 "), 2);
+    EXPECT_EQ(count_lines_starting(dir / "R.rst", "    5 "), 0);
+  }
   {  // detail interval 3 in a group of 7; a group of 0 steps is one step
     TempDir dir;
     const auto r = run_program(dir.path(), cantilever(1, -0.1, card('E', 0, 7, 3, {1e-8}) + card('E', 0, 0, 0, {1e-8})));
