@@ -6,7 +6,7 @@
 #include <array>
 
 #include "member/member_pass.h"
-#include "run/layout.h"
+#include "store/bind.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "member/condense.h"
 #include "member/segment.h"
-#include "model/model.h"
+#include "store/model.h"
 #include "storage/fibre_store.h"
 
 namespace nlf {

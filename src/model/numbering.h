@@ -3,7 +3,7 @@
 // listing. All of it works on md.IEQ, md.NEQ, md.MBAND, md.NJ and md.JNO.
 #pragma once
 
-#include "model/model.h"
+#include "store/model.h"
 
 namespace nlf {
 

@@ -4,7 +4,7 @@
 // leading dimension is the section capacity, s must lie in 1..capacity.
 #pragma once
 
-#include "run/views.h"
+#include "store/views.h"
 
 namespace nlf {
 

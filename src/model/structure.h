@@ -7,7 +7,7 @@
 // counts ask to keep them.
 #pragma once
 
-#include "model/model.h"
+#include "store/model.h"
 
 namespace nlf {
 

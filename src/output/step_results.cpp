@@ -10,7 +10,7 @@
 
 #include "io/format.h"
 #include "io/units.h"
-#include "model/model.h"
+#include "store/model.h"
 #include "storage/fibre_store.h"
 
 namespace nlf {

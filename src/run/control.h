@@ -5,7 +5,7 @@
 #include <string>
 
 #include "io/units.h"
-#include "model/model.h"
+#include "store/model.h"
 
 namespace nlf {
 

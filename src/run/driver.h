@@ -3,9 +3,9 @@
 #pragma once
 
 #include "io/units.h"
-#include "model/model.h"
+#include "store/model.h"
 #include "run/control.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "storage/fibre_store.h"
 
 namespace nlf {

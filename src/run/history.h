@@ -3,7 +3,7 @@
 #pragma once
 
 #include "io/units.h"
-#include "model/model.h"
+#include "store/model.h"
 
 namespace nlf {
 

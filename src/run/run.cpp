@@ -10,7 +10,7 @@
 #include "io/stop.h"
 #include "run/banner.h"
 #include "run/control.h"
-#include "run/layout.h"
+#include "store/bind.h"
 
 namespace nlf {
 

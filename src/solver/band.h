@@ -18,7 +18,7 @@
 #include <array>
 
 #include "io/units.h"
-#include "run/views.h"
+#include "store/views.h"
 
 namespace nlf {
 

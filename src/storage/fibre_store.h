@@ -14,7 +14,8 @@
 #include <array>
 
 #include "io/records.h"
-#include "model/model.h"
+#include "store/sizes.h"
+#include "store/views.h"
 
 namespace nlf {
 

@@ -19,7 +19,7 @@
 #pragma once
 
 #include "io/records.h"
-#include "model/model.h"
+#include "store/model.h"
 #include "storage/fibre_store.h"
 
 namespace nlf {

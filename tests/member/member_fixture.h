@@ -4,7 +4,7 @@
 #pragma once
 
 #include "member/member_pass.h"
-#include "run/layout.h"
+#include "store/bind.h"
 
 namespace nlf::test {
 

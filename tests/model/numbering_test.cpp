@@ -5,7 +5,7 @@
 
 #include "io/units.h"
 #include "model/numbering.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "support/test_support.h"
 
 namespace nlf {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "io/units.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "storage/restart_file.h"
 #include "support/test_support.h"
 

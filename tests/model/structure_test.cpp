@@ -8,7 +8,7 @@
 #include "io/stop.h"
 #include "io/units.h"
 #include "model/structure.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "storage/fibre_store.h"
 #include "support/test_support.h"
 

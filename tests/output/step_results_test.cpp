@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "io/units.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "storage/fibre_store.h"
 #include "support/test_support.h"
 

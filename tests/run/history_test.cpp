@@ -4,7 +4,7 @@
 #include "io/stop.h"
 #include "io/units.h"
 #include "run/history.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "support/test_support.h"
 
 namespace nlf {

@@ -7,7 +7,7 @@
 
 #include "io/card.h"
 #include "run/control.h"
-#include "run/layout.h"
+#include "store/bind.h"
 #include "support/test_support.h"
 
 namespace nlf {

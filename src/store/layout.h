@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/model.h"
+#include "store/sizes.h"
 
 namespace nlf {
 
@@ -37,9 +37,5 @@ Layout compute_layout(const Sizes& sz);
 // The closed forms of the two LAST values.
 long long integer_last_formula(const Sizes& sz);
 long long real_last_formula(const Sizes& sz);
-
-// Binds every view of the model to its table in the stores. The layout must
-// fit (ilast <= IMAX + 1 is not enough: ilast - 1 <= IMAX, rlast - 1 <= NMAX).
-void bind_model(Model& model, Stores& stores, const Sizes& sz);
 
 }  // namespace nlf
