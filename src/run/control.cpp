@@ -27,11 +27,13 @@ Code decode_code(double x) {
   return {J, f, g};
 }
 
-void skip_first_line(Units& units) {
+// Back to the start of the deck, then past its first `lines` lines.
+void rewind_past(Units& units, long lines) {
   DeckIn& deck = units.deck();
   deck.rewind();
   std::string line;
-  deck.next(line);
+  for (long i = 0; i < lines && deck.next(line); ++i) {
+  }
 }
 
 }  // namespace
@@ -191,11 +193,11 @@ Sizes counting_pass(Units& units, char comment) {
         break;
     }
   }
-  skip_first_line(units);
+  rewind_past(units, 1);
   return sz;
 }
 
-int scan_load_columns(Units& units, char comment) {
+int scan_load_columns(Units& units, char comment, long control_line) {
   DeckIn& deck = units.deck();
   std::string line;
   int nrhs = 1;
@@ -205,7 +207,9 @@ int scan_load_columns(Units& units, char comment) {
     const Card c = decode_card(line, deck.source());
     if (c.X(2) != 0) nrhs = 2;
   }
-  skip_first_line(units);
+  // A continued run reads on from the card after the control card: the
+  // cards before it were read with it and are not met again.
+  rewind_past(units, control_line);
   return nrhs;
 }
 

@@ -30,9 +30,10 @@ Sizes counting_pass(Units& units, char comment);
 
 // The load-column count of the deck's load history alone: 2 when an E or A
 // card asks for arc-length control. Reads from the current position to the
-// end of the deck, then rewinds and skips the first line. Used on a restart,
-// where the sizes come from the restart file.
-int scan_load_columns(Units& units, char comment);
+// end of the deck, then goes back to the card after the control card (line
+// `control_line`). Used on a restart, where the sizes come from the restart
+// file.
+int scan_load_columns(Units& units, char comment, long control_line);
 
 // The seven 14-character history labels of a W card's codes.
 std::string history_labels(const Card& c);

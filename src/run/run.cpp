@@ -128,7 +128,7 @@ int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& u
   Sizes sz;
   if (ctl.IRESIN != 0) {
     sz = sizes_from_restart(units, ctl);
-    sz.NRHS = scan_load_columns(units, kComment);
+    sz.NRHS = scan_load_columns(units, kComment, ctl.control_line);
   } else {
     sz = counting_pass(units, kComment);
   }

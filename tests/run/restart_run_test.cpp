@@ -83,3 +83,38 @@ TEST(Restart, BadRestartFilesStopWithStatusTwo) {
 
 }  // namespace
 }  // namespace nlf
+
+namespace nlf {
+namespace {
+
+// A continued run reads on from the card after its control card; comment
+// cards before the control card are not echoed a second time.
+TEST(Restart, LeadingCommentsOfAContinuedDeckAreEchoedOnce) {
+  const std::string first = "   0  9  1     PART A\n" + card('P', 0, 0, 0, {2100, 21, 21}) +
+                            card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + card('J', 1, 0, 0, {0, 0}) +
+                            card('J', 2, 0, 0, {300, 0}) + card('M', 1, 2, 1, {0.2, 0.4, 0.6, 0.8}) +
+                            "L  8\nB  1111\nB  2  0          0.0      -1.0\nA     1         0.01\nF\n";
+  const std::string rest = "   9       1.0 PART B\nL -8\nB  1111\nB  2  0          0.0      -1.0\n"
+                           "A     1         0.01\nF\n";
+  for (const std::string lead : {"$ one comment\n", "$ first comment\n$ second comment\n"}) {
+    TempDir dir;
+    ASSERT_EQ(run_program(dir.path(), first).status, 0);
+    const auto r = run_program(dir.path(), lead + rest);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = read_lines(dir / "R.rst");
+    int klast = -1, control = 0, comments = 0;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+      if (lines[i].find("KLAST /NSYMAX") != std::string::npos) klast = i;
+      if (lines[i].find("   9       1.0 PART B") != std::string::npos) ++control;
+      if (lines[i].find("comment") != std::string::npos) ++comments;
+    }
+    ASSERT_GE(klast, 0);
+    EXPECT_EQ(control, 0) << "the control card is read once and never echoed as a structure card";
+    EXPECT_EQ(comments, 0);
+    ASSERT_LT(klast + 1, static_cast<int>(lines.size()));
+    EXPECT_EQ(lines[klast + 1].substr(0, 5), " L -8");
+  }
+}
+
+}  // namespace
+}  // namespace nlf
