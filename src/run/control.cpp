@@ -4,6 +4,7 @@
 #include <array>
 
 #include "io/stop.h"
+#include "model/deck_error.h"
 #include "run/banner.h"
 
 namespace nlf {
@@ -103,7 +104,15 @@ Sizes counting_pass(Units& units, char comment) {
   std::string line;
   while (deck.next(line)) {
     if (is_comment(line, comment)) continue;
-    const Card c = decode_card(line, deck.source());
+    Card c;
+    try {
+      c = decode_card(line, deck.source());
+    } catch (const FileError& e) {
+      DeckCheck* check = DeckCheck::active();
+      if (check == nullptr) throw;
+      check->add(deck.line_number(), e.what(), 2);
+      continue;
+    }
     switch (c.ch) {
       case 'K':
         ++sz.MUMR;
@@ -193,6 +202,32 @@ Sizes counting_pass(Units& units, char comment) {
   }
   skip_first_line(units);
   return sz;
+}
+
+Sizes read_restart_sizes(Units& units, const RunControl& ctl) {
+  RecordFile& rf = units.records_existing(ctl.IRESIN);
+  std::int32_t v[8];
+  rf.read_ints(v, 8);
+  Sizes sz;
+  sz.MUMM = v[0];
+  sz.MUMJ = v[1];
+  sz.MUMP = v[2];
+  sz.MUMT = v[3];
+  sz.MUMR = v[4];
+  sz.MUMS = v[5];
+  sz.MBAND = v[6];
+  sz.MUMW = v[7];
+  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > 333 || sz.MUMR < 0 ||
+      sz.MUMS < 0 || sz.MBAND < 0 || sz.MUMW < 0)
+    throw FileError(rf.name() + ": record 1: not the sizes of a restart file of this program");
+  return sz;
+}
+
+bool restart_unit_in_use(int unit, int nhist) {
+  if (unit == 1 || unit == 2 || unit == 5 || unit == 6) return true;
+  if (unit >= 10 && unit <= 21) return true;
+  if (nhist >= 0 && unit >= 61 && unit <= 60 + nhist) return true;
+  return unit < 0;
 }
 
 int scan_load_columns(Units& units, char comment) {

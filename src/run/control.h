@@ -25,7 +25,8 @@ RunControl read_control_card(Units& units);
 // The counting pass from the card after the control card to the end of the
 // deck: the eight sizes and the number of load columns. Writes the history
 // file headers of the W cards. At the end the deck is rewound and its first
-// line skipped. Stops the run beyond 333 joints.
+// line skipped. Stops the run beyond 333 joints. During a deck check a card
+// whose fields do not decode is reported and passed over.
 Sizes counting_pass(Units& units, char comment);
 
 // The load-column count of the deck's load history alone: 2 when an E or A
@@ -33,6 +34,16 @@ Sizes counting_pass(Units& units, char comment);
 // end of the deck, then rewinds and skips the first line. Used on a restart,
 // where the sizes come from the restart file.
 int scan_load_columns(Units& units, char comment);
+
+// The eight sizes from the first record of the restart file on unit
+// IRESIN. A record that cannot hold the sizes of this program is a FileError.
+Sizes read_restart_sizes(Units& units, const RunControl& ctl);
+
+// True when a restart unit is one the program uses itself: the console (5,
+// 6), the scratch files (1, 2, 10-13), the deck, listing and result files
+// (15-21) or a history file (61 and up). `nhist` is the number of history
+// files, or -1 while it is not known.
+bool restart_unit_in_use(int unit, int nhist);
 
 // The seven 14-character history labels of a W card's codes.
 std::string history_labels(const Card& c);
