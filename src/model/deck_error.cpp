@@ -51,6 +51,29 @@ void deck_warning(Units& units, long line, int col_first, int col_last, const st
                  0);
 }
 
+Card decode_deck_card(std::string_view line, const FieldSource& src, bool blank_bad_fields) {
+  if (g_check == nullptr) return decode_card(line, src);
+  std::string cols = card_columns(line);
+  const auto blank_if_bad = [&](int col, int width, bool integer) {
+    const std::string_view f = std::string_view(cols).substr(static_cast<std::size_t>(col - 1),
+                                                             static_cast<std::size_t>(width));
+    try {
+      if (integer)
+        read_int_field(f, src, col);
+      else
+        read_real_field(f, src, col);
+    } catch (const FileError& e) {
+      g_check->add(src.line, e.what(), 2);
+      cols.replace(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(width),
+                   static_cast<std::size_t>(width), ' ');
+    }
+  };
+  for (int col : {2, 5, 8}) blank_if_bad(col, 3, true);
+  for (int k = 0; k < 7; ++k) blank_if_bad(11 + 10 * k, 10, false);
+  if (!blank_bad_fields && cols != card_columns(line)) throw DeckRejected{};
+  return decode_card(cols, src);
+}
+
 DeckCheck::DeckCheck() : outer_(g_check) { g_check = this; }
 
 DeckCheck::~DeckCheck() { g_check = outer_; }
@@ -58,8 +81,10 @@ DeckCheck::~DeckCheck() { g_check = outer_; }
 DeckCheck* DeckCheck::active() { return g_check; }
 
 void DeckCheck::add(long line, const std::string& text, int status) {
-  for (const DeckFinding& f : findings_)
+  for (const DeckFinding& f : findings_) {
     if (f.text == text) return;
+    if (line > 0 && f.line == line && f.status == 2 && status == 1) return;
+  }
   findings_.push_back({line, text, status});
 }
 

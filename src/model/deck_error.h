@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "io/card.h"
 #include "io/stop.h"
 
 namespace nlf {
@@ -34,6 +35,12 @@ void deck_warning(Units& units, long line, int col_first, int col_last, const st
 std::string deck_place(const std::string& file, long line, int col_first, int col_last,
                        const std::string& detail);
 
+// decode_card, during a run. During a check every field that is not a
+// number is reported; then the card is refused (DeckRejected), or with
+// `blank_bad_fields` read with those fields blank, so that a pass that only
+// counts the cards still counts it.
+Card decode_deck_card(std::string_view line, const FieldSource& src, bool blank_bad_fields);
+
 // The card was refused while a check collects the errors: the reader goes on
 // with the next card. A Stop with status 1 for every other catcher.
 struct DeckRejected : Stop {};
@@ -48,7 +55,8 @@ struct DeckFinding {
 
 // Scoped: while the object lives, deck_error and deck_warning record into
 // it (one check at a time). Repeated reports of the same text (a card
-// that more than one pass reads) are kept once.
+// that more than one pass reads) are kept once, and a card whose fields do
+// not decode gets no further errors: they would follow from the blanks.
 class DeckCheck {
  public:
   DeckCheck();

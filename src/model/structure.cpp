@@ -323,19 +323,10 @@ void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long 
     if (cols[0] == comment) continue;
     if (deck.line_number() == control_line) continue;  // met again after a rewind
 
-    // A deck check reports a card it cannot decode or refuses and goes on
-    // with the next card.
-    Card c;
+    // A deck check reports a card it refuses and goes on with the next.
     try {
-      c = decode_card(cols, deck.source());
-    } catch (const FileError& e) {
-      DeckCheck* check = DeckCheck::active();
-      if (check == nullptr) throw;
-      check->add(deck.line_number(), e.what(), 2);
-      continue;
-    }
-    try {
-      if (structure_card(md, fs, units, c, deck.line_number())) return;
+      if (structure_card(md, fs, units, decode_deck_card(cols, deck.source(), false), deck.line_number()))
+        return;
     } catch (const DeckRejected&) {
     }
   }

@@ -104,15 +104,7 @@ Sizes counting_pass(Units& units, char comment) {
   std::string line;
   while (deck.next(line)) {
     if (is_comment(line, comment)) continue;
-    Card c;
-    try {
-      c = decode_card(line, deck.source());
-    } catch (const FileError& e) {
-      DeckCheck* check = DeckCheck::active();
-      if (check == nullptr) throw;
-      check->add(deck.line_number(), e.what(), 2);
-      continue;
-    }
+    const Card c = decode_deck_card(line, deck.source(), true);
     switch (c.ch) {
       case 'K':
         ++sz.MUMR;

@@ -25,8 +25,7 @@ RunControl read_control_card(Units& units);
 // The counting pass from the card after the control card to the end of the
 // deck: the eight sizes and the number of load columns. Writes the history
 // file headers of the W cards. At the end the deck is rewound and its first
-// line skipped. Stops the run beyond 333 joints. During a deck check a card
-// whose fields do not decode is reported and passed over.
+// line skipped. Stops the run beyond 333 joints.
 Sizes counting_pass(Units& units, char comment);
 
 // The load-column count of the deck's load history alone: 2 when an E or A
