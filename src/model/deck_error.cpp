@@ -81,10 +81,9 @@ DeckCheck::~DeckCheck() { g_check = outer_; }
 DeckCheck* DeckCheck::active() { return g_check; }
 
 void DeckCheck::add(long line, const std::string& text, int status) {
-  for (const DeckFinding& f : findings_) {
-    if (f.text == text) return;
-    if (line > 0 && f.line == line && f.status == 2 && status == 1) return;
-  }
+  if (status == 1 && line > 0 && undecoded_lines_.count(line) != 0) return;
+  if (!texts_.insert(text).second) return;
+  if (status == 2 && line > 0) undecoded_lines_.insert(line);
   findings_.push_back({line, text, status});
 }
 

@@ -3,7 +3,9 @@
 // record the error and let the reader go on with the next card instead.
 #pragma once
 
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "io/card.h"
@@ -77,6 +79,8 @@ class DeckCheck {
 
  private:
   std::vector<DeckFinding> findings_;
+  std::unordered_set<std::string> texts_;
+  std::set<long> undecoded_lines_;
   DeckCheck* outer_ = nullptr;
 };
 
