@@ -229,7 +229,7 @@ int scan_load_columns(Units& units, char comment) {
   while (deck.next(line)) {
     if (is_comment(line, comment) || line.empty()) continue;
     if (line[0] != 'E' && line[0] != 'A') continue;
-    const Card c = decode_card(line, deck.source());
+    const Card c = decode_deck_card(line, deck.source(), true);
     if (c.X(2) != 0) nrhs = 2;
   }
   skip_first_line(units);
