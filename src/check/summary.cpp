@@ -28,7 +28,7 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
   out.push_back(path + ": no errors" +
                 (r.warnings > 0 ? ", " + plural(r.warnings, "warning", "warnings") : std::string()) +
                 (f.restart ? " (continues a restart file)" : ""));
-  out.push_back("  title: " + f.title);
+  if (!f.title.empty()) out.push_back("  title: " + f.title);
   out.push_back("  " + plural(f.joints, "joint", "joints") + ", " + plural(f.members, "member", "members") +
                 ", " + plural(f.springs, "joint spring", "joint springs") + ", " +
                 plural(f.watches, "watch card", "watch cards"));
