@@ -45,6 +45,21 @@ void widen_band(Model& md, int a, int b) {
   md.MBAND = std::max(md.MBAND, *hi - *lo + 1);
 }
 
+int final_band_width(const Model& md) {
+  int spread = md.MBAND;
+  for (int m = 1; m <= md.NM; ++m) {
+    int lo = md.NEQ, hi = 1;
+    for (int end = 1; end <= 2; ++end)
+      for (int d = 0; d < 3; ++d) {
+        const int e = md.IEQ(3 * md.IJ(m, end) - 2 + d);
+        lo = std::min(lo, e);
+        hi = std::max(hi, e);
+      }
+    spread = std::max(spread, hi - lo + 1);
+  }
+  return spread;
+}
+
 void print_matrix_index(const Model& md, TextOut& out) {
   static const Format blank("(' '/)");
   static const Format title(

@@ -28,6 +28,11 @@ bool link_dofs(Model& md, int M, int S, int code);
 // as they stand now.
 void widen_band(Model& md, int a, int b);
 
+// The band width that assembly needs with the final equation numbers: MBAND
+// or more. A link read after the members that touch its joint lowers the
+// numbers those members were measured with, so their spread may have grown.
+int final_band_width(const Model& md);
+
 // The MATRIX INDEX listing: size, band width and the numbers of every joint,
 // four joints a line.
 void print_matrix_index(const Model& md, TextOut& out);

@@ -8,9 +8,11 @@
 
 #include "io/card.h"
 #include "io/format.h"
+#include "io/stop.h"
 #include "io/units.h"
 #include "model/deck_error.h"
 #include "model/numbering.h"
+#include "model/section_figures.h"
 #include "model/sections.h"
 #include "storage/fibre_store.h"
 
@@ -152,6 +154,12 @@ void member_card(Model& md, const Card& c, const CardContext& cx) {
     }
   }
 
+  // The member takes its yield stress from the section now: a section card
+  // after the M card would leave it zero.
+  if (!section_held(md, sec))
+    cx.fail(I_COL[3], I_COL[3] + 2, "SECTION " + str(sec) + " NOT DEFINED",
+            "names section " + str(sec) + ", which no section card before it has defined");
+
   const int m = ++md.NM;
   md.IJ(m, 1) = a;
   md.IJ(m, 2) = b;
@@ -192,6 +200,16 @@ void material_card(Model& md, const Card& c, const CardContext& cx) {
 void section_card(Model& md, Units& units, const Card& c, const CardContext& cx) {
   const int s = c.i1;
   cx.section(md, 1, s);
+  // Dimensions no shape has are accepted as they stand; a check reports them.
+  if (c.ch == 'C') {
+    if (!section_held(md, s))
+      deck_warning(units, cx.line, 2, 4,
+                   "C card relists section " + str(s) + ", which holds no fibres: its areas are zero");
+  } else if (const DimensionFault d = impossible_dimensions(c); !d.what.empty()) {
+    deck_warning(units, cx.line, d.col_first, d.col_last,
+                 std::string(1, c.ch) + " card: section " + str(s) + ": " + d.what +
+                     ", so its fibre areas are zero, negative or not those of a real shape");
+  }
   md.SY(s) = c.X(6);
   TextOut& out = units.listing();
   switch (c.ch) {
@@ -253,6 +271,45 @@ void last_card(Model& md, FibreStore& fs, Units& units, const Card& c) {
   RVec(md.DPSTEP.data(), md.DPSTEP.size()).fill(0.0, n);
 }
 
+// Acts on one structure card; true at the L card, which ends the pass.
+bool structure_card(Model& md, FibreStore& fs, Units& units, const Card& c, long line) {
+  const CardContext cx{units, line, c.ch};
+  switch (c.ch) {
+    case 'J':
+      joint_card(md, c, cx);
+      break;
+    case 'Q':
+      link_card(md, c, cx);
+      break;
+    case 'M':
+      member_card(md, c, cx);
+      break;
+    case 'K':
+      spring_card(md, c, cx);
+      break;
+    case 'P':
+      material_card(md, c, cx);
+      break;
+    case 'T':
+    case 'H':
+    case 'I':
+    case 'O':
+    case 'R':
+    case 'C':
+      section_card(md, units, c, cx);
+      break;
+    case 'W':
+      watch_card(md, c, cx);
+      break;
+    case 'L':
+      last_card(md, fs, units, c);
+      return true;
+    default:
+      break;  // X and any other letter: not a structure card
+  }
+  return false;
+}
+
 }  // namespace
 
 void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long control_line) {
@@ -266,40 +323,11 @@ void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long 
     if (cols[0] == comment) continue;
     if (deck.line_number() == control_line) continue;  // met again after a rewind
 
-    const Card c = decode_card(cols, deck.source());
-    const CardContext cx{units, deck.line_number(), c.ch};
-    switch (c.ch) {
-      case 'J':
-        joint_card(md, c, cx);
-        break;
-      case 'Q':
-        link_card(md, c, cx);
-        break;
-      case 'M':
-        member_card(md, c, cx);
-        break;
-      case 'K':
-        spring_card(md, c, cx);
-        break;
-      case 'P':
-        material_card(md, c, cx);
-        break;
-      case 'T':
-      case 'H':
-      case 'I':
-      case 'O':
-      case 'R':
-      case 'C':
-        section_card(md, units, c, cx);
-        break;
-      case 'W':
-        watch_card(md, c, cx);
-        break;
-      case 'L':
-        last_card(md, fs, units, c);
+    // A deck check reports a card it refuses and goes on with the next.
+    try {
+      if (structure_card(md, fs, units, decode_deck_card(cols, deck.source(), false), deck.line_number()))
         return;
-      default:
-        break;  // X and any other letter: not a structure card
+    } catch (const DeckRejected&) {
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "io/stop.h"
+#include "model/deck_error.h"
 #include "run/banner.h"
 
 namespace nlf {
@@ -105,7 +106,7 @@ Sizes counting_pass(Units& units, char comment) {
   std::string line;
   while (deck.next(line)) {
     if (is_comment(line, comment)) continue;
-    const Card c = decode_card(line, deck.source());
+    const Card c = decode_deck_card(line, deck.source(), true);
     switch (c.ch) {
       case 'K':
         ++sz.MUMR;
@@ -197,6 +198,32 @@ Sizes counting_pass(Units& units, char comment) {
   return sz;
 }
 
+Sizes read_restart_sizes(Units& units, const RunControl& ctl) {
+  RecordFile& rf = units.records_existing(ctl.IRESIN);
+  std::int32_t v[8];
+  rf.read_ints(v, 8);
+  Sizes sz;
+  sz.MUMM = v[0];
+  sz.MUMJ = v[1];
+  sz.MUMP = v[2];
+  sz.MUMT = v[3];
+  sz.MUMR = v[4];
+  sz.MUMS = v[5];
+  sz.MBAND = v[6];
+  sz.MUMW = v[7];
+  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > 333 || sz.MUMR < 0 ||
+      sz.MUMS < 0 || sz.MBAND < 0 || sz.MUMW < 0)
+    throw FileError(rf.name() + ": record 1: not the sizes of a restart file of this program");
+  return sz;
+}
+
+bool restart_unit_in_use(int unit, int nhist) {
+  if (unit == 1 || unit == 2 || unit == 5 || unit == 6) return true;
+  if (unit >= 10 && unit <= 21) return true;
+  if (nhist >= 0 && unit >= 61 && unit <= 60 + nhist) return true;
+  return unit < 0;
+}
+
 int scan_load_columns(Units& units, char comment, long control_line) {
   DeckIn& deck = units.deck();
   std::string line;
@@ -204,7 +231,7 @@ int scan_load_columns(Units& units, char comment, long control_line) {
   while (deck.next(line)) {
     if (is_comment(line, comment) || line.empty()) continue;
     if (line[0] != 'E' && line[0] != 'A') continue;
-    const Card c = decode_card(line, deck.source());
+    const Card c = decode_deck_card(line, deck.source(), true);
     if (c.X(2) != 0) nrhs = 2;
   }
   // A continued run reads on from the card after the control card: the

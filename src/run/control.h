@@ -35,6 +35,16 @@ Sizes counting_pass(Units& units, char comment);
 // file.
 int scan_load_columns(Units& units, char comment, long control_line);
 
+// The eight sizes from the first record of the restart file on unit
+// IRESIN. A record that cannot hold the sizes of this program is a FileError.
+Sizes read_restart_sizes(Units& units, const RunControl& ctl);
+
+// True when a restart unit is one the program uses itself: the console (5,
+// 6), the scratch files (1, 2, 10-13), the deck, listing and result files
+// (15-21) or a history file (61 and up). `nhist` is the number of history
+// files, or -1 while it is not known.
+bool restart_unit_in_use(int unit, int nhist);
+
 // The seven 14-character history labels of a W card's codes.
 std::string history_labels(const Card& c);
 

@@ -7,6 +7,7 @@
 
 #include "io/stop.h"
 #include "member/member_pass.h"
+#include "model/numbering.h"
 #include "model/restart_read.h"
 #include "model/structure.h"
 #include "output/step_results.h"
@@ -48,17 +49,7 @@ void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bo
 // band is widened to it when the storage allows, and the run stops cleanly
 // otherwise (never an assembly outside the band).
 void check_band_storage(Model& md, Units& units) {
-  int spread = md.MBAND;
-  for (int m = 1; m <= md.NM; ++m) {
-    int lo = md.NEQ, hi = 1;
-    for (int end = 1; end <= 2; ++end)
-      for (int d = 0; d < 3; ++d) {
-        const int e = md.IEQ(3 * md.IJ(m, end) - 2 + d);
-        lo = std::min(lo, e);
-        hi = std::max(hi, e);
-      }
-    spread = std::max(spread, hi - lo + 1);
-  }
+  const int spread = final_band_width(md);
   const long long need = static_cast<long long>(md.NEQ) * spread;
   const long long have = static_cast<long long>(md.sz.NEQX()) * md.sz.MBAND;
   if (need > have) {

@@ -61,21 +61,10 @@ void print_sizes_and_layout(Units& units, const Sizes& sz) {
   }
 }
 
-// A restart unit must not be one that the run uses itself: the console (5,
-// 6), the scratch files (1, 2, 10-13), the deck, listing and result files
-// (15-21) or a history file (61 and up). `nhist` is the number of history
-// files, or -1 while it is not known.
-bool unit_in_use(int unit, int nhist) {
-  if (unit == 1 || unit == 2 || unit == 5 || unit == 6) return true;
-  if (unit >= 10 && unit <= 21) return true;
-  if (nhist >= 0 && unit >= 61 && unit <= 60 + nhist) return true;
-  return unit < 0;
-}
-
 void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
   for (const auto& [unit, what] : {std::pair{ctl.IRESIN, "INPUT"}, std::pair{ctl.IRESOUT, "OUTPUT"}}) {
     const bool asked = (what[0] == 'I') ? unit != 0 : unit >= 1;
-    if (!asked || !unit_in_use(unit, nhist)) continue;
+    if (!asked || !restart_unit_in_use(unit, nhist)) continue;
     const std::string text =
         std::string("ERROR ... RESTART ") + what + " UNIT " + std::to_string(unit) + " IS USED BY THE PROGRAM";
     units.listing().message({text});
@@ -84,25 +73,6 @@ void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
                  what[0] == 'I' ? "input" : "output", unit);
     throw Stop{1};
   }
-}
-
-Sizes sizes_from_restart(Units& units, const RunControl& ctl) {
-  RecordFile& rf = units.records_existing(ctl.IRESIN);
-  std::int32_t v[8];
-  rf.read_ints(v, 8);
-  Sizes sz;
-  sz.MUMM = v[0];
-  sz.MUMJ = v[1];
-  sz.MUMP = v[2];
-  sz.MUMT = v[3];
-  sz.MUMR = v[4];
-  sz.MUMS = v[5];
-  sz.MBAND = v[6];
-  sz.MUMW = v[7];
-  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > 333 || sz.MUMR < 0 ||
-      sz.MUMS < 0 || sz.MBAND < 0 || sz.MUMW < 0)
-    throw FileError(rf.name() + ": record 1: not the sizes of a restart file of this program");
-  return sz;
 }
 
 int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& units, RunSummary& s) {
@@ -127,7 +97,7 @@ int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& u
   check_restart_units(units, ctl, -1);
   Sizes sz;
   if (ctl.IRESIN != 0) {
-    sz = sizes_from_restart(units, ctl);
+    sz = read_restart_sizes(units, ctl);
     sz.NRHS = scan_load_columns(units, kComment, ctl.control_line);
   } else {
     sz = counting_pass(units, kComment);

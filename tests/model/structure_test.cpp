@@ -138,6 +138,9 @@ TEST(Structure, BadDecksStopWithAMessage) {
        "line 3, columns 5-7: M card names joint 7, which is not defined"},
       {"M section", kFrame + card('M', 10, 20, -2, {0.2, 0.4, 0.6, 0.8}),
        "ERROR IN M CARD AT LINE 6: SECTION 2 OUT OF RANGE 1 TO 1", "columns 8-10"},
+      {"section after the member", two + card('P', 0, 0, 0, {2100}) + member + card('O', 1, 0, 0, {2, 1}),
+       "ERROR IN M CARD AT LINE 4: SECTION 1 NOT DEFINED",
+       "line 4, columns 8-10: M card names section 1, which no section card before it has defined"},
       {"no P card", two + card('O', 1, 0, 0, {2, 1}) + member,
        "ERROR IN M CARD AT LINE 4: NO P CARD BEFORE THE MEMBER (E = 0)", "line 4: M card comes before"},
       {"E3", card('P', 0, 0, 0, {2100, 0, 2100}), "ERROR IN P CARD AT LINE 1: E3 = 2100 NOT BELOW E = 2100",
@@ -170,6 +173,26 @@ TEST(Structure, BadDecksStopWithAMessage) {
     EXPECT_EQ(err.rfind("nlframe: " + (p.dir / "deck.dat").string() + ": line ", 0), 0u) << err;
     EXPECT_NE(err.find(c.stderr_part), std::string::npos) << err;
   }
+}
+
+// A section restored from a restart file holds its table without a card;
+// a C card on a number that holds nothing does not define it.
+TEST(Structure, MemberTakesARestoredSection) {
+  const std::string head =
+      card('J', 10, 0, 0, {0, 0}) + card('J', 20, 0, 0, {100, 0}) + card('P', 0, 0, 0, {2100});
+  const std::string member = card('M', 10, 20, 1, {0.2, 0.4, 0.6, 0.8});
+  Pass restored(head + member + card('L'));
+  restored.md.AREA(1, 3) = 1.5;
+  EXPECT_NO_THROW(restored.run());
+  EXPECT_EQ(restored.md.NM, 1);
+
+  Pass copied(head + card('C', 1) + member + card('L'));
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(copied.run(), Stop);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("names section 1, which no section card"),
+            std::string::npos);
+  testing::internal::GetCapturedStdout();
 }
 
 }  // namespace

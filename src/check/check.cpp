@@ -1,0 +1,207 @@
+#include "check/check.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <memory>
+
+#include "io/stop.h"
+#include "io/units.h"
+#include "model/numbering.h"
+#include "model/restart_read.h"
+#include "model/section_figures.h"
+#include "model/structure.h"
+#include "run/control.h"
+#include "run/history.h"
+#include "store/bind.h"
+#include "storage/fibre_store.h"
+
+namespace nlf {
+
+namespace {
+
+constexpr char kComment = '$';
+constexpr const char* kNullDevice = "/dev/null";
+
+// Lines with W in column 1: at least the number of response-curve files the
+// counting pass opens. Each goes to the null device instead of fort.6N.
+int watch_lines(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return 0;
+  int n = 0;
+  bool start = true;
+  for (int c = std::getc(f); c != EOF; c = std::getc(f)) {
+    if (start && c == 'W') ++n;
+    start = (c == '\n');
+  }
+  std::fclose(f);
+  return n;
+}
+
+// The reads of one check, in the order of a run. Each step reports what
+// it finds to the DeckCheck; a step after which nothing more can be read
+// returns false.
+class Checker {
+ public:
+  Checker(const std::string& path, DeckCheck& check, DeckFacts& facts)
+      : path_(path), check_(check), facts_(facts) {}
+
+  void run() {
+    try {
+      if (open() && sizes() && structure()) load_history();
+    } catch (const FileError& e) {
+      check_.add(units_.deck().line_number(), e.what(), 2);
+    }
+  }
+
+ private:
+  bool open() {
+    units_.deck().open(path_);
+    units_.open_text(16, kNullDevice);
+    units_.open_text(6, kNullDevice);
+    ctl_ = read_control_card(units_);
+    facts_.title = ctl_.TITLE.substr(0, 64);
+    while (!facts_.title.empty() && facts_.title.back() == ' ') facts_.title.pop_back();
+    facts_.restart = ctl_.IRESIN != 0;
+    return restart_units(-1);
+  }
+
+  // A restart unit that the program uses itself. Returns false when the
+  // restart input cannot be read for that reason.
+  bool restart_units(int nhist) {
+    bool ok = true;
+    if (ctl_.IRESIN != 0 && restart_unit_in_use(ctl_.IRESIN, nhist)) {
+      unit_error(2, "input", ctl_.IRESIN);
+      ok = false;
+    }
+    if (ctl_.IRESOUT >= 1 && restart_unit_in_use(ctl_.IRESOUT, nhist)) unit_error(5, "output", ctl_.IRESOUT);
+    return ok;
+  }
+  void unit_error(int col, const char* what, int unit) {
+    const long line = ctl_.control_line;
+    check_.add(line,
+               deck_place(path_, line, col, col + 2,
+                          std::string("restart ") + what + " unit " + std::to_string(unit) +
+                              " is a unit the program uses itself"),
+               1);
+  }
+
+  bool sizes() {
+    if (ctl_.IRESIN != 0) {
+      sz_ = read_restart_sizes(units_, ctl_);
+      sz_.NRHS = scan_load_columns(units_, kComment, ctl_.control_line);
+    } else {
+      const int w = watch_lines(path_);
+      for (int u = 61; u <= 60 + w; ++u) units_.open_text(u, kNullDevice);
+      try {
+        sz_ = counting_pass(units_, kComment);
+      } catch (const Stop&) {
+        // The one stop of the counting pass: the 334th J card.
+        const long line = units_.deck().line_number();
+        check_.add(line, deck_place(path_, line, 0, 0, "J card: more than 333 joints"), 1);
+        return false;
+      }
+    }
+    const Layout L = compute_layout(sz_);
+    bool fits = true;
+    if (L.ilast > IMAX) fits = capacity_error(L.ilast, "integer", IMAX);
+    if (L.rlast > NMAX) fits = capacity_error(L.rlast, "real", NMAX);
+    if (!restart_units(sz_.MUMW) || !fits) return false;
+
+    bind_model(md_, *stores_, sz_);
+    facts_.klast = 1600LL * sz_.MUMM;
+    facts_.in_memory = facts_.klast < NSYMAX;
+    fs_.setup(stores_->FSTORE.data(), facts_.in_memory ? std::max(sz_.MUMM, 1) : 1, facts_.in_memory,
+              units_);
+    return true;
+  }
+  bool capacity_error(long long need, const char* store, int have) {
+    check_.add(0,
+               path_ + ": the model needs " + std::to_string(need) + " places of the " + store +
+                   " workspace, which holds " + std::to_string(have),
+               1);
+    return false;
+  }
+
+  bool structure() {
+    if (ctl_.IRESIN != 0) LOADSTATE(units_.records(ctl_.IRESIN), md_, fs_);
+    read_structure(md_, fs_, units_, kComment, ctl_.control_line);
+
+    const int band = final_band_width(md_);
+    if (static_cast<long long>(md_.NEQ) * band > static_cast<long long>(sz_.NEQX()) * sz_.MBAND)
+      check_.add(0,
+                 path_ + ": the band width " + std::to_string(band) + " exceeds the storage sized for " +
+                     std::to_string(sz_.MBAND) + " (a Q card after the M cards of its joints?)",
+                 1);
+    facts_.joints = md_.NJ;
+    facts_.members = md_.NM;
+    facts_.springs = md_.NK;
+    facts_.watches = md_.NW;
+    facts_.equations = md_.NEQ;
+    facts_.band = band;
+    facts_.E = md_.E;
+    facts_.E2 = md_.E2;
+    facts_.E3 = md_.E3;
+    for (int s = 1; s <= sz_.MUMS; ++s) {
+      if (!section_held(md_, s)) continue;
+      const SectionFigures f = section_figures(md_, s);
+      SectionFacts sf{s, f.area, f.inertia, f.plastic, md_.SY(s), f.mp, 0};
+      for (int m = 1; m <= md_.NM; ++m)
+        if (md_.ISEC(m) == s) ++sf.members;
+      facts_.sections.push_back(sf);
+    }
+    return true;
+  }
+
+  // Group by group up to the F card, as the driver reads them. A refused
+  // card or one that does not decode is reported and the reader goes on.
+  void load_history() {
+    LoadGroup g;
+    DeckIn& deck = units_.deck();
+    for (;;) {
+      const long before = deck.line_number();
+      try {
+        if (!read_load_group(md_, units_, kComment, g)) return;
+        ++facts_.groups;
+        facts_.steps += g.NSTEP;
+        if (g.arc_length()) ++facts_.arc_groups;
+      } catch (const DeckRejected&) {
+      } catch (const FileError& e) {
+        check_.add(deck.line_number(), e.what(), 2);
+        if (deck.line_number() == before) return;  // the end of the deck
+      }
+    }
+  }
+
+  std::string path_;
+  DeckCheck& check_;
+  DeckFacts& facts_;
+  Units units_;
+  std::unique_ptr<Stores> stores_ = std::make_unique<Stores>();
+  Model md_;
+  FibreStore fs_;
+  RunControl ctl_;
+  Sizes sz_;
+};
+
+}  // namespace
+
+CheckResult check_deck(const std::string& path) {
+  CheckResult r;
+  DeckCheck check;
+  {
+    Checker c(path, check, r.facts);
+    c.run();
+  }
+  r.status = check.status();
+  r.errors = check.errors();
+  r.warnings = check.warnings();
+  r.findings = check.findings();
+  // By deck line; the reports on the model as a whole come last.
+  const auto key = [](const DeckFinding& f) { return f.line > 0 ? f.line : LONG_MAX; };
+  std::stable_sort(r.findings.begin(), r.findings.end(),
+                   [&](const DeckFinding& a, const DeckFinding& b) { return key(a) < key(b); });
+  return r;
+}
+
+}  // namespace nlf

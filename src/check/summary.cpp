@@ -1,0 +1,79 @@
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "check/check.h"
+
+namespace nlf {
+
+namespace {
+
+// A figure in at most six significant digits, as an engineer reads it.
+std::string g(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6g", v);
+  return buf;
+}
+
+std::string plural(long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::vector<std::string> summary_lines(const std::string& path, const CheckResult& r) {
+  const DeckFacts& f = r.facts;
+  std::vector<std::string> out;
+  out.push_back(path + ": no errors" +
+                (r.warnings > 0 ? ", " + plural(r.warnings, "warning", "warnings") : std::string()) +
+                (f.restart ? " (continues a restart file)" : ""));
+  if (!f.title.empty()) out.push_back("  title: " + f.title);
+  out.push_back("  " + plural(f.joints, "joint", "joints") + ", " + plural(f.members, "member", "members") +
+                ", " + plural(f.springs, "joint spring", "joint springs") + ", " +
+                plural(f.watches, "watch card", "watch cards"));
+  out.push_back("  " + plural(f.equations, "equation", "equations") + ", band width " +
+                std::to_string(f.band));
+  out.push_back("  material: E " + g(f.E) + ", E2 " + g(f.E2) + ", E3 " + g(f.E3) + " t/cm2");
+  for (const SectionFacts& s : f.sections)
+    out.push_back("  section " + std::to_string(s.number) + ": area " + g(s.area) + " cm2, I " +
+                  g(s.inertia) + " cm4, Zp " + g(s.plastic) + " cm3, yield " + g(s.yield) +
+                  " t/cm2, Mp " + g(s.mp) + " t-cm, " + plural(s.members, "member", "members"));
+  std::string load = "  load history: " + plural(f.groups, "group", "groups") + ", " +
+                     plural(f.steps, "step", "steps");
+  if (f.arc_groups > 0) load += " (" + std::to_string(f.arc_groups) + " under arc-length control)";
+  out.push_back(load);
+  out.push_back(f.in_memory ? "  fibre state in memory (KLAST " + std::to_string(f.klast) + " of 200000)"
+                            : "  fibre state in scratch files, one member at a time (KLAST " +
+                                  std::to_string(f.klast) + ", the store holds 200000)");
+  return out;
+}
+
+int check_main(int argc, char** argv) {
+  const char* usage =
+      "usage: nlframe-check DECK\n"
+      "Reads the deck as nlframe does, without running the analysis, and reports\n"
+      "every error (status 1; 2 for a file it cannot read) and warning it finds,\n"
+      "one line each. A deck without errors is summed up on standard output.\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::cout << usage;
+    return 0;
+  }
+  if (argc != 2 || argv[1][0] == '-') {
+    std::cerr << usage;
+    return 2;
+  }
+  const std::string path = argv[1];
+  const CheckResult r = check_deck(path);
+  for (const DeckFinding& f : r.findings) std::cerr << f.text << '\n';
+  if (r.status != 0) {
+    std::cerr << "nlframe-check: " << path << ": " << plural(r.errors, "error", "errors");
+    if (r.warnings > 0) std::cerr << ", " << plural(r.warnings, "warning", "warnings");
+    std::cerr << '\n';
+    return r.status;
+  }
+  for (const std::string& line : summary_lines(path, r)) std::cout << line << '\n';
+  return 0;
+}
+
+}  // namespace nlf

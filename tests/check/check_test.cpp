@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "check/check.h"
+#include "support/test_support.h"
+
+namespace nlf {
+namespace {
+
+namespace fs = std::filesystem;
+using test::card;
+
+const std::string kControl = "   0  0  1     CHECKED\n";
+const std::string kSupports = card('P', 0, 0, 0, {2100, 21, 21}) + card('J', 1, 0, 0, {0, 0}) +
+                              card('J', 2, 0, 0, {300, 0}) + card('J', 3, 0, 0, {600, 0});
+const std::string kMember12 = card('M', 1, 2, 1, {0.2, 0.4, 0.6, 0.8});
+const std::string kHistory = card('B', 1, 111) + card('B', 3, 111) + card('B', 2, 0, 0, {0, -1}) +
+                             card('E', 0, 5, 5, {1e-8}) + card('E', 0, 3, 0, {1e-8, 1}) + "F\n";
+
+CheckResult check_text(const test::TempDir& dir, const std::string& deck) {
+  test::write_file(dir / "deck.dat", deck);
+  return check_deck((dir / "deck.dat").string());
+}
+
+TEST(Check, EveryMistakeOfADeckIsReportedAsTheProgramReportsTheFirst) {
+  test::TempDir dir;
+  const std::string deck =
+      kControl + card('P', 0, 0, 0, {2100, 21, 2100}) + kSupports +
+      card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + kMember12 +
+      card('M', 2, 7, 1, {0.2, 0.4, 0.6, 0.8}) +                    // joint 7 undefined
+      card('M', 2, 3, 2, {0.2, 0.4, 0.6, 0.8}) +                    // section 2 defined only later
+      card('R', 2, 0, 0, {20, 0, 12, 0, 0, 2.4}) +                  // wall thicker than the radius
+      "J  4  0  0      3x0.\n" + card('L', 30, 1) +                // not a number
+      card('B', 9, 111) + card('B', 1, 111) + card('E', 0, 5, 5, {1e-8}) + "F\n";
+  const CheckResult r = check_text(dir, deck);
+  const std::string f = (dir / "deck.dat").string() + ": ";
+  ASSERT_EQ(r.findings.size(), 6u);
+  EXPECT_EQ(r.findings[0].text, f + "line 2, columns 31-40: P card gives E3 = 2100, which is not below E = 2100");
+  EXPECT_EQ(r.findings[1].text, f + "line 9, columns 5-7: M card names joint 7, which is not defined");
+  EXPECT_EQ(r.findings[2].text,
+            f + "line 10, columns 8-10: M card names section 2, which no section card before it has defined");
+  EXPECT_EQ(r.findings[3].text.rfind(f + "line 11, columns 31-40: warning: R card: section 2: wall thickness 12 "
+                                         "is not below the radius 10", 0), 0u);
+  EXPECT_EQ(r.findings[4].text, f + "line 12, columns 11-20: '3x0.' is not a number");
+  EXPECT_EQ(r.findings[5].text, f + "line 14, columns 2-4: B card names joint 9, which is not defined");
+  EXPECT_EQ(r.errors, 5);
+  EXPECT_EQ(r.warnings, 1);
+  // The counting pass meets the field that is not a number first: the run
+  // stops there with the file layer's status.
+  EXPECT_EQ(r.status, 2);
+  const test::RunResult run = test::run_program(dir.path(), deck);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "nlframe: deck.dat: line 12, columns 11-20: '3x0.' is not a number\n");
+
+  // Without it the run stops on the P card, with the check's first error.
+  test::TempDir dir2;
+  std::string fixed = deck;
+  fixed.replace(fixed.find("3x0."), 4, "  0.");
+  const CheckResult r2 = check_text(dir2, fixed);
+  EXPECT_EQ(r2.status, 1);
+  EXPECT_EQ(r2.errors, 4);
+  const test::RunResult run2 = test::run_program(dir2.path(), fixed);
+  EXPECT_EQ(run2.status, 1);
+  EXPECT_EQ(run2.err, "nlframe: deck.dat: line 2, columns 31-40: P card gives E3 = 2100, which is not below E = 2100\n");
+}
+
+TEST(Check, SummaryFiguresOfSections) {
+  test::TempDir dir;
+  // O: D 20, B 10. I: D 30, B 15, web 1, flanges 2, no fillet. T: D 20,
+  // B 10, stem 1, flange 2.
+  const std::string deck = kControl + kSupports + card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) +
+                           card('I', 2, 0, 0, {30, 15, 1, 2, 0, 2.4}) +
+                           card('T', 3, 0, 0, {20, 10, 1, 2, 0, 3.6, -5}) + kMember12 +
+                           card('M', 2, 3, -2, {0.2, 0.4, 0.6, 0.8}) + card('W', 0, 0, 0, {2.22}) +
+                           card('L', 30, 1) + kHistory;
+  const CheckResult r = check_text(dir, deck);
+  ASSERT_EQ(r.status, 0);
+  EXPECT_TRUE(r.findings.empty());
+  const DeckFacts& f = r.facts;
+  EXPECT_EQ(f.joints, 3);
+  EXPECT_EQ(f.members, 2);
+  EXPECT_EQ(f.watches, 1);
+  EXPECT_EQ(f.equations, 9);
+  EXPECT_EQ(f.band, 6);
+  EXPECT_EQ(f.groups, 2);
+  EXPECT_EQ(f.steps, 8);
+  EXPECT_EQ(f.arc_groups, 1);
+  EXPECT_TRUE(f.in_memory);
+  EXPECT_EQ(f.klast, 3200);
+  ASSERT_EQ(f.sections.size(), 3u);
+
+  const SectionFacts& o = f.sections[0];
+  EXPECT_NEAR(o.area, 200.0, 1e-9);
+  EXPECT_NEAR(o.inertia, 10.0 * 20 * 20 * 20 / 12, 0.003 * 6666.7);  // 20 strips: 6650
+  EXPECT_NEAR(o.plastic, 10.0 * 20 * 20 / 4, 1e-9);
+  EXPECT_NEAR(o.mp, 2.4 * 1000, 1e-9);
+  EXPECT_EQ(o.members, 1);
+
+  // Rectangular strips and trapezoids with their own centroids: the area
+  // and the first moments are exact, the second moment a little low.
+  const SectionFacts& i = f.sections[1];
+  EXPECT_NEAR(i.area, 2 * 15 * 2 + 1 * 26, 1e-9);
+  EXPECT_NEAR(i.plastic, 15 * 2 * 28 + 1 * 26 * 26 / 4.0, 1e-9);
+  const double inertia = (15 * 30.0 * 30 * 30 - 14 * 26.0 * 26 * 26) / 12;
+  EXPECT_LT(i.inertia, inertia);
+  EXPECT_GT(i.inertia, 0.995 * inertia);
+
+  // Not symmetric: the plastic axis lies in the flange, 1.9 cm below the
+  // top, not at the centroid.
+  const SectionFacts& t = f.sections[2];
+  EXPECT_NEAR(t.area, 38, 1e-9);
+  EXPECT_NEAR(t.plastic, 10 * 1.9 * 0.95 + 10 * 0.1 * 0.05 + 18 * 9.1, 0.002 * 181.9);
+  EXPECT_NEAR(t.mp, 3.6 * t.plastic, 1e-9);
+  EXPECT_EQ(t.members, 0);
+
+  const auto lines = summary_lines("deck.dat", r);
+  EXPECT_EQ(lines[0], "deck.dat: no errors");
+  EXPECT_EQ(lines[5], "  section 1: area 200 cm2, I 6650 cm4, Zp 1000 cm3, yield 2.4 t/cm2, Mp 2400 t-cm, 1 member");
+}
+
+// The program's own status rules, no file in the working folder, and the
+// decks that ship and the large frames.
+TEST(Check, ProgramStatusesAndNoFilesWritten) {
+  const std::string bin = NLFRAME_CHECK_BINARY;
+  const auto status = [](const std::string& cmd) { return WEXITSTATUS(std::system(cmd.c_str())); };
+  test::TempDir dir;
+  test::write_file(dir / "ok.dat",
+                   kControl + kSupports + card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + kMember12 +
+                       card('W', 0, 0, 0, {2.22}) + card('W', 0, 0, 0, {2.12}) + card('L', 30, 1) + kHistory);
+  test::write_file(dir / "bad.dat", kControl + kSupports + kMember12 + card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) +
+                                        card('L', 30, 1) + kHistory);
+  test::write_file(dir / "warn.dat", kControl + kSupports + card('I', 1, 0, 0, {30, 15, 0, 2, 0, 2.4}) +
+                                         kMember12 + card('L', 30, 1) + kHistory);
+  test::write_file(dir / "short.dat", kControl + kSupports);
+  const std::string in = "cd '" + dir.path().string() + "' && '" + bin + "' ";
+  EXPECT_EQ(status(in + "ok.dat > ok.out 2> ok.err"), 0);
+  EXPECT_EQ(test::read_lines(dir / "ok.out").size(), 8u);
+  EXPECT_EQ(status(in + "bad.dat > bad.out 2> bad.err"), 1);
+  EXPECT_EQ(test::read_file(dir / "bad.err"),
+            "bad.dat: line 6, columns 8-10: M card names section 1, which no section card before it has "
+            "defined\nnlframe-check: bad.dat: 1 error\n");
+  EXPECT_EQ(status(in + "warn.dat > warn.out 2> warn.err"), 0);
+  EXPECT_EQ(test::read_file(dir / "warn.err").rfind("warn.dat: line 6, columns 31-40: warning: I card: section 1: "
+                                                    "web thickness 0 is not positive", 0), 0u);
+  EXPECT_EQ(status(in + "short.dat > short.out 2> short.err"), 2);
+  EXPECT_NE(test::read_file(dir / "short.err").find("end of file"), std::string::npos);
+  EXPECT_EQ(status(in + "missing.dat > /dev/null 2>&1"), 2);
+  EXPECT_EQ(status(in + "> /dev/null 2>&1"), 2);
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name.ends_with(".dat") || name.ends_with(".out") || name.ends_with(".err")) << name;
+    ++files;
+  }
+  EXPECT_EQ(files, 12);
+}
+
+TEST(Check, ShippedDecksAndLargeFrames) {
+  for (const auto& e : fs::directory_iterator(NLFRAME_EXAMPLES)) {
+    SCOPED_TRACE(e.path().string());
+    const CheckResult r = check_deck(e.path().string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.findings.empty());
+  }
+  const std::string cases = NLFRAME_REGRESS_CASES;
+  const CheckResult mem = check_deck(cases + "/frame-110-load/1/frame.dat");
+  EXPECT_EQ(mem.status, 0);
+  EXPECT_EQ(mem.facts.members, 110);
+  EXPECT_EQ(mem.facts.joints, 66);
+  EXPECT_TRUE(mem.facts.in_memory);
+  const CheckResult scratch = check_deck(cases + "/frame-204-scratch/1/frame.dat");
+  EXPECT_EQ(scratch.status, 0);
+  EXPECT_EQ(scratch.facts.members, 204);
+  EXPECT_FALSE(scratch.facts.in_memory);
+  EXPECT_EQ(scratch.facts.klast, 1600 * 204);
+}
+
+}  // namespace
+}  // namespace nlf
