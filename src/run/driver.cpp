@@ -11,6 +11,7 @@
 #include "model/structure.h"
 #include "output/step_results.h"
 #include "run/history.h"
+#include "run/iteration.h"
 #include "solver/band.h"
 #include "storage/restart_file.h"
 
@@ -72,12 +73,6 @@ void check_band_storage(Model& md, Units& units) {
   md.MBAND = spread;
 }
 
-double sum_squares(const RVec& v, int n) {
-  double s = 0;
-  for (int i = 1; i <= n; ++i) s += v(i) * v(i);
-  return s;
-}
-
 }  // namespace
 
 RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt) {
@@ -92,7 +87,6 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   md.KJ.fill(0);
   if (ctl.NPRINT == 0) ctl.NPRINT = 1;
   int ISTEP = 0, NCONV = 0, NLEFT = 0, KSTEP = 0;
-  double DLSTEP = 0;
   double DETLOG = 0;  // a one-equation solve leaves it as it was
   int detail = 1;
 
@@ -110,12 +104,9 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   static const Format heading(
       "(/,1X,'STEP',I4,1X,'( IT.DISP , IT.DISP )',4X,'( ST.DISP , ST.DISP )',4X,"
       "'( IT.DISP / ST.DISP )',4X,'DRAMDI',10X,'DETERMINANT',/)");
-  static const Format iteration_line("(2X,I3,2X,1P,4E20.4)");
-  static const Format spring_line("(1X,'N,FX,FY,FM =',I5,3F13.3)");
 
   LoadGroup g;
-  const int NJ = md.NJ, NEQ = md.NEQ, NM = md.NM;
-  const int NMP = md.sz.NMP(), NRHS = md.sz.NRHS;
+  const int NJ = md.NJ, NM = md.NM;
 
   for (;;) {
     ++ISTEP;
@@ -143,116 +134,47 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
     detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
     listing.write(heading, {ISTEP});
 
-    int ITER = 0;
-    double DLAM = 0, DLAM1 = 0;
-    double dl_applied = 0;  // load-factor increments already made in this step
-    int ktan = g.IMPOSE;
-    double ratio = 0;
-    bool converged = true;
-    RMat A = md.A();
+    StepState s;
+    s.ktan = g.IMPOSE;
+    const RMat A = md.A();
 
     for (;;) {
       bool singular = false;
-      MEMBERPASS(md, fs, ktan, singular);
+      MEMBERPASS(md, fs, s.ktan, singular);
 
-      // Unbalanced forces: applied load, springs, resisting forces.
-      md.UNB.fill(0.0);
-      md.RHS.fill(0.0);
-      for (int j = 1; j <= NJ; ++j)
-        for (int d = 1; d <= 3; ++d) {
-          const int e = md.pat(j, d);
-          md.UNB(3 * (j - 1) + d) = md.PLOAD(e) + dl_applied * g.FACTOR * md.PFORCE(e);
-        }
-      for (int k = 1; k <= md.NK; ++k) {
-        const int j = md.KJ(k);
-        for (int d = 1; d <= 3; ++d) {
-          md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
-          const int e = md.IEQ(3 * (j - 1) + d);
-          A(e, 1) += md.KF(k, d);
-        }
-      }
-      if (arc) {
-        for (int j = 1; j <= NJ; ++j)
-          for (int d = 1; d <= 3; ++d)
-            md.RHS(md.IEQ(3 * (j - 1) + d), 1) += g.FACTOR * md.PFORCE(md.pat(j, d));
-      }
-      const int col = arc ? 2 : 1;
-      for (int s = 1; s <= 3 * NJ; ++s) {
-        md.UNB(s) -= md.R(s);
-        md.RHS(md.IEQ(s), col) += md.UNB(s);
-      }
+      set_applied_load(md, g, s.dl_applied);
+      add_springs(md, A);
+      if (arc) add_reference_load(md, g);
+      add_resisting_forces(md, arc ? 2 : 1);
 
-      if (ktan == 0 && ITER >= 1) {
-        const double a = sum_squares(md.DITER, 3 * NJ);
-        const double b = sum_squares(md.DSTEP, 3 * NJ);
-        ratio = a / b;
-        listing.write(iteration_line, {ITER, a, b, ratio, DLAM});
-        if (ITER > md.MINIT && (ITER >= md.MAXIT || ratio < g.TOL || std::isnan(ratio))) {
-          converged = ratio < g.TOL || std::isnan(ratio);
-          break;
-        }
-      }
+      if (convergence_test(md, g, s, listing)) break;
 
-      APPLYPRESCRIBED(NRHS, md.RHS, A, md.PDISP, md.LTYPE, NJ, md.IEQ, ktan, md.sz.MUMJ, g.FACTOR);
-      BANDSOLVE(NEQ, md.MBAND, NRHS, md.RHS, A, md.SOL, md.LTYPE, NJ, DETLOG, md.IEQ, md.sz.MUMJ, listing);
-      write_detlog(listing, DETLOG);
-
-      if (!arc) {
-        for (int i = 1; i <= NEQ; ++i) md.DITER(i) = md.SOL(i, 1);
-      } else if (ITER == 0) {
-        const double p = sum_squares(md.SOL.col(1), NEQ);
-        DLAM = NEQ > 0 ? std::sqrt(g.ARCLEN * g.ARCLEN / (p + 1)) : std::fabs(g.ARCLEN);
-        for (int i = 1; i <= NEQ; ++i) {
-          md.DITER(i) = DLAM * md.SOL(i, 1);
-          md.DFIRST(i) = md.DITER(i);
-        }
-        DLAM1 = DLAM;
-        DLSTEP = DLAM;
-      } else {
-        double gdot = 0, hdot = 0;
-        for (int i = 1; i <= NEQ; ++i) {
-          gdot += md.DFIRST(i) * md.SOL(i, 1);
-          hdot += md.DFIRST(i) * md.SOL(i, 2);
-        }
-        DLAM = -hdot / (gdot + DLAM1);
-        for (int i = 1; i <= NEQ; ++i) md.DITER(i) = DLAM * md.SOL(i, 1) + md.SOL(i, 2);
-        DLSTEP += DLAM;
-      }
-      if (arc) dl_applied = DLSTEP;
+      solve(md, g, s, A, DETLOG, listing);
+      if (arc)
+        arc_length_increment(md, g, s);
+      else
+        load_control_increment(md);
 
       update_members(md, fs);
+      update_springs(md, listing);
+      update_totals(md);
 
-      for (int k = 1; k <= md.NK; ++k) {
-        const int j = md.KJ(k);
-        for (int d = 1; d <= 3; ++d) md.SPF(k, d) += md.KF(k, d) * md.DITER(md.IEQ(3 * (j - 1) + d));
-        listing.write(spring_line, {j, md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3)});
-      }
-
-      for (int i = 1; i <= NEQ; ++i) {
-        md.DISP(i) += md.DITER(i);
-        md.DSTEP(i) += md.DITER(i);
-      }
-      for (int m = 1; m <= NM; ++m)
-        for (int k = 1; k <= NMP; ++k) {
-          md.DPRUN(k, m) += md.DPT(k, m);
-          md.DPSTEP(k, m) += md.DPT(k, m);
-        }
-
-      ++ITER;
+      ++s.ITER;
       ++summary.iterations;
-      ktan = 0;
+      s.ktan = 0;
     }
 
-    commit_fibres(md, fs, ktan);
+    commit_fibres(md, fs, s.ktan);
     if (arc) {
       for (int d = 1; d <= 3; ++d)
-        for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));
+        for (int j = 1; j <= NJ; ++j)
+          md.PLOAD(md.pat(j, d)) += s.DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));
     }
     ++summary.steps;
-    if (!converged) {
+    if (!s.converged) {
       ++summary.not_converged;
       std::fprintf(stderr, "nlframe: warning: step %d did not converge in %d iterations (ratio %.4E)\n",
-                   ISTEP, ITER, ratio);
+                   ISTEP, s.ITER, s.ratio);
     }
 
     ++NCONV;
