@@ -5,6 +5,7 @@
 
 #include "io/stop.h"
 #include "run/banner.h"
+#include "run/history.h"
 
 namespace nlf {
 
@@ -186,6 +187,7 @@ Sizes counting_pass(Units& units, char comment) {
       case 'A':
         // Either card asks for the arc-length path with a nonzero X2.
         if (c.X(2) != 0) sz.NRHS = 2;
+        check_group_card(units, c);
         break;
       default:
         break;
@@ -204,6 +206,7 @@ int scan_load_columns(Units& units, char comment) {
     if (line[0] != 'E' && line[0] != 'A') continue;
     const Card c = decode_card(line, deck.source());
     if (c.X(2) != 0) nrhs = 2;
+    check_group_card(units, c);
   }
   skip_first_line(units);
   return nrhs;

@@ -12,6 +12,7 @@
 #include "output/step_results.h"
 #include "run/history.h"
 #include "run/iteration.h"
+#include "run/path.h"
 #include "solver/band.h"
 #include "storage/restart_file.h"
 
@@ -75,42 +76,51 @@ void check_band_storage(Model& md, Units& units) {
 
 }  // namespace
 
-RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt) {
+namespace {
+
+// The line on standard error when the pivot test stops the run: where the
+// frame lost its stiffness, and what that means.
+void report_lost_stiffness(bool follow, int ISTEP, double load_factor) {
+  if (follow) {
+    std::fprintf(stderr,
+                 "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
+                 "not a number, the equations cannot be solved (see R.rst)\n",
+                 ISTEP, load_factor);
+  } else {
+    std::fprintf(stderr,
+                 "nlframe: step %d, load factor %.5G of its group: the frame lost its stiffness, a pivot is not "
+                 "positive (a limit point or a mechanism); X3 on the E card follows the path past a limit "
+                 "point (see R.rst)\n",
+                 ISTEP, load_factor);
+  }
+}
+
+// The load steps from the first card of the load history to the F card.
+void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int ISTEP, RunSummary& summary,
+               NonConverged& warnings) {
   TextOut& listing = units.listing();
   TextOut& console = units.console();
-  FibreStore fs;
-  RunSummary summary;
-
-  decide_member_state(md, st, units, fs, opt.force_scratch);
-  md.SPF.fill(0.0);
-  md.KF.fill(0.0);
-  md.KJ.fill(0);
-  if (ctl.NPRINT == 0) ctl.NPRINT = 1;
-  int ISTEP = 0, NCONV = 0, NLEFT = 0, KSTEP = 0;
-  double DETLOG = 0;  // a one-equation solve leaves it as it was
-  int detail = 1;
-
-  // A restart restores the tables, the fibre state and the step counter; the
-  // structure input then goes on from the restored counters.
-  if (ctl.IRESIN != 0) ISTEP = LOADSTATE(units.records(ctl.IRESIN), md, fs);
-
-  read_structure(md, fs, units, kComment, ctl.control_line);
-  // A negative count on the L card keeps a restored state; a fresh run has
-  // none to keep, and its fibres still need their initial state (without it
-  // every fibre would start with a yield range of zero width).
-  if (ctl.IRESIN == 0 && md.state_kept) fs.initialise(md.NM, md.SYM, md.EYM);
-  check_band_storage(md, units);
-
   static const Format heading(
       "(/,1X,'STEP',I4,1X,'( IT.DISP , IT.DISP )',4X,'( ST.DISP , ST.DISP )',4X,"
       "'( IT.DISP / ST.DISP )',4X,'DRAMDI',10X,'DETERMINANT',/)");
+  static const Format pivot_line("(1X,'NEGATIVE PIVOTS NOW',I5,' : A LIMIT POINT OR A BIFURCATION WAS PASSED')");
 
+  int NCONV = 0, NLEFT = 0, KSTEP = 0;
+  double DETLOG = 0;  // a one-equation solve leaves it as it was
+  int detail = 1;
+  int negative_pivots = 0;  // in the last solution
   LoadGroup g;
+  GroupPath path;
   const int NJ = md.NJ, NM = md.NM;
 
   for (;;) {
     ++ISTEP;
     console.message({"STEP:", ISTEP});
+    // Path following keeps the previous step's displacement increment for
+    // the direction of the next; DFIRST is free until the first solve.
+    const bool orient = NLEFT >= 1 && g.follow && g.arc_length();
+    if (orient)
+      for (int i = 1; i <= md.NEQ; ++i) md.DFIRST(i) = md.DSTEP(i);
     md.DSTEP.fill(0.0);
     md.DPSTEP.fill(0.0);
     fs.clear_increments(NM);
@@ -119,10 +129,11 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
       if (!read_load_group(md, units, kComment, g)) {
         // The step just counted is not computed: the file holds the last one.
         if (ctl.IRESOUT >= 1) SAVESTATE(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
-        return summary;
+        return;
       }
       NLEFT = g.NSTEP;
       KSTEP = 0;
+      path = GroupPath{};
     }
     const bool arc = g.arc_length();
     // Only a load-controlled group advances the total load at a step start;
@@ -136,6 +147,10 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
 
     StepState s;
     s.ktan = g.IMPOSE;
+    s.arclen = arc ? path.next_arc_length(g) : 0.0;
+    s.orient = orient;
+    PivotCount pivots;
+    pivots.follow = g.follow;
     const RMat A = md.A();
 
     for (;;) {
@@ -149,9 +164,18 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
 
       if (convergence_test(md, g, s, listing)) break;
 
-      solve(md, g, s, A, DETLOG, listing);
+      try {
+        solve(md, g, s, A, DETLOG, listing, pivots);
+      } catch (const PivotStop&) {
+        report_lost_stiffness(g.follow, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
+        throw;
+      }
+      if (pivots.negative != negative_pivots) {
+        negative_pivots = pivots.negative;
+        listing.write(pivot_line, {negative_pivots});
+      }
       if (arc)
-        arc_length_increment(md, g, s);
+        arc_length_increment(md, s);
       else
         load_control_increment(md);
 
@@ -171,17 +195,57 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
           md.PLOAD(md.pat(j, d)) += s.DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));
     }
     ++summary.steps;
-    if (!s.converged) {
+    if (s.converged) {
+      warnings.converged();
+    } else {
       ++summary.not_converged;
-      std::fprintf(stderr, "nlframe: warning: step %d did not converge in %d iterations (ratio %.4E)\n",
-                   ISTEP, s.ITER, s.ratio);
+      warnings.add(ISTEP, s.ITER, s.ratio);
     }
+    const bool ended =
+        path.step_done(g, ISTEP, arc ? s.DLSTEP : 1.0, s.arclen, s.ITER, s.converged, listing);
 
     ++NCONV;
     if (NCONV % ctl.NPRINT == 0) STEPRESULTS(md, fs, units, ISTEP, detail);
     --NLEFT;
     ++KSTEP;
+    if (ended) NLEFT = 0;
+    if (NLEFT < 1 && arc) summary.add_peak({path.peak, path.peak_step});
   }
+}
+
+}  // namespace
+
+RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt) {
+  FibreStore fs;
+  RunSummary summary;
+
+  decide_member_state(md, st, units, fs, opt.force_scratch);
+  md.SPF.fill(0.0);
+  md.KF.fill(0.0);
+  md.KJ.fill(0);
+  if (ctl.NPRINT == 0) ctl.NPRINT = 1;
+  int ISTEP = 0;
+
+  // A restart restores the tables, the fibre state and the step counter; the
+  // structure input then goes on from the restored counters.
+  if (ctl.IRESIN != 0) ISTEP = LOADSTATE(units.records(ctl.IRESIN), md, fs);
+
+  read_structure(md, fs, units, kComment, ctl.control_line);
+  // A negative count on the L card keeps a restored state; a fresh run has
+  // none to keep, and its fibres still need their initial state (without it
+  // every fibre would start with a yield range of zero width).
+  if (ctl.IRESIN == 0 && md.state_kept) fs.initialise(md.NM, md.SYM, md.EYM);
+  check_band_storage(md, units);
+
+  NonConverged warnings;
+  try {
+    run_steps(md, units, ctl, fs, ISTEP, summary, warnings);
+  } catch (...) {
+    warnings.finish();
+    throw;
+  }
+  warnings.finish();
+  return summary;
 }
 
 }  // namespace nlf

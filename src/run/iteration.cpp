@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "solver/band.h"
 
 namespace nlf {
 
@@ -65,11 +64,11 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
 }
 
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing) {
+           TextOut& listing, PivotCount& pivots) {
   APPLYPRESCRIBED(md.sz.NRHS, md.RHS, A, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
                   g.FACTOR);
   BANDSOLVE(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,
-            md.sz.MUMJ, listing);
+            md.sz.MUMJ, listing, &pivots);
   write_detlog(listing, DETLOG);
 }
 
@@ -77,11 +76,16 @@ void load_control_increment(Model& md) {
   for (int i = 1; i <= md.NEQ; ++i) md.DITER(i) = md.SOL(i, 1);
 }
 
-void arc_length_increment(Model& md, const LoadGroup& g, StepState& s) {
+void arc_length_increment(Model& md, StepState& s) {
   const int NEQ = md.NEQ;
   if (s.ITER == 0) {
     const double p = sum_squares(md.SOL.col(1), NEQ);
-    s.DLAM = NEQ > 0 ? std::sqrt(g.ARCLEN * g.ARCLEN / (p + 1)) : std::fabs(g.ARCLEN);
+    s.DLAM = NEQ > 0 ? std::sqrt(s.arclen * s.arclen / (p + 1)) : std::fabs(s.arclen);
+    if (s.orient) {
+      double along = 0;
+      for (int i = 1; i <= NEQ; ++i) along += md.DFIRST(i) * md.SOL(i, 1);
+      if (along < 0) s.DLAM = -s.DLAM;
+    }
     for (int i = 1; i <= NEQ; ++i) {
       md.DITER(i) = s.DLAM * md.SOL(i, 1);
       md.DFIRST(i) = md.DITER(i);

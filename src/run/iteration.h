@@ -15,6 +15,7 @@
 
 #include "io/units.h"
 #include "run/history.h"
+#include "solver/band.h"
 #include "store/model.h"
 
 namespace nlf {
@@ -29,6 +30,11 @@ struct StepState {
   int ktan = 0;           // imposed-displacement switch of the iteration
   double ratio = 0;       // last convergence ratio
   bool converged = true;
+  double arclen = 0;      // arc length of the step (arc-length control)
+  // Path following: the first iteration takes the sign of the dot product
+  // of the previous step's displacement increment, held in DFIRST until the
+  // first solve, with the new reference displacement.
+  bool orient = false;
 };
 
 // Unbalanced forces. The first stage clears them and the load columns and
@@ -52,16 +58,18 @@ void add_resisting_forces(Model& md, int col);
 bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut& listing);
 
 // Prescribed displacements and the band solution of every load column, with
-// the determinant line in the listing.
+// the determinant line in the listing. `pivots` selects and receives the
+// count of negative pivots (solver/band.h).
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing);
+           TextOut& listing, PivotCount& pivots);
 
 // The iteration increment DITER: the solution itself under load control.
 void load_control_increment(Model& md);
 // Under arc-length control: the first iteration goes along the reference
-// displacement for the arc length; later ones correct load and
+// displacement for the arc length s.arclen (forward, or in the direction
+// of the previous step when s.orient is set); later ones correct load and
 // displacements normal to the first.
-void arc_length_increment(Model& md, const LoadGroup& g, StepState& s);
+void arc_length_increment(Model& md, StepState& s);
 
 // Spring forces from the iteration increment, one listing line per spring.
 void update_springs(Model& md, TextOut& listing);
