@@ -8,12 +8,37 @@
 
 namespace nlf {
 
-// The steps that stopped at their iteration limit, one warning each.
+// The steps that stopped at their iteration limit, as ranges of consecutive
+// step numbers. A range is written when it closes (at the next converged
+// step, or at the end of the run); after kRangeLines ranges the rest are
+// summed up in one closing line, so that a long run that fails to converge
+// over and over writes at most kRangeLines + 1 lines. The listing keeps
+// every step's iteration lines.
 class NonConverged {
  public:
+  static constexpr int kRangeLines = 3;
+
   void add(int step, int iterations, double ratio);
-  void converged() {}
+  // A step that converged: closes the open range.
+  void converged() { close(); }
+  // The end of the run (complete or stopped): the open range and the rest.
   void finish();
+
+ private:
+  struct Range {
+    int first = 0, last = 0, iterations = 0;
+    double worst = 0;  // largest ratio
+    int worst_step = 0;
+  };
+  void close();
+  void absorb(const Range& r);
+
+  bool open_ = false;
+  Range cur_;
+  int lines_ = 0;
+  // Everything past the written lines.
+  int rest_steps_ = 0, rest_ranges_ = 0;
+  Range rest_;
 };
 
 // The largest load factor of an arc-length group and the step of it.
