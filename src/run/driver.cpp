@@ -74,10 +74,6 @@ void check_band_storage(Model& md, Units& units) {
   md.MBAND = spread;
 }
 
-}  // namespace
-
-namespace {
-
 // The line on standard error when the pivot test stops the run: where the
 // frame lost its stiffness, and what that means.
 void report_lost_stiffness(bool follow, int ISTEP, double load_factor) {
