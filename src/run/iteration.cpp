@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-
 namespace nlf {
 
 namespace {

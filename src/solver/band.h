@@ -52,7 +52,7 @@ void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
 // only a zero pivot or one that is not a number fails.
 struct PivotCount {
   bool follow = false;
-  int negative = 0;  // force directions with a negative pivot (out)
+  int negative = 0;  // equations with a negative pivot (out)
 };
 
 // A failed pivot test: its diagnostics are in the listing; the caller says on

@@ -86,7 +86,7 @@ void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const
 
   if (NEQ == 1) {
     for (int c = 0; c < NRHS; ++c) x[c * ldx] = b[c * ldb] / a[0];
-    if (count && a[0] < 0.0) count->negative = 1;
+    if (count && count->follow && a[0] < 0.0) count->negative = 1;
     return;
   }
 
@@ -109,9 +109,7 @@ bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLO
       const double p = A(e, 1);
       // A pivot that is not a number (a broken member upstream) fails like a
       // non-positive one rather than spreading through the solution.
-      if (follow && p < 0.0) {
-        ++count->negative;
-      } else if (!(p > 0.0)) {
+      if (!(p > 0.0) && !(follow && p < 0.0)) {
         static const Format diag(
             "(/,/,' DIAG',I5,'(',I5,') is not positive   ',G20.6,/,' PROGRAM STOP')");
         listing.write(diag, {serial, e, p});
@@ -120,6 +118,10 @@ bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLO
       DETLOG += std::log(std::fabs(p));
     }
   }
+  // Negative pivots are counted by equation: linked directions share one.
+  if (follow)
+    for (int e = 1; e <= NEQ; ++e)
+      if (A(e, 1) < 0.0) ++count->negative;
   if (failed) {
     // The pivots, ten to a line; written in slices of one line each.
     static const Format pivots("(10(E13.3))");
