@@ -163,6 +163,10 @@ TEST_F(PivotTest, FollowingThePathCountsNegativePivotsButRefusesZero) {
   EXPECT_EQ(count.negative, 2);
   EXPECT_EQ(s.x, (std::vector<double>{0.25, -0.5, 1, -2, 1, 1}));
   EXPECT_NEAR(s.det, std::log(4 * 2 * 1 * 0.5), 1e-12);
+  Sys linked(5, 1, 1);  // joint 2 X shares equation 1: one negative pivot
+  linked.a = {-2, 2, 3, 5, 7};
+  EXPECT_TRUE(linked.solve({1, 2, 3, 1, 4, 5}, lt, 2, out, &count));
+  EXPECT_EQ(count.negative, 1);
   s.a = {4, 0, -1, NaN, 1, 1};
   EXPECT_FALSE(s.solve(ieq, lt, 2, out, &count));
   const std::string l = listing();
