@@ -76,7 +76,7 @@ void check_band_storage(Model& md, Units& units) {
 
 // The line on standard error when the pivot test stops the run: where the
 // frame lost its stiffness, and what that means.
-void report_lost_stiffness(bool follow, int ISTEP, double load_factor) {
+void report_lost_stiffness(bool follow, bool arc, int ISTEP, double load_factor) {
   if (follow) {
     std::fprintf(stderr,
                  "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
@@ -85,9 +85,9 @@ void report_lost_stiffness(bool follow, int ISTEP, double load_factor) {
   } else {
     std::fprintf(stderr,
                  "nlframe: step %d, load factor %.5G of its group: the frame lost its stiffness, a pivot is not "
-                 "positive (a limit point or a mechanism); X3 on the E card follows the path past a limit "
+                 "positive (a limit point or a mechanism); %sX3 on the E card follows the path past a limit "
                  "point (see R.rst)\n",
-                 ISTEP, load_factor);
+                 ISTEP, load_factor, arc ? "" : "arc-length control (X2) with ");
   }
 }
 
@@ -163,7 +163,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       try {
         solve(md, g, s, A, DETLOG, listing, pivots);
       } catch (const PivotStop&) {
-        report_lost_stiffness(g.follow, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
+        report_lost_stiffness(g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;
       }
       if (pivots.negative != negative_pivots) {
