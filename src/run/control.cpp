@@ -6,6 +6,7 @@
 #include "io/stop.h"
 #include "model/deck_error.h"
 #include "run/banner.h"
+#include "run/history.h"
 
 namespace nlf {
 
@@ -189,6 +190,7 @@ Sizes counting_pass(Units& units, char comment) {
       case 'A':
         // Either card asks for the arc-length path with a nonzero X2.
         if (c.X(2) != 0) sz.NRHS = 2;
+        check_group_card(units, c);
         break;
       default:
         break;
@@ -233,6 +235,7 @@ int scan_load_columns(Units& units, char comment, long control_line) {
     if (line[0] != 'E' && line[0] != 'A') continue;
     const Card c = decode_deck_card(line, deck.source(), true);
     if (c.X(2) != 0) nrhs = 2;
+    check_group_card(units, c);
   }
   // A continued run reads on from the card after the control card: the
   // cards before it were read with it and are not met again.

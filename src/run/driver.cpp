@@ -12,6 +12,8 @@
 #include "model/structure.h"
 #include "output/step_results.h"
 #include "run/history.h"
+#include "run/iteration.h"
+#include "run/path.h"
 #include "solver/band.h"
 #include "storage/restart_file.h"
 
@@ -63,17 +65,144 @@ void check_band_storage(Model& md, Units& units) {
   md.MBAND = spread;
 }
 
-double sum_squares(const RVec& v, int n) {
-  double s = 0;
-  for (int i = 1; i <= n; ++i) s += v(i) * v(i);
-  return s;
+// The line on standard error when the pivot test stops the run: where the
+// frame lost its stiffness, and what that means.
+void report_lost_stiffness(bool follow, bool arc, int ISTEP, double load_factor) {
+  if (follow) {
+    std::fprintf(stderr,
+                 "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
+                 "not a number, the equations cannot be solved (see R.rst)\n",
+                 ISTEP, load_factor);
+  } else {
+    std::fprintf(stderr,
+                 "nlframe: step %d, load factor %.5G of its group: the frame lost its stiffness, a pivot is not "
+                 "positive (a limit point or a mechanism); %sX3 on the E card follows the path past a limit "
+                 "point (see R.rst)\n",
+                 ISTEP, load_factor, arc ? "" : "arc-length control (X2) with ");
+  }
+}
+
+// The load steps from the first card of the load history to the F card.
+void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int ISTEP, RunSummary& summary,
+               NonConverged& warnings) {
+  TextOut& listing = units.listing();
+  TextOut& console = units.console();
+  static const Format heading(
+      "(/,1X,'STEP',I4,1X,'( IT.DISP , IT.DISP )',4X,'( ST.DISP , ST.DISP )',4X,"
+      "'( IT.DISP / ST.DISP )',4X,'DRAMDI',10X,'DETERMINANT',/)");
+  static const Format pivot_line("(1X,'NEGATIVE PIVOTS NOW',I5,' : A LIMIT POINT OR A BIFURCATION WAS PASSED')");
+
+  int NCONV = 0, NLEFT = 0, KSTEP = 0;
+  double DETLOG = 0;  // a one-equation solve leaves it as it was
+  int detail = 1;
+  int negative_pivots = 0;  // in the last solution
+  LoadGroup g;
+  GroupPath path;
+  const int NJ = md.NJ, NM = md.NM;
+
+  for (;;) {
+    ++ISTEP;
+    console.message({"STEP:", ISTEP});
+    // Path following keeps the previous step's displacement increment for
+    // the direction of the next; DFIRST is free until the first solve.
+    const bool orient = NLEFT >= 1 && g.follow && g.arc_length();
+    if (orient)
+      for (int i = 1; i <= md.NEQ; ++i) md.DFIRST(i) = md.DSTEP(i);
+    md.DSTEP.fill(0.0);
+    md.DPSTEP.fill(0.0);
+    fs.clear_increments(NM);
+
+    if (NLEFT < 1) {
+      if (!read_load_group(md, units, kComment, g)) {
+        // The step just counted is not computed: the file holds the last one.
+        if (ctl.IRESOUT >= 1) SAVESTATE(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
+        return;
+      }
+      NLEFT = g.NSTEP;
+      KSTEP = 0;
+      path = GroupPath{};
+    }
+    const bool arc = g.arc_length();
+    // Only a load-controlled group advances the total load at a step start;
+    // an arc-length step adds its own increment when it has converged.
+    if (!arc) {
+      for (int d = 1; d <= 3; ++d)
+        for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += g.FACTOR * md.PFORCE(md.pat(j, d));
+    }
+    detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
+    listing.write(heading, {ISTEP});
+
+    StepState s;
+    s.ktan = g.IMPOSE;
+    s.arclen = arc ? path.next_arc_length(g) : 0.0;
+    s.orient = orient;
+    PivotCount pivots;
+    pivots.follow = g.follow;
+    const RMat A = md.A();
+
+    for (;;) {
+      bool singular = false;
+      MEMBERPASS(md, fs, s.ktan, singular);
+
+      set_applied_load(md, g, s.dl_applied);
+      add_springs(md, A);
+      if (arc) add_reference_load(md, g);
+      add_resisting_forces(md, arc ? 2 : 1);
+
+      if (convergence_test(md, g, s, listing)) break;
+
+      try {
+        solve(md, g, s, A, DETLOG, listing, pivots);
+      } catch (const PivotStop&) {
+        report_lost_stiffness(g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
+        throw;
+      }
+      if (pivots.negative != negative_pivots) {
+        negative_pivots = pivots.negative;
+        listing.write(pivot_line, {negative_pivots});
+      }
+      if (arc)
+        arc_length_increment(md, s);
+      else
+        load_control_increment(md);
+
+      update_members(md, fs);
+      update_springs(md, listing);
+      update_totals(md);
+
+      ++s.ITER;
+      ++summary.iterations;
+      s.ktan = 0;
+    }
+
+    commit_fibres(md, fs, s.ktan);
+    if (arc) {
+      for (int d = 1; d <= 3; ++d)
+        for (int j = 1; j <= NJ; ++j)
+          md.PLOAD(md.pat(j, d)) += s.DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));
+    }
+    ++summary.steps;
+    if (s.converged) {
+      warnings.converged();
+    } else {
+      ++summary.not_converged;
+      warnings.add(ISTEP, s.ITER, s.ratio);
+    }
+    const bool ended =
+        path.step_done(g, ISTEP, arc ? s.DLSTEP : 1.0, s.arclen, s.ITER, s.converged, listing);
+
+    ++NCONV;
+    if (NCONV % ctl.NPRINT == 0) STEPRESULTS(md, fs, units, ISTEP, detail);
+    --NLEFT;
+    ++KSTEP;
+    if (ended) NLEFT = 0;
+    if (NLEFT < 1 && arc) summary.add_peak({path.peak, path.peak_step});
+  }
 }
 
 }  // namespace
 
 RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt) {
-  TextOut& listing = units.listing();
-  TextOut& console = units.console();
   FibreStore fs;
   RunSummary summary;
 
@@ -82,10 +211,7 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   md.KF.fill(0.0);
   md.KJ.fill(0);
   if (ctl.NPRINT == 0) ctl.NPRINT = 1;
-  int ISTEP = 0, NCONV = 0, NLEFT = 0, KSTEP = 0;
-  double DLSTEP = 0;
-  double DETLOG = 0;  // a one-equation solve leaves it as it was
-  int detail = 1;
+  int ISTEP = 0;
 
   // A restart restores the tables, the fibre state and the step counter; the
   // structure input then goes on from the restored counters.
@@ -98,159 +224,15 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   if (ctl.IRESIN == 0 && md.state_kept) fs.initialise(md.NM, md.SYM, md.EYM);
   check_band_storage(md, units);
 
-  static const Format heading(
-      "(/,1X,'STEP',I4,1X,'( IT.DISP , IT.DISP )',4X,'( ST.DISP , ST.DISP )',4X,"
-      "'( IT.DISP / ST.DISP )',4X,'DRAMDI',10X,'DETERMINANT',/)");
-  static const Format iteration_line("(2X,I3,2X,1P,4E20.4)");
-  static const Format spring_line("(1X,'N,FX,FY,FM =',I5,3F13.3)");
-
-  LoadGroup g;
-  const int NJ = md.NJ, NEQ = md.NEQ, NM = md.NM;
-  const int NMP = md.sz.NMP(), NRHS = md.sz.NRHS;
-
-  for (;;) {
-    ++ISTEP;
-    console.message({"STEP:", ISTEP});
-    md.DSTEP.fill(0.0);
-    md.DPSTEP.fill(0.0);
-    fs.clear_increments(NM);
-
-    if (NLEFT < 1) {
-      if (!read_load_group(md, units, kComment, g)) {
-        // The step just counted is not computed: the file holds the last one.
-        if (ctl.IRESOUT >= 1) SAVESTATE(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
-        return summary;
-      }
-      NLEFT = g.NSTEP;
-      KSTEP = 0;
-    }
-    const bool arc = g.arc_length();
-    // Only a load-controlled group advances the total load at a step start;
-    // an arc-length step adds its own increment when it has converged.
-    if (!arc) {
-      for (int d = 1; d <= 3; ++d)
-        for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += g.FACTOR * md.PFORCE(md.pat(j, d));
-    }
-    detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
-    listing.write(heading, {ISTEP});
-
-    int ITER = 0;
-    double DLAM = 0, DLAM1 = 0;
-    double dl_applied = 0;  // load-factor increments already made in this step
-    int ktan = g.IMPOSE;
-    double ratio = 0;
-    bool converged = true;
-    RMat A = md.A();
-
-    for (;;) {
-      bool singular = false;
-      MEMBERPASS(md, fs, ktan, singular);
-
-      // Unbalanced forces: applied load, springs, resisting forces.
-      md.UNB.fill(0.0);
-      md.RHS.fill(0.0);
-      for (int j = 1; j <= NJ; ++j)
-        for (int d = 1; d <= 3; ++d) {
-          const int e = md.pat(j, d);
-          md.UNB(3 * (j - 1) + d) = md.PLOAD(e) + dl_applied * g.FACTOR * md.PFORCE(e);
-        }
-      for (int k = 1; k <= md.NK; ++k) {
-        const int j = md.KJ(k);
-        for (int d = 1; d <= 3; ++d) {
-          md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
-          const int e = md.IEQ(3 * (j - 1) + d);
-          A(e, 1) += md.KF(k, d);
-        }
-      }
-      if (arc) {
-        for (int j = 1; j <= NJ; ++j)
-          for (int d = 1; d <= 3; ++d)
-            md.RHS(md.IEQ(3 * (j - 1) + d), 1) += g.FACTOR * md.PFORCE(md.pat(j, d));
-      }
-      const int col = arc ? 2 : 1;
-      for (int s = 1; s <= 3 * NJ; ++s) {
-        md.UNB(s) -= md.R(s);
-        md.RHS(md.IEQ(s), col) += md.UNB(s);
-      }
-
-      if (ktan == 0 && ITER >= 1) {
-        const double a = sum_squares(md.DITER, 3 * NJ);
-        const double b = sum_squares(md.DSTEP, 3 * NJ);
-        ratio = a / b;
-        listing.write(iteration_line, {ITER, a, b, ratio, DLAM});
-        if (ITER > md.MINIT && (ITER >= md.MAXIT || ratio < g.TOL || std::isnan(ratio))) {
-          converged = ratio < g.TOL || std::isnan(ratio);
-          break;
-        }
-      }
-
-      APPLYPRESCRIBED(NRHS, md.RHS, A, md.PDISP, md.LTYPE, NJ, md.IEQ, ktan, md.sz.MUMJ, g.FACTOR);
-      BANDSOLVE(NEQ, md.MBAND, NRHS, md.RHS, A, md.SOL, md.LTYPE, NJ, DETLOG, md.IEQ, md.sz.MUMJ, listing);
-      write_detlog(listing, DETLOG);
-
-      if (!arc) {
-        for (int i = 1; i <= NEQ; ++i) md.DITER(i) = md.SOL(i, 1);
-      } else if (ITER == 0) {
-        const double p = sum_squares(md.SOL.col(1), NEQ);
-        DLAM = NEQ > 0 ? std::sqrt(g.ARCLEN * g.ARCLEN / (p + 1)) : std::fabs(g.ARCLEN);
-        for (int i = 1; i <= NEQ; ++i) {
-          md.DITER(i) = DLAM * md.SOL(i, 1);
-          md.DFIRST(i) = md.DITER(i);
-        }
-        DLAM1 = DLAM;
-        DLSTEP = DLAM;
-      } else {
-        double gdot = 0, hdot = 0;
-        for (int i = 1; i <= NEQ; ++i) {
-          gdot += md.DFIRST(i) * md.SOL(i, 1);
-          hdot += md.DFIRST(i) * md.SOL(i, 2);
-        }
-        DLAM = -hdot / (gdot + DLAM1);
-        for (int i = 1; i <= NEQ; ++i) md.DITER(i) = DLAM * md.SOL(i, 1) + md.SOL(i, 2);
-        DLSTEP += DLAM;
-      }
-      if (arc) dl_applied = DLSTEP;
-
-      update_members(md, fs);
-
-      for (int k = 1; k <= md.NK; ++k) {
-        const int j = md.KJ(k);
-        for (int d = 1; d <= 3; ++d) md.SPF(k, d) += md.KF(k, d) * md.DITER(md.IEQ(3 * (j - 1) + d));
-        listing.write(spring_line, {j, md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3)});
-      }
-
-      for (int i = 1; i <= NEQ; ++i) {
-        md.DISP(i) += md.DITER(i);
-        md.DSTEP(i) += md.DITER(i);
-      }
-      for (int m = 1; m <= NM; ++m)
-        for (int k = 1; k <= NMP; ++k) {
-          md.DPRUN(k, m) += md.DPT(k, m);
-          md.DPSTEP(k, m) += md.DPT(k, m);
-        }
-
-      ++ITER;
-      ++summary.iterations;
-      ktan = 0;
-    }
-
-    commit_fibres(md, fs, ktan);
-    if (arc) {
-      for (int d = 1; d <= 3; ++d)
-        for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));
-    }
-    ++summary.steps;
-    if (!converged) {
-      ++summary.not_converged;
-      std::fprintf(stderr, "nlframe: warning: step %d did not converge in %d iterations (ratio %.4E)\n",
-                   ISTEP, ITER, ratio);
-    }
-
-    ++NCONV;
-    if (NCONV % ctl.NPRINT == 0) STEPRESULTS(md, fs, units, ISTEP, detail);
-    --NLEFT;
-    ++KSTEP;
+  NonConverged warnings;
+  try {
+    run_steps(md, units, ctl, fs, ISTEP, summary, warnings);
+  } catch (...) {
+    warnings.finish();
+    throw;
   }
+  warnings.finish();
+  return summary;
 }
 
 }  // namespace nlf

@@ -5,6 +5,7 @@
 #include "io/units.h"
 #include "store/model.h"
 #include "run/control.h"
+#include "run/report.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"
 
@@ -12,13 +13,6 @@ namespace nlf {
 
 struct DriverOptions {
   bool force_scratch = false;  // keep the fibre state in scratch files
-};
-
-// What the run did, for the summary line on standard error.
-struct RunSummary {
-  int steps = 0;
-  long iterations = 0;
-  int not_converged = 0;
 };
 
 // Returns at the F card of the load history.

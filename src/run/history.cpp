@@ -1,5 +1,7 @@
 #include "run/history.h"
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "model/deck_error.h"
@@ -7,6 +9,13 @@
 namespace nlf {
 
 namespace {
+
+// A card value as the message shows it: shortest form that reads back.
+std::string num(double x) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6g", x);
+  return buf;
+}
 
 // A B card: the load or prescribed displacement of one joint.
 void read_b_card(Model& md, Units& units, const Card& c) {
@@ -43,6 +52,30 @@ void clear_pattern(Model& md) {
 
 }  // namespace
 
+bool reads_path_fields(const Card& c) { return c.ch == 'E' || (c.ch == 'A' && c.X(2) != 0); }
+
+void check_group_card(Units& units, const Card& c) {
+  if (!reads_path_fields(c)) return;
+  const long line = units.deck().line_number();
+  const std::string where = std::string("ERROR IN ") + c.ch + " CARD AT LINE " + std::to_string(line) + ": ";
+  const std::string card = std::string(1, c.ch) + " card";
+  for (int k = 3; k <= 5; ++k) {
+    if (std::isfinite(c.X(k))) continue;
+    deck_error(units, where + "X" + std::to_string(k) + " IS NOT A FINITE NUMBER", line, 10 * k + 1,
+               10 * k + 10, card + " has X" + std::to_string(k) + " that is not a finite number");
+  }
+  if (c.X(4) < 0) {
+    deck_error(units, where + "X4 = " + num(c.X(4)) + " (ITERATIONS A STEP) IS NEGATIVE", line, 41, 50,
+               card + " asks for " + num(c.X(4)) +
+                   " iterations a step (X4) to adapt the arc length; it must not be negative");
+  }
+  if (c.X(5) < 0 || c.X(5) >= 1) {
+    deck_error(units, where + "X5 = " + num(c.X(5)) + " (END OF A PUSH-OVER) IS OUTSIDE 0 TO 1", line, 51,
+               60, card + " ends the group at " + num(c.X(5)) +
+                       " of its largest load factor (X5); it must lie from 0 up to, not including, 1");
+  }
+}
+
 bool read_load_group(Model& md, Units& units, char comment, LoadGroup& g) {
   static const Format echo("(1X,A)");
   DeckIn& deck = units.deck();
@@ -72,6 +105,13 @@ bool read_load_group(Model& md, Units& units, char comment, LoadGroup& g) {
         g.every_step_detail = (c.i3 == 0);
         g.NDETAIL = c.i3 == 0 ? 1 : c.i3;
         g.ARCLEN = c.X(2);
+        g.follow = false;
+        g.ADAPT = g.DROP = 0;
+        if (reads_path_fields(c)) {
+          g.follow = c.X(3) != 0;
+          g.ADAPT = c.X(4);
+          g.DROP = c.X(5);
+        }
         return true;
       case 'F':
         return false;

@@ -2,6 +2,7 @@
 // load group, the F card finishes the analysis.
 #pragma once
 
+#include "io/card.h"
 #include "io/units.h"
 #include "store/model.h"
 
@@ -16,7 +17,25 @@ struct LoadGroup {
   bool every_step_detail = false;  // the card's interval was 0
   double ARCLEN = 0;  // arc-length increment; 0: load control
   bool arc_length() const { return ARCLEN != 0; }
+  // Read from an E card, and from an A card that asks for the arc-length
+  // path; 0 leaves each off.
+  bool follow = false;  // X3 nonzero: negative pivots do not stop the group
+  double ADAPT = 0;     // X4: the desired iterations a step; the arc length adapts
+  double DROP = 0;      // X5: the group ends below this fraction of its peak
 };
+
+// The adapted arc length keeps within these multiples of the card's X2.
+inline constexpr double kArcLengthMin = 0.01;
+inline constexpr double kArcLengthMax = 10.0;
+
+// Whether a card of the load history reads the path-following fields.
+bool reads_path_fields(const Card& c);
+
+// Refuses (deck error, status 1) the path-following fields of an A or E
+// card that the group could not use: a negative X4, an X5 outside [0, 1), a
+// value that is not finite. Called by the passes over the whole deck, so
+// that a bad card stops the run before its first step.
+void check_group_card(Units& units, const Card& c);
 
 // Reads cards up to the next A, E or F card, echoing every card to the
 // listing. Returns false at the F card, else fills the group.

@@ -110,8 +110,7 @@ int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& u
   s = run_driver(md, *stores, units, ctl, opt);
 
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  std::fprintf(stderr, "nlframe: %d steps, %ld iterations, %d not converged, %.2f s\n", s.steps,
-               s.iterations, s.not_converged, secs);
+  std::fprintf(stderr, "nlframe: %s, %.2f s\n", summary_text(s).c_str(), secs);
   return 0;
 }
 

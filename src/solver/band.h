@@ -17,6 +17,7 @@
 
 #include <array>
 
+#include "io/stop.h"
 #include "io/units.h"
 #include "store/views.h"
 
@@ -45,25 +46,40 @@ void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
                      const IVec& LTYPE, int NJ, const IVec& IEQ, int impose, int NJL,
                      double factor);
 
+// The pivot test's treatment of negative pivots. By default a negative
+// pivot fails like a zero one. A caller that follows the equilibrium path
+// past limit points sets `follow`: a negative pivot is then counted, and
+// only a zero pivot or one that is not a number fails.
+struct PivotCount {
+  bool follow = false;
+  int negative = 0;  // equations with a negative pivot (out)
+};
+
+// A failed pivot test: its diagnostics are in the listing; the caller says on
+// standard error where the run was when the stiffness was lost.
+struct PivotStop : Stop {};
+
 // Solves A X = B for NRHS load columns (0 allowed) by band Gauss
 // elimination without pivoting. A and B are overwritten by the reduced
 // band and load columns; X(1..NEQ, 1..NRHS) receives the solution.
 // NEQ = 0 does nothing; NEQ = 1 is one division with no pivot test and
 // DETLOG unchanged. Otherwise PIVOTCHECK runs between elimination and back
 // substitution and sets DETLOG; a failed pivot test ends the run with
-// Stop{1} after its diagnostics are in the listing.
+// PivotStop (status 1) after its diagnostics are in the listing. `count`,
+// when given, selects the treatment of negative pivots and receives their
+// number.
 void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
-               TextOut& listing);
+               TextOut& listing, PivotCount* count = nullptr);
 
 // Pivot test on a reduced band matrix: every force direction of joints
 // 1..NJ (in joint, then direction order; linked directions each time) must
-// have a positive pivot A(e,1). DETLOG becomes the sum of ln|pivot| over
-// those directions, failing ones included. Each failing direction writes a
-// DIAG message; after them the NEQ pivots are listed. Returns true when a
-// pivot failed.
+// have a positive pivot A(e,1) (a nonzero one when count->follow is set).
+// DETLOG becomes the sum of ln|pivot| over those directions, failing ones
+// included. Each failing direction writes a DIAG message; after them the
+// NEQ pivots are listed. Returns true when a pivot failed.
 bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
-                const IVec& IEQ, int NJL, TextOut& listing);
+                const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count = nullptr);
 
 // The determinant line of the iteration table: "+", 90 blanks, DETLOG.
 void write_detlog(TextOut& listing, double DETLOG);

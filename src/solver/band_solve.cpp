@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <cstdio>
 #include <cstddef>
 
 #include "io/stop.h"
@@ -75,7 +74,8 @@ void substitute(int NEQ, int MBAND, int NRHS, const double* a, std::ptrdiff_t ld
 
 void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
-               TextOut& listing) {
+               TextOut& listing, PivotCount* count) {
+  if (count) count->negative = 0;
   if (NEQ <= 0) return;
   assert(A.ld >= NEQ && A.cols >= std::max(MBAND, 1));
   assert(NRHS == 0 || (B.ld >= NEQ && B.cols >= NRHS && X.ld >= NEQ && X.cols >= NRHS));
@@ -86,23 +86,21 @@ void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const
 
   if (NEQ == 1) {
     for (int c = 0; c < NRHS; ++c) x[c * ldx] = b[c * ldb] / a[0];
+    if (count && count->follow && a[0] < 0.0) count->negative = 1;
     return;
   }
 
   eliminate(NEQ, MBAND, NRHS, a, lda, b, ldb);
-  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing)) {
-    std::fprintf(stderr,
-                 "nlframe: a pivot of the stiffness matrix is not positive: the structure has no "
-                 "stiffness left in some direction (see R.rst)\n");
-    throw Stop{1};
-  }
+  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
   substitute(NEQ, MBAND, NRHS, a, lda, b, ldb, x, ldx);
 }
 
 bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
-                const IVec& IEQ, int NJL, TextOut& listing) {
+                const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count) {
   DETLOG = 0.0;
   bool failed = false;
+  const bool follow = count && count->follow;
+  if (count) count->negative = 0;
   for (int k = 1; k <= NJ; ++k) {
     for (int d = 1; d <= 3; ++d) {
       if (LTYPE((d - 1) * NJL + k) != 0) continue;  // prescribed: penalty pivot
@@ -111,7 +109,7 @@ bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLO
       const double p = A(e, 1);
       // A pivot that is not a number (a broken member upstream) fails like a
       // non-positive one rather than spreading through the solution.
-      if (!(p > 0.0)) {
+      if (!(p > 0.0) && !(follow && p < 0.0)) {
         static const Format diag(
             "(/,/,' DIAG',I5,'(',I5,') is not positive   ',G20.6,/,' PROGRAM STOP')");
         listing.write(diag, {serial, e, p});
@@ -120,6 +118,10 @@ bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLO
       DETLOG += std::log(std::fabs(p));
     }
   }
+  // Negative pivots are counted by equation: linked directions share one.
+  if (follow)
+    for (int e = 1; e <= NEQ; ++e)
+      if (A(e, 1) < 0.0) ++count->negative;
   if (failed) {
     // The pivots, ten to a line; written in slices of one line each.
     static const Format pivots("(10(E13.3))");

@@ -104,6 +104,15 @@ check "all runs complete: exit status 0 (was $status)" test "$status" -eq 0
 check "both decks from standard input ran" test "$(wc -l <"stdin runs/summary.txt")" -eq 3
 check "the closing line counts the runs" grep -q '^run-many: 2 runs, 0 failed' stdin.log
 
+# ---- steps that do not converge: the summary line, not a warning ----------
+sed 's/^E  0  3  1     1E-08/E  0  3  1        0./' "decks/three steps long name.dat" >decks/notol.dat
+"$run_many" -p "$nlframe" -o notol-runs decks/notol.dat >/dev/null 2>&1
+check "non-converged steps leave status 0" test "$(cut -f 2 notol-runs/summary.txt | tail -n 1)" = 0
+check "... the summary line is collected, not the warning" \
+  grep -Eq '^3 steps, [0-9]+ iterations, 3 not converged, [0-9.]+ s$' <<<"$(cut -f 4 notol-runs/summary.txt | tail -n 1)"
+check "... the warning names the range" \
+  grep -q '^nlframe: warning: steps 1-3 did not converge: 3 steps' notol-runs/notol/stderr.txt
+
 # ---- time limit --------------------------------------------------------------
 printf '#!/bin/sh\nsleep 20\n' >slow
 chmod +x slow

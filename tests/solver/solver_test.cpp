@@ -29,12 +29,12 @@ struct Sys {
       for (int j = 0; j < mb && i + j < neq; ++j) a[i + j * ld] = K[i + (i + j) * neq];
   }
   // Joint count from IEQ; false when the run was stopped.
-  bool solve(std::vector<int> ieq, std::vector<int> lt, int njl, TextOut& out) {
+  bool solve(std::vector<int> ieq, std::vector<int> lt, int njl, TextOut& out, PivotCount* count = nullptr) {
     try {
       BANDSOLVE(neq, mb, nr, RMat(b.data(), ld, nr), RMat(a.data(), ld, mb),
                 RMat(x.data(), ld, nr), IVec(lt.data(), lt.size()), ieq.size() / 3, det,
-                IVec(ieq.data(), ieq.size()), njl, out);
-    } catch (const Stop& s) {
+                IVec(ieq.data(), ieq.size()), njl, out, count);
+    } catch (const PivotStop& s) {
       EXPECT_EQ(s.status, 1);
       return false;
     }
@@ -151,6 +151,28 @@ TEST_F(PivotTest, LinkedDirectionsCountTwicePrescribedNever) {
                             " PROGRAM STOP\n\n\n DIAG    4(    1)";
   EXPECT_EQ(listing().substr(0, twice.size()), twice);
   EXPECT_EQ(test::read_lines(dir / "R.rst").back(), "+" + std::string(90, ' ') + "    -3.2500E+00");
+}
+
+TEST_F(PivotTest, FollowingThePathCountsNegativePivotsButRefusesZero) {
+  Sys s(6, 1, 1);
+  const std::vector<int> ieq{1, 2, 3, 4, 5, 6}, lt(6, 0);
+  s.a = {4, -2, 1, -0.5, 1, 1};
+  PivotCount count;
+  count.follow = true;
+  EXPECT_TRUE(s.solve(ieq, lt, 2, out, &count));
+  EXPECT_EQ(count.negative, 2);
+  EXPECT_EQ(s.x, (std::vector<double>{0.25, -0.5, 1, -2, 1, 1}));
+  EXPECT_NEAR(s.det, std::log(4 * 2 * 1 * 0.5), 1e-12);
+  Sys linked(5, 1, 1);  // joint 2 X shares equation 1: one negative pivot
+  linked.a = {-2, 2, 3, 5, 7};
+  EXPECT_TRUE(linked.solve({1, 2, 3, 1, 4, 5}, lt, 2, out, &count));
+  EXPECT_EQ(count.negative, 1);
+  s.a = {4, 0, -1, NaN, 1, 1};
+  EXPECT_FALSE(s.solve(ieq, lt, 2, out, &count));
+  const std::string l = listing();
+  EXPECT_NE(l.find(" DIAG    2(    2)"), std::string::npos);  // zero
+  EXPECT_NE(l.find(" DIAG    4(    4)"), std::string::npos);  // not a number
+  EXPECT_EQ(l.find(" DIAG    3("), std::string::npos);        // negative: counted
 }
 
 // One member between two joints; S(r,c) = 10r + c tells which triangle was read.

@@ -1,0 +1,80 @@
+// The stages of one equilibrium iteration of a load step, in the order the
+// driver runs them:
+//
+//   member pass                      (member/member_pass.h)
+//   unbalanced forces                applied load, springs, reference load,
+//                                    resisting forces
+//   convergence test                 from the second iteration on
+//   solve                            prescribed displacements, band solution
+//   iteration increment              load control, or arc-length control
+//   member recovery                  (member/member_pass.h)
+//   springs and totals               spring forces, displacements, node points
+//
+// Every stage is a straight pass over workspace arrays; nothing allocates.
+#pragma once
+
+#include "io/units.h"
+#include "run/history.h"
+#include "solver/band.h"
+#include "store/model.h"
+
+namespace nlf {
+
+// The figures of the step under way.
+struct StepState {
+  int ITER = 0;           // iterations done in the step
+  double DLAM = 0;        // load-factor increment of the last solved iteration
+  double DLAM1 = 0;       // load-factor increment of the first iteration
+  double DLSTEP = 0;      // load-factor increments of the step so far
+  double dl_applied = 0;  // the part of DLSTEP already in the unbalanced forces
+  int ktan = 0;           // imposed-displacement switch of the iteration
+  double ratio = 0;       // last convergence ratio
+  bool converged = true;
+  double arclen = 0;      // arc length of the step (arc-length control)
+  // Path following: the first iteration takes the sign of the dot product
+  // of the previous step's displacement increment, held in DFIRST until the
+  // first solve, with the new reference displacement.
+  bool orient = false;
+};
+
+// Unbalanced forces. The first stage clears them and the load columns and
+// sets them to the total applied load plus the step's load-factor increments
+// so far; the next three add in order.
+void set_applied_load(Model& md, const LoadGroup& g, double dl_applied);
+// Spring forces come off the unbalanced forces, spring stiffnesses go onto
+// the diagonal of the band matrix A.
+void add_springs(Model& md, const RMat& A);
+// Arc-length control: FACTOR x pattern into the first load column.
+void add_reference_load(Model& md, const LoadGroup& g);
+// The resisting forces come off; the unbalanced forces go into the load
+// column `col` at the equation of every joint freedom.
+void add_resisting_forces(Model& md, int col);
+
+// From the second iteration on (and never in an imposing iteration): the
+// ratio of the squared norms of the iteration and the step increments, its
+// line in the listing, and the decision to stop iterating. Returns true when
+// the step's iterations stop; s.converged then tells whether the tolerance
+// was reached.
+bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut& listing);
+
+// Prescribed displacements and the band solution of every load column, with
+// the determinant line in the listing. `pivots` selects and receives the
+// count of negative pivots (solver/band.h).
+void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
+           TextOut& listing, PivotCount& pivots);
+
+// The iteration increment DITER: the solution itself under load control.
+void load_control_increment(Model& md);
+// Under arc-length control: the first iteration goes along the reference
+// displacement for the arc length s.arclen (forward, or in the direction
+// of the previous step when s.orient is set); later ones correct load and
+// displacements normal to the first.
+void arc_length_increment(Model& md, StepState& s);
+
+// Spring forces from the iteration increment, one listing line per spring.
+void update_springs(Model& md, TextOut& listing);
+// Total and step displacements, and the node-point increments of the run
+// and of the step.
+void update_totals(Model& md);
+
+}  // namespace nlf

@@ -1,0 +1,84 @@
+#include "run/report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace nlf {
+
+void NonConverged::add(int step, int iterations, double ratio) {
+  if (open_ && step == cur_.last + 1) {
+    cur_.last = step;
+    if (ratio > cur_.worst) {
+      cur_.worst = ratio;
+      cur_.worst_step = step;
+    }
+    return;
+  }
+  close();
+  open_ = true;
+  cur_ = Range{step, step, iterations, ratio, step};
+}
+
+void NonConverged::close() {
+  if (!open_) return;
+  open_ = false;
+  const Range& r = cur_;
+  if (lines_ >= kRangeLines) {
+    absorb(r);
+    return;
+  }
+  ++lines_;
+  if (r.first == r.last) {
+    std::fprintf(stderr, "nlframe: warning: step %d did not converge in %d iterations (ratio %.4E)\n", r.first,
+                 r.iterations, r.worst);
+  } else {
+    std::fprintf(stderr, "nlframe: warning: steps %d-%d did not converge: %d steps, largest ratio %.4E at step %d\n",
+                 r.first, r.last, r.last - r.first + 1, r.worst, r.worst_step);
+  }
+}
+
+void NonConverged::absorb(const Range& r) {
+  if (rest_ranges_ == 0) {
+    rest_ = r;
+  } else {
+    rest_.last = r.last;
+    if (r.worst > rest_.worst) {
+      rest_.worst = r.worst;
+      rest_.worst_step = r.worst_step;
+    }
+  }
+  rest_steps_ += r.last - r.first + 1;
+  ++rest_ranges_;
+}
+
+void NonConverged::finish() {
+  close();
+  if (rest_ranges_ == 0) return;
+  std::fprintf(stderr,
+               "nlframe: warning: %d more steps from step %d to step %d did not converge (%d ranges), "
+               "largest ratio %.4E at step %d; R.rst lists every iteration\n",
+               rest_steps_, rest_.first, rest_.last, rest_ranges_, rest_.worst, rest_.worst_step);
+  rest_ranges_ = rest_steps_ = 0;
+}
+
+std::string summary_text(const RunSummary& s) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "%d steps, %ld iterations, %d not converged", s.steps, s.iterations,
+                s.not_converged);
+  std::string text = buf;
+  const int named = std::min(s.arc_groups, RunSummary::kPeaks);
+  for (int k = 0; k < named; ++k) {
+    const GroupPeak& p = s.peaks[static_cast<std::size_t>(k)];
+    std::snprintf(buf, sizeof buf, "%s %.5G at step %d",
+                  k > 0 ? "," : (s.arc_groups > 1 ? ", largest load factors" : ", largest load factor"),
+                  p.load_factor, p.step);
+    text += buf;
+  }
+  if (s.arc_groups > named) {
+    const int more = s.arc_groups - named;
+    text += " and " + std::to_string(more) + (more == 1 ? " more group" : " more groups");
+  }
+  return text;
+}
+
+}  // namespace nlf

@@ -1,0 +1,61 @@
+// The lines a run writes on standard error besides its errors: ranges of
+// steps that did not converge, and the summary line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "run/report.h"
+
+namespace nlf {
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+TEST(Report, NonConvergedStepsAsAFewRangesWrittenWhenTheyClose) {
+  NonConverged nc;
+  CaptureStderr();
+  nc.add(1, 30, 1e-3);
+  nc.add(2, 30, 5e-3);
+  nc.add(3, 30, 2e-3);
+  EXPECT_EQ(GetCapturedStderr(), "");  // the range is still open
+  CaptureStderr();
+  nc.converged();
+  nc.converged();
+  EXPECT_EQ(GetCapturedStderr(),
+            "nlframe: warning: steps 1-3 did not converge: 3 steps, largest ratio 5.0000E-03 at step 2\n");
+
+  CaptureStderr();
+  nc.add(7, 12, 0.25);  // alone: the line of a single step
+  nc.add(10, 30, 1e-4);
+  nc.add(11, 30, 1e-5);
+  nc.converged();
+  for (int s = 20; s <= 25; ++s) nc.add(s, 30, 1e-6 * s);
+  nc.converged();
+  nc.add(30, 30, 1e-2);
+  for (int s = 40; s <= 44; ++s) nc.add(s, 30, 1e-7);
+  nc.finish();
+  EXPECT_EQ(GetCapturedStderr(),
+            "nlframe: warning: step 7 did not converge in 12 iterations (ratio 2.5000E-01)\n"
+            "nlframe: warning: steps 10-11 did not converge: 2 steps, largest ratio 1.0000E-04 at step 10\n"
+            "nlframe: warning: 12 more steps from step 20 to step 44 did not converge (3 ranges), "
+            "largest ratio 1.0000E-02 at step 30; R.rst lists every iteration\n");
+  CaptureStderr();
+  nc.finish();
+  EXPECT_EQ(GetCapturedStderr(), "");
+}
+
+TEST(Report, SummaryNamesTheLargestLoadFactorOfEveryArcLengthGroup) {
+  RunSummary s;
+  s.steps = 40;
+  s.iterations = 123;
+  s.add_peak({3.10241, 10});
+  EXPECT_EQ(summary_text(s), "40 steps, 123 iterations, 0 not converged, largest load factor 3.1024 at step 10");
+  for (int k = 0; k < RunSummary::kPeaks; ++k) s.add_peak({0.5, 31});
+  const std::string t = summary_text(s);
+  EXPECT_EQ(t.substr(0, 83), "40 steps, 123 iterations, 0 not converged, largest load factors 3.1024 at step 10, ");
+  EXPECT_EQ(t.substr(t.size() - 31), "0.5 at step 31 and 1 more group");
+}
+
+}  // namespace
+}  // namespace nlf
