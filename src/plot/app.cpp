@@ -5,8 +5,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "plot/deck.h"
-
 namespace nlf::plot {
 
 namespace fs = std::filesystem;

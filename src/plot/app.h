@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "plot/charts.h"
-#include "plot/results.h"
+#include "plot/curve_chart.h"
+#include "plot/frame_charts.h"
 
 namespace nlf::plot {
 
