@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgram = "nlframe-plot";
-constexpr int kFirstCurveUnit = 61;
 
 int parse_int(const std::string& opt, const std::string& v, int lo, int hi, const char* what) {
   int n = 0;
@@ -206,18 +205,7 @@ class Runner {
   }
 
   void curves() {
-    std::vector<int> units;
-    if (frame_.restart_in == 0) {
-      for (int k = 0; k < frame_.watch_cards; ++k) units.push_back(kFirstCurveUnit + k);
-    } else {
-      // A continued run takes its W cards from the restart file: use the
-      // history files that are there, leaving out the restart units.
-      for (int u = kFirstCurveUnit; u < kFirstCurveUnit + 1000; ++u) {
-        if (u == frame_.restart_in || u == frame_.restart_out) continue;
-        if (!fs::exists(dir_ / ("fort." + std::to_string(u)))) break;
-        units.push_back(u);
-      }
-    }
+    const std::vector<int> units = curve_units(frame_, dir_);
     if (o_.xy && units.empty()) error("--xy given, but the run has no response-curve files (no W cards)");
     for (int u : units) {
       const fs::path p = dir_ / ("fort." + std::to_string(u));

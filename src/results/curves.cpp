@@ -73,6 +73,7 @@ CurveFile parse_curve_lines(const std::string& name, const std::vector<std::stri
       n = static_cast<int>((len - 7) / 14);
     if (n < 0) {
       f.warnings.push_back(where(name, i) + ": incomplete or foreign line skipped");
+      ++f.skipped;
       continue;
     }
     raw.push_back({i, n});
@@ -100,17 +101,21 @@ CurveFile parse_curve_lines(const std::string& name, const std::vector<std::stri
     if (r.n != ncols) {
       f.warnings.push_back(where(name, r.index) + ": " + std::to_string(r.n) + " values where the file has " +
                            std::to_string(ncols) + "; line skipped");
+      ++f.skipped;
       continue;
     }
     const auto step = read_int(cols(line, 1, 5));
     if (!step) {
       f.warnings.push_back(where(name, r.index) + ": step number unreadable; line skipped");
+      ++f.skipped;
       continue;
     }
     CurveRow row;
     row.step = *step;
     for (int k = 0; k < ncols; ++k) {
-      const auto v = read_real(cols(line, 7 + 14 * static_cast<std::size_t>(k), 14));
+      const std::string_view field = cols(line, 7 + 14 * static_cast<std::size_t>(k), 14);
+      row.fields.emplace_back(trim(field));
+      const auto v = read_real(field);
       if (!v || !std::isfinite(*v)) ++unreadable;
       row.values.push_back(v && std::isfinite(*v) ? *v : std::numeric_limits<double>::quiet_NaN());
     }

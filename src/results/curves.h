@@ -28,6 +28,7 @@ CurveLabel decode_label(std::string_view raw);
 struct CurveRow {
   int step = 0;
   std::vector<double> values;  // NaN where the file holds no number
+  std::vector<std::string> fields;  // the values as printed, blanks removed
 };
 
 struct CurveFile {
@@ -36,6 +37,7 @@ struct CurveFile {
   int ncols = 0;
   std::vector<CurveRow> rows;
   std::vector<std::string> warnings;
+  int skipped = 0;  // lines left out: cut off, foreign or of another width
 };
 
 // Reads one response-curve file: the header line "   STEP" with seven

@@ -98,4 +98,18 @@ Frame read_frame(const std::filesystem::path& deck) {
   return parse_frame(deck.string(), read_text_lines(deck));
 }
 
+std::vector<int> curve_units(const Frame& frame, const std::filesystem::path& run_dir) {
+  std::vector<int> units;
+  if (frame.restart_in == 0) {
+    for (int k = 0; k < frame.watch_cards; ++k) units.push_back(kFirstCurveUnit + k);
+    return units;
+  }
+  for (int u = kFirstCurveUnit; u < kFirstCurveUnit + 1000; ++u) {
+    if (u == frame.restart_in || u == frame.restart_out) continue;
+    if (!std::filesystem::exists(run_dir / ("fort." + std::to_string(u)))) break;
+    units.push_back(u);
+  }
+  return units;
+}
+
 }  // namespace nlf::results

@@ -40,6 +40,13 @@ struct Frame {
 Frame read_frame(const std::filesystem::path& deck);
 Frame parse_frame(const std::string& name, const std::vector<std::string>& lines);
 
+// The units of the run's response-curve files, 61 upwards: one per W card
+// or, for a continued run (which takes its W cards from the restart file),
+// the fort.61, fort.62, ... that are in `run_dir`, leaving out the restart
+// units.
+constexpr int kFirstCurveUnit = 61;
+std::vector<int> curve_units(const Frame& frame, const std::filesystem::path& run_dir);
+
 // Node point t (0..1 along the member) of a member from end A to end B with
 // bow ratio `bow`: the chord point moved sideways by sin(pi t) * bow * L.
 std::array<double, 2> node_point(double xa, double ya, double xb, double yb, double t, double bow);

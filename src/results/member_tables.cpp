@@ -125,6 +125,7 @@ std::vector<StressStep> parse_stress_lines(const std::string& name, const std::v
       else if (c != '.')
         throw ResultError(where(name, i) + ": fibre symbol '" + std::string(1, c) + "' is not +, - or .");
     }
+    ms.text[static_cast<std::size_t>(ms.count)] = line;
     ms.station[static_cast<std::size_t>(ms.count++)] = st;
   }
   return steps;

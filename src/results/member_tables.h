@@ -49,6 +49,7 @@ struct MemberStations {
   int ja = 0, jb = 0;
   int count = 0;  // stations read (kStations when complete)
   std::array<StationState, kStations> station{};
+  std::array<std::string, kStations> text;  // the section lines as printed
 };
 
 struct StressStep {
