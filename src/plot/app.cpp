@@ -1,5 +1,7 @@
 #include "plot/app.h"
 
+#include "plot/html.h"
+
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -40,6 +42,9 @@ std::string usage_text() {
          "      --xy I,J       response curves as column J against column I instead of\n"
          "                     every column against the step; columns count from 1 in\n"
          "                     the order of the W card, 0 is the step number\n"
+         "      --html         also write index.html beside the pictures: the run's\n"
+         "                     summary, the pictures and the largest results of the\n"
+         "                     last step\n"
          "  -h, --help         show this help and exit\n"
          "\n"
          "Exit status: 0 all pictures written, 1 a file missing, unreadable or not\n"
@@ -77,9 +82,9 @@ Options parse_options(const std::vector<std::string>& args) {
       value = a.substr(2);
       has_value = true;
     }
-    if (name == "-h" || name == "--help") {
+    if (name == "-h" || name == "--help" || name == "--html") {
       if (has_value) throw UsageError("option '" + name + "' takes no value");
-      o.help = true;
+      (name == "--html" ? o.html : o.help) = true;
       continue;
     }
     const bool known = name == "-d" || name == "--dir" || name == "-o" || name == "--output" || name == "--step" ||
@@ -164,6 +169,7 @@ class Runner {
 
     curves();
     pictures();
+    if (o_.html) page();
     return status_;
   }
 
@@ -182,7 +188,7 @@ class Runner {
       warn(p.string() + " is older than the deck; it may come from a run of an earlier version of the deck");
   }
 
-  void write(const std::string& name, const std::string& text) {
+  void write(const std::string& name, const std::string& text, const std::string& caption = "") {
     const fs::path p = outdir_ / name;
     const fs::path tmp = outdir_ / (name + ".tmp");
     {
@@ -202,6 +208,17 @@ class Runner {
       throw PlotError(p.string() + ": cannot be written");
     }
     out_ << "wrote " << p.string() << '\n';
+    if (!caption.empty()) pictures_.push_back({name, caption});
+  }
+
+  void page() {
+    const RunSummary s = summarize_run(dir_);
+    for (const std::string& n : s.notes) warn(n + "; index.html leaves it out");
+    try {
+      write("index.html", html_page(frame_.title, o_.deck.filename().string(), s, pictures_));
+    } catch (const PlotError& e) {
+      error(e.what());
+    }
   }
 
   void curves() {
@@ -213,7 +230,7 @@ class Runner {
         const CurveFile f = read_curve_file(p);
         check_age(p);
         for (const std::string& w : f.warnings) warn(w);
-        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title));
+        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title), "Response curve " + f.name);
       } catch (const PlotError& e) {
         error(e.what());
       }
@@ -285,7 +302,8 @@ class Runner {
       check_members(frame_, "Mdis.rst", d->step, ends, d->complete);
     }
     const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
-    write("frame.svg", frame_chart(frame_, d, scale, note));
+    write("frame.svg", frame_chart(frame_, d, scale, note),
+          d ? "Deformed frame at step " + std::to_string(d->step) : "Frame");
   }
 
   void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
@@ -306,7 +324,7 @@ class Runner {
       }
     }
     check_members(frame_, "Mstr.rst", s->step, ends, complete);
-    write("plastic.svg", plastic_chart(frame_, *s));
+    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step));
   }
 
   const Options& o_;
@@ -316,6 +334,7 @@ class Runner {
   fs::path dir_, outdir_;
   fs::file_time_type deck_time_{};
   int status_ = kOk;
+  std::vector<Picture> pictures_;
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ struct Options {
   std::optional<int> step;
   std::optional<double> scale;
   std::optional<ColumnPair> xy;
+  bool html = false;  // --html: also the report page index.html
 };
 
 // Parses the arguments after the program name. Throws UsageError.
