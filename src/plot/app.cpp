@@ -1,11 +1,11 @@
 #include "plot/app.h"
 
-#include "plot/html.h"
-
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <system_error>
+
+#include "plot/html.h"
 
 namespace nlf::plot {
 
@@ -39,9 +39,11 @@ std::string usage_text() {
          "                     which holds member displacements on detail steps only)\n"
          "      --scale F      magnification of the displacements (default: the largest\n"
          "                     displacement shows as about a tenth of the frame size)\n"
-         "      --xy I,J       response curves as column J against column I instead of\n"
-         "                     every column against the step; columns count from 1 in\n"
-         "                     the order of the W card, 0 is the step number\n"
+         "      --xy I,J       response curves as column J against column I alone;\n"
+         "                     columns count from 1 in the order of the W card, 0 is\n"
+         "                     the step number (default: a watched force against a\n"
+         "                     watched displacement of its joint, the other columns\n"
+         "                     against the step, one panel for each unit)\n"
          "      --html         also write index.html beside the pictures: the run's\n"
          "                     summary, the pictures and the largest results of the\n"
          "                     last step\n"

@@ -19,7 +19,9 @@ using test::count_class;
 using test::xml_problem;
 
 TEST(Options, CommonForms) {
-  const Options o = parse_options({"--step=12", "--scale", "50", "-o", "pics", "--xy", "2,1", "-drun", "deck.dat"});
+  const Options o =
+      parse_options({"--step=12", "--scale", "50", "-o", "pics", "--xy", "2,1", "-drun", "--html", "deck.dat"});
+  EXPECT_TRUE(o.html);
   EXPECT_EQ(o.deck, "deck.dat");
   EXPECT_EQ(*o.step, 12);
   EXPECT_EQ(*o.scale, 50);
