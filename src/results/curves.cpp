@@ -47,11 +47,25 @@ CurveFile parse_curve_lines(const std::string& name, const std::vector<std::stri
   f.name = name;
   std::size_t h = 0;
   while (h < lines.size() && !starts_with(lines[h], "   STEP")) ++h;
-  if (h == lines.size())
-    throw ResultError(name + ": no header line (\"   STEP\" and the labels); not a response-curve file");
-
-  // Two blanks, " STEP", one blank, then the seven labels.
-  std::string header = lines[h].size() > 8 ? lines[h].substr(8) : std::string();
+  std::string header;
+  if (h < lines.size()) {
+    // Two blanks, " STEP", one blank, then the seven labels.
+    header = lines[h].size() > 8 ? lines[h].substr(8) : std::string();
+  } else {
+    // A continued run writes no header: then every line must be a line of
+    // values, and the columns go unnamed.
+    bool values = false;
+    for (const std::string& l : lines) {
+      const std::size_t len = trim(l).empty() ? 0 : l.find_last_not_of(" \t") + 1;
+      if (len == 0) continue;
+      if (len < 7 || (len - 7) % 14 != 0 || !read_int(cols(l, 1, 5)))
+        throw ResultError(name + ": no header line (\"   STEP\" and the labels); not a response-curve file");
+      values = true;
+    }
+    if (!values)
+      throw ResultError(name + ": no header line (\"   STEP\" and the labels); not a response-curve file");
+    f.warnings.push_back(name + ": no header line (a continued run writes none); the columns are unnamed");
+  }
   header.resize(7 * 14, ' ');
 
   // Data lines: I5 step in columns 2-6, then n values of 14 columns from
@@ -62,7 +76,7 @@ CurveFile parse_curve_lines(const std::string& name, const std::vector<std::stri
   };
   std::vector<Raw> raw;
   std::array<int, 8> seen{};
-  for (std::size_t i = h + 1; i < lines.size(); ++i) {
+  for (std::size_t i = h < lines.size() ? h + 1 : 0; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
     const std::size_t len = trim(std::string_view(line)).empty() ? 0 : line.find_last_not_of(" \t") + 1;
     if (len == 0) continue;

@@ -76,7 +76,9 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
       } else {  // B card of the load history
         const auto ij = jmap.find(c.i1);
         if (ij == jmap.end()) {
-          f.warnings.push_back(at + ": B card names joint " + std::to_string(c.i1) + ", which is not defined");
+          // A continued run has its joints from the restart file.
+          if (f.restart_in == 0)
+            f.warnings.push_back(at + ": B card names joint " + std::to_string(c.i1) + ", which is not defined");
           continue;
         }
         const int code = std::abs(c.i2);

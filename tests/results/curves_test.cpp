@@ -56,6 +56,13 @@ TEST(CurveFile, CutOffAndForeignLinesAreSkippedWithAWarning) {
   EXPECT_TRUE(std::isnan(f.rows.back().values[0]));  // left out of the curve, not drawn as 0
   EXPECT_EQ(f.warnings.size(), 3u);
   EXPECT_THROW(parse_curve_lines("fort.61", {"some text", "     1    1.0000E+00"}), ResultError);  // no header
+  // A continued run's file has no header: its values are still read.
+  const CurveFile c = parse_curve_lines("fort.61", {"     4    -9.8875E+01    4.3905E+00", "     5    -1.1192E+02    4.9304E+00"});
+  ASSERT_EQ(c.ncols, 2);
+  ASSERT_EQ(c.rows.size(), 2u);
+  EXPECT_EQ(c.rows[1].fields[0], "-1.1192E+02");
+  EXPECT_EQ(c.labels[1].text, "");
+  EXPECT_THROW(parse_curve_lines("fort.61", {}), ResultError);
 }
 
 }  // namespace
