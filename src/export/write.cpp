@@ -16,9 +16,9 @@ std::vector<std::string> names(const results::TableLayout& l, std::size_t from) 
 
 Written done(const CsvWriter& w) { return {w.rows(), w.overflows()}; }
 
-// Fields that are numbers of things (members, joints, nodes) rather than
-// results: copied, asterisks and all, except that they never count as
-// overflowed results.
+// Fields that number things (joints, nodes) rather than hold results: a
+// joint number past 999 prints as asterisks and becomes an empty field,
+// without the warning about results too wide for their fields.
 void key(CsvWriter& w, const std::string& s) { w.field(overflowed(s) ? "" : s); }
 
 }  // namespace
