@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "plot/deck.h"
+#include "plot/html.h"
 
 namespace nlf::plot {
 
@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgram = "nlframe-plot";
-constexpr int kFirstCurveUnit = 61;
 
 int parse_int(const std::string& opt, const std::string& v, int lo, int hi, const char* what) {
   int n = 0;
@@ -40,9 +39,14 @@ std::string usage_text() {
          "                     which holds member displacements on detail steps only)\n"
          "      --scale F      magnification of the displacements (default: the largest\n"
          "                     displacement shows as about a tenth of the frame size)\n"
-         "      --xy I,J       response curves as column J against column I instead of\n"
-         "                     every column against the step; columns count from 1 in\n"
-         "                     the order of the W card, 0 is the step number\n"
+         "      --xy I,J       response curves as column J against column I alone;\n"
+         "                     columns count from 1 in the order of the W card, 0 is\n"
+         "                     the step number (default: a watched force against a\n"
+         "                     watched displacement of its joint, the other columns\n"
+         "                     against the step, one panel for each unit)\n"
+         "      --html         also write index.html beside the pictures: the run's\n"
+         "                     summary, the pictures and the largest results of the\n"
+         "                     last step\n"
          "  -h, --help         show this help and exit\n"
          "\n"
          "Exit status: 0 all pictures written, 1 a file missing, unreadable or not\n"
@@ -80,9 +84,9 @@ Options parse_options(const std::vector<std::string>& args) {
       value = a.substr(2);
       has_value = true;
     }
-    if (name == "-h" || name == "--help") {
+    if (name == "-h" || name == "--help" || name == "--html") {
       if (has_value) throw UsageError("option '" + name + "' takes no value");
-      o.help = true;
+      (name == "--html" ? o.html : o.help) = true;
       continue;
     }
     const bool known = name == "-d" || name == "--dir" || name == "-o" || name == "--output" || name == "--step" ||
@@ -167,6 +171,7 @@ class Runner {
 
     curves();
     pictures();
+    if (o_.html) page();
     return status_;
   }
 
@@ -185,7 +190,7 @@ class Runner {
       warn(p.string() + " is older than the deck; it may come from a run of an earlier version of the deck");
   }
 
-  void write(const std::string& name, const std::string& text) {
+  void write(const std::string& name, const std::string& text, const std::string& caption = "") {
     const fs::path p = outdir_ / name;
     const fs::path tmp = outdir_ / (name + ".tmp");
     {
@@ -205,21 +210,21 @@ class Runner {
       throw PlotError(p.string() + ": cannot be written");
     }
     out_ << "wrote " << p.string() << '\n';
+    if (!caption.empty()) pictures_.push_back({name, caption});
+  }
+
+  void page() {
+    const RunSummary s = summarize_run(dir_);
+    for (const std::string& n : s.notes) warn(n + "; index.html leaves it out");
+    try {
+      write("index.html", html_page(frame_.title, o_.deck.filename().string(), s, pictures_));
+    } catch (const PlotError& e) {
+      error(e.what());
+    }
   }
 
   void curves() {
-    std::vector<int> units;
-    if (frame_.restart_in == 0) {
-      for (int k = 0; k < frame_.watch_cards; ++k) units.push_back(kFirstCurveUnit + k);
-    } else {
-      // A continued run takes its W cards from the restart file: use the
-      // history files that are there, leaving out the restart units.
-      for (int u = kFirstCurveUnit; u < kFirstCurveUnit + 1000; ++u) {
-        if (u == frame_.restart_in || u == frame_.restart_out) continue;
-        if (!fs::exists(dir_ / ("fort." + std::to_string(u)))) break;
-        units.push_back(u);
-      }
-    }
+    const std::vector<int> units = curve_units(frame_, dir_);
     if (o_.xy && units.empty()) error("--xy given, but the run has no response-curve files (no W cards)");
     for (int u : units) {
       const fs::path p = dir_ / ("fort." + std::to_string(u));
@@ -227,7 +232,7 @@ class Runner {
         const CurveFile f = read_curve_file(p);
         check_age(p);
         for (const std::string& w : f.warnings) warn(w);
-        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title));
+        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title), "Response curve " + f.name);
       } catch (const PlotError& e) {
         error(e.what());
       }
@@ -299,7 +304,8 @@ class Runner {
       check_members(frame_, "Mdis.rst", d->step, ends, d->complete);
     }
     const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
-    write("frame.svg", frame_chart(frame_, d, scale, note));
+    write("frame.svg", frame_chart(frame_, d, scale, note),
+          d ? "Deformed frame at step " + std::to_string(d->step) : "Frame");
   }
 
   void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
@@ -320,7 +326,7 @@ class Runner {
       }
     }
     check_members(frame_, "Mstr.rst", s->step, ends, complete);
-    write("plastic.svg", plastic_chart(frame_, *s));
+    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step));
   }
 
   const Options& o_;
@@ -330,6 +336,7 @@ class Runner {
   fs::path dir_, outdir_;
   fs::file_time_type deck_time_{};
   int status_ = kOk;
+  std::vector<Picture> pictures_;
 };
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "plot/charts.h"
-#include "plot/results.h"
+#include "plot/curve_chart.h"
+#include "plot/frame_charts.h"
 
 namespace nlf::plot {
 
@@ -28,6 +28,7 @@ struct Options {
   std::optional<int> step;
   std::optional<double> scale;
   std::optional<ColumnPair> xy;
+  bool html = false;  // --html: also the report page index.html
 };
 
 // Parses the arguments after the program name. Throws UsageError.

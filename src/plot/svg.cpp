@@ -139,4 +139,8 @@ std::string tick_label(double v, const Ticks& t) {
   return b;
 }
 
+std::string heading(const std::string& what, const std::string& run_title) {
+  return run_title.empty() ? what : what + " \u2014 " + run_title;
+}
+
 }  // namespace nlf::plot

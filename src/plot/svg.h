@@ -50,4 +50,7 @@ std::string tick_label(double v, const Ticks& t);
 // 1, 2 or 5 times a power of ten, nearest to v (v > 0).
 double nice_number(double v);
 
+// A picture's title: what it shows and the run's title, when there is one.
+std::string heading(const std::string& what, const std::string& run_title);
+
 }  // namespace nlf::plot

@@ -1,4 +1,4 @@
-#include "plot/deck.h"
+#include "results/deck.h"
 
 #include <cmath>
 #include <map>
@@ -6,9 +6,9 @@
 
 #include "io/card.h"
 #include "io/stop.h"
-#include "plot/results.h"
+#include "results/text.h"
 
-namespace nlf::plot {
+namespace nlf::results {
 
 std::array<double, 2> node_point(double xa, double ya, double xb, double yb, double t, double bow) {
   const double len = std::hypot(xb - xa, yb - ya);
@@ -54,7 +54,7 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
       } else if (ch == 'M') {
         const auto ia = jmap.find(c.i1), ib = jmap.find(c.i2);
         if (ia == jmap.end() || ib == jmap.end())
-          throw PlotError(at + ": member " + std::to_string(f.members.size() + 1) + " names joint " +
+          throw ResultError(at + ": member " + std::to_string(f.members.size() + 1) + " names joint " +
                           std::to_string(ia == jmap.end() ? c.i1 : c.i2) + ", which no earlier J card defines");
         Member m;
         m.a = ia->second;
@@ -76,7 +76,9 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
       } else {  // B card of the load history
         const auto ij = jmap.find(c.i1);
         if (ij == jmap.end()) {
-          f.warnings.push_back(at + ": B card names joint " + std::to_string(c.i1) + ", which is not defined");
+          // A continued run has its joints from the restart file.
+          if (f.restart_in == 0)
+            f.warnings.push_back(at + ": B card names joint " + std::to_string(c.i1) + ", which is not defined");
           continue;
         }
         const int code = std::abs(c.i2);
@@ -87,10 +89,10 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
         f.joints[static_cast<std::size_t>(ij->second)].fixity |= fix;
       }
     } catch (const FileError& e) {
-      throw PlotError(e.what());
+      throw ResultError(e.what());
     }
   }
-  if (!control) throw PlotError(name + ": no control card; the deck is empty");
+  if (!control) throw ResultError(name + ": no control card; the deck is empty");
   return f;
 }
 
@@ -98,4 +100,18 @@ Frame read_frame(const std::filesystem::path& deck) {
   return parse_frame(deck.string(), read_text_lines(deck));
 }
 
-}  // namespace nlf::plot
+std::vector<int> curve_units(const Frame& frame, const std::filesystem::path& run_dir) {
+  std::vector<int> units;
+  if (frame.restart_in == 0) {
+    for (int k = 0; k < frame.watch_cards; ++k) units.push_back(kFirstCurveUnit + k);
+    return units;
+  }
+  for (int u = kFirstCurveUnit; u < kFirstCurveUnit + 1000; ++u) {
+    if (u == frame.restart_in || u == frame.restart_out) continue;
+    if (!std::filesystem::exists(run_dir / ("fort." + std::to_string(u)))) break;
+    units.push_back(u);
+  }
+  return units;
+}
+
+}  // namespace nlf::results

@@ -1,15 +1,14 @@
-#include "plot/deck.h"
+#include "results/deck.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
-#include "plot/plot_test_util.h"
-#include "plot/results.h"
+#include "results/result_files.h"
 #include "support/test_support.h"
 
-namespace nlf::plot {
+namespace nlf::results {
 namespace {
 
 using nlf::test::card;
@@ -56,7 +55,7 @@ TEST(Frame, DeckQuirksAndErrors) {
   try {
     parse_frame("deck.dat", split(head + card('M', 1, 7, 1)));
     FAIL();
-  } catch (const PlotError& e) {
+  } catch (const ResultError& e) {
     EXPECT_STREQ(e.what(), "deck.dat, line 3: member 1 names joint 7, which no earlier J card defines");
   }
   // Column 1 of the control card is ignored, even when it is a card letter.
@@ -67,8 +66,8 @@ TEST(Frame, DeckQuirksAndErrors) {
   EXPECT_EQ(r.members[0].y[0], 9);
   EXPECT_EQ(r.warnings.size(), 1u);
   // A malformed number on a card the plot uses.
-  EXPECT_THROW(parse_frame("deck.dat", split(head + "J  2  0  0     1x.0\n")), PlotError);
-  EXPECT_THROW(parse_frame("deck.dat", split("$ only a comment\n")), PlotError);
+  EXPECT_THROW(parse_frame("deck.dat", split(head + "J  2  0  0     1x.0\n")), ResultError);
+  EXPECT_THROW(parse_frame("deck.dat", split("$ only a comment\n")), ResultError);
   // Cards before the L card are structure cards: a B card there is passed over.
   const Frame f = parse_frame("deck.dat", split(head + card('B', 1, 111) + card('L') + card('B', 9, 111)));
   EXPECT_EQ(f.joints[0].fixity, 0u);
@@ -76,4 +75,4 @@ TEST(Frame, DeckQuirksAndErrors) {
 }
 
 }  // namespace
-}  // namespace nlf::plot
+}  // namespace nlf::results

@@ -1,26 +1,15 @@
-// The three pictures: response curves, the deformed frame and the plastic
-// zones. Each returns a complete SVG document. Elements that tests and style
-// sheets look for carry a class: "curve", "member", "station", "joint",
-// "support".
+// The frame pictures: the deformed frame and the plastic zones. Each returns
+// a complete SVG document. Elements that tests and style sheets look for
+// carry a class: "member", "station", "joint", "support".
 #pragma once
 
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "plot/deck.h"
-#include "plot/results.h"
+#include "plot/common.h"
 
 namespace nlf::plot {
-
-// Column 0 is the step number, 1..ncols the watched values.
-using ColumnPair = std::pair<int, int>;
-
-// One chart of a response-curve file: every watched column against the
-// step, or with `xy` = (I, J) column J against column I. Throws PlotError
-// when `xy` names a column the file does not have.
-std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title);
 
 // Magnification that shows the largest node displacement as about a tenth of
 // the frame's size, rounded to 1, 2 or 5 times a power of ten and never

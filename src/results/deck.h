@@ -1,4 +1,4 @@
-// The frame as the deck describes it: joints, members with their six node
+// The frame as the deck of a run describes it: joints, members with their six node
 // points, and the joints whose displacements the load history prescribes.
 #pragma once
 
@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace nlf::plot {
+#include "results/text.h"
+
+namespace nlf::results {
 
 // Directions a B card prescribes at a joint.
 enum Fixity : unsigned { kFixX = 1, kFixY = 2, kFixR = 4 };
@@ -33,13 +35,20 @@ struct Frame {
   std::vector<std::string> warnings;
 };
 
-// Reads the deck. Throws PlotError for a missing deck, a malformed number on
+// Reads the deck. Throws ResultError for a missing deck, a malformed number on
 // a J, M or B card, or a member naming a joint that no earlier J card defines.
 Frame read_frame(const std::filesystem::path& deck);
 Frame parse_frame(const std::string& name, const std::vector<std::string>& lines);
+
+// The units of the run's response-curve files, 61 upwards: one per W card
+// or, for a continued run (which takes its W cards from the restart file),
+// the fort.61, fort.62, ... that are in `run_dir`, leaving out the restart
+// units.
+constexpr int kFirstCurveUnit = 61;
+std::vector<int> curve_units(const Frame& frame, const std::filesystem::path& run_dir);
 
 // Node point t (0..1 along the member) of a member from end A to end B with
 // bow ratio `bow`: the chord point moved sideways by sin(pi t) * bow * L.
 std::array<double, 2> node_point(double xa, double ya, double xb, double yb, double t, double bow);
 
-}  // namespace nlf::plot
+}  // namespace nlf::results

@@ -1,0 +1,161 @@
+#include "export/app.h"
+
+#include <fstream>
+#include <functional>
+#include <system_error>
+
+#include "export/run_tables.h"
+#include "export/write.h"
+
+namespace nlf::exporter {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kProgram = "nlframe-export";
+}
+
+std::string usage_text() {
+  return std::string("Usage: ") + kProgram + " [options] DECK\n" +
+         "Writes the results of a finished nlframe run as CSV tables with one header\n"
+         "row (units in the column names, numbers as the result files print them):\n"
+         "  joints.csv         joint displacements and applied, external, internal loads\n"
+         "  member-forces.csv  member end forces and end strains\n"
+         "  member-nodes.csv   member node displacements (detail steps only)\n"
+         "  stations.csv       fibre states, stresses and outer strains per station\n"
+         "  curve-61.csv, ...  one per response curve\n"
+         "\n"
+         "Options:\n"
+         "  -d, --dir DIR      run folder holding the result files (default: the deck's folder)\n"
+         "  -o, --output DIR   folder for the tables (default: the run folder)\n"
+         "  -h, --help         show this help and exit\n"
+         "\n"
+         "Exit status: 0 all tables written, 1 a result file missing, cut off or not\n"
+         "of this run (nothing written), 2 bad command line.\n";
+}
+
+Options parse_options(const std::vector<std::string>& args) {
+  Options o;
+  bool deck_seen = false, options_end = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_end || a.empty() || a[0] != '-' || a == "-") {
+      if (deck_seen) throw UsageError("more than one deck given ('" + o.deck.string() + "' and '" + a + "')");
+      o.deck = a;
+      deck_seen = true;
+      continue;
+    }
+    if (a == "--") {
+      options_end = true;
+      continue;
+    }
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+      continue;
+    }
+    // "-o DIR", "-oDIR", "--output DIR", "--output=DIR".
+    std::string name = a, value;
+    bool has_value = false;
+    if (a.rfind("--", 0) == 0) {
+      if (const auto eq = a.find('='); eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+        has_value = true;
+      }
+    } else if (a.size() > 2) {
+      name = a.substr(0, 2);
+      value = a.substr(2);
+      has_value = true;
+    }
+    const bool dir = name == "-d" || name == "--dir", output = name == "-o" || name == "--output";
+    if (!dir && !output) throw UsageError("unknown option '" + a + "'");
+    if (!has_value) {
+      if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a folder");
+      value = args[++i];
+    }
+    if (value.empty()) throw UsageError("option '" + name + "' needs a folder");
+    (dir ? o.run_dir : o.out_dir) = value;
+  }
+  if (!deck_seen && !o.help) throw UsageError("no deck given");
+  return o;
+}
+
+namespace {
+
+// Writes through a temporary file, so that a table is there whole or not
+// at all.
+Written write_file(const fs::path& p, const std::function<Written(std::ostream&)>& writer) {
+  const fs::path tmp = p.string() + ".tmp";
+  Written w;
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    if (f) w = writer(f);
+    f.close();
+    if (!f) {
+      std::error_code ec;
+      fs::remove(tmp, ec);
+      throw results::ResultError(p.string() + ": cannot be written");
+    }
+  }
+  std::error_code ec;
+  fs::rename(tmp, p, ec);
+  if (ec) {
+    fs::remove(tmp, ec);
+    throw results::ResultError(p.string() + ": cannot be written (" + ec.message() + ")");
+  }
+  return w;
+}
+
+int export_run(const Options& o, std::ostream& out, std::ostream& err) {
+  fs::path dir = o.run_dir ? *o.run_dir : o.deck.parent_path();
+  if (dir.empty()) dir = ".";
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) throw results::ResultError(dir.string() + ": no such folder");
+  const RunTables t = read_run(o.deck, dir);
+  for (const std::string& w : t.frame.warnings) err << kProgram << ": warning: " << w << '\n';
+  const fs::path outdir = o.out_dir ? *o.out_dir : dir;
+  fs::create_directories(outdir, ec);
+  if (ec || !fs::is_directory(outdir))
+    throw results::ResultError(outdir.string() + ": cannot create the output folder" +
+                               (ec ? " (" + ec.message() + ")" : ""));
+
+  auto one = [&](const std::string& name, const std::function<Written(std::ostream&)>& writer) {
+    const fs::path p = outdir / name;
+    const Written w = write_file(p, writer);
+    out << "wrote " << p.string() << " (" << w.rows << " rows)\n";
+    if (w.overflows > 0)
+      err << kProgram << ": warning: " << p.string() << ": " << w.overflows
+          << " value(s) printed as asterisks (too wide for their field) are left empty\n";
+  };
+  one("joints.csv", [&](std::ostream& s) { return write_joints(t, s); });
+  one("member-forces.csv", [&](std::ostream& s) { return write_member_forces(t, s); });
+  one("member-nodes.csv", [&](std::ostream& s) { return write_member_nodes(t, s); });
+  one("stations.csv", [&](std::ostream& s) { return write_stations(t, s); });
+  for (const auto& [unit, f] : t.curves)
+    one("curve-" + std::to_string(unit) + ".csv", [&](std::ostream& s) { return write_curve(f, s); });
+  return kOk;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options o;
+  try {
+    o = parse_options(args);
+  } catch (const UsageError& e) {
+    err << kProgram << ": " << e.what() << "\nTry '" << kProgram << " --help' for more information.\n";
+    return kUsage;
+  }
+  if (o.help) {
+    out << usage_text();
+    return kOk;
+  }
+  try {
+    return export_run(o, out, err);
+  } catch (const results::ResultError& e) {
+    err << kProgram << ": error: " << e.what() << '\n';
+    return kFailed;
+  }
+}
+
+}  // namespace nlf::exporter

@@ -1,0 +1,256 @@
+#include "plot/curve_chart.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "plot/svg.h"
+
+namespace nlf::plot {
+
+namespace {
+
+constexpr std::array<const char*, 7> kPalette = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                                                 "#9467bd", "#8c564b", "#17becf"};
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kWidth = 940, kTop = 56, kLeft = 90, kRight = 270, kBottom = 70, kPanelHeight = 430;
+
+// Lets the axis start at zero when the data lie on one side of it and not
+// too far from it, so that curves from the origin show as such.
+void include_zero(double& lo, double& hi) {
+  if (lo > 0 && lo < 0.5 * hi) lo = 0;
+  if (hi < 0 && hi > 0.5 * lo) hi = 0;
+}
+
+struct Series {
+  std::vector<double> x, y;
+};
+
+double column_value(const CurveRow& r, int col) {
+  return col == 0 ? static_cast<double>(r.step) : r.values[static_cast<std::size_t>(col - 1)];
+}
+
+std::string column_axis_title(const CurveFile& f, int col) {
+  return col == 0 ? "Step" : f.labels[static_cast<std::size_t>(col - 1)].axis_title();
+}
+
+// The label as printed, for legends.
+std::string column_label(const CurveFile& f, int col) {
+  if (col == 0) return "step";
+  const std::string& t = f.labels[static_cast<std::size_t>(col - 1)].text;
+  return t.empty() ? "column " + std::to_string(col) : t;
+}
+
+std::string column_name(const CurveFile& f, int col) {
+  if (col == 0) return "step";
+  const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
+  const std::string d = l.describe();
+  if (l.text.empty()) return "column " + std::to_string(col);
+  return l.known ? l.text + "  (" + d + ")" : d;
+}
+
+// One panel: its curves share the unit of the x axis and of the y axis.
+void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, std::size_t first_colour) {
+  const std::vector<ColumnPair>& plots = panel.plots;
+  constexpr double W = kWidth;
+  std::vector<Series> series;
+  double xlo = kNaN, xhi = kNaN, ylo = kNaN, yhi = kNaN;
+  for (const auto& [cx, cy] : plots) {
+    Series s;
+    for (const CurveRow& r : f.rows) {
+      const double x = column_value(r, cx), y = column_value(r, cy);
+      s.x.push_back(x);
+      s.y.push_back(y);
+      if (std::isnan(x) || std::isnan(y)) continue;
+      xlo = std::isnan(xlo) ? x : std::min(xlo, x);
+      xhi = std::isnan(xhi) ? x : std::max(xhi, x);
+      ylo = std::isnan(ylo) ? y : std::min(ylo, y);
+      yhi = std::isnan(yhi) ? y : std::max(yhi, y);
+    }
+    series.push_back(std::move(s));
+  }
+  const bool empty = std::isnan(xlo);
+  if (empty) xlo = xhi = ylo = yhi = 0;
+  include_zero(xlo, xhi);
+  include_zero(ylo, yhi);
+  const bool step_axis = plots.empty() || plots.front().first == 0;
+  const Ticks tx = nice_ticks(xlo, xhi, 8, step_axis);
+  const Ticks ty = nice_ticks(ylo, yhi, 6);
+
+  const double pw = W - kLeft - kRight, ph = kPanelHeight - kBottom;
+  constexpr double left = kLeft, right = kRight;
+  auto sx = [&](double x) { return left + (x - tx.lo) / (tx.hi - tx.lo) * pw; };
+  auto sy = [&](double y) { return top + ph - (y - ty.lo) / (ty.hi - ty.lo) * ph; };
+
+  // Axes, grid, ticks.
+  svg.open("g", {{"class", "axes"}, {"stroke", "#333"}, {"fill", "none"}});
+  for (double v : tx.values) {
+    const double x = sx(v);
+    svg.leaf("line", {{"class", "grid"}, {"x1", num(x)}, {"y1", num(top)}, {"x2", num(x)}, {"y2", num(top + ph)},
+                      {"stroke", "#e3e3e3"}});
+    svg.leaf("line", {{"class", "tick"}, {"x1", num(x)}, {"y1", num(top + ph)}, {"x2", num(x)},
+                      {"y2", num(top + ph + 5)}});
+  }
+  for (double v : ty.values) {
+    const double y = sy(v);
+    svg.leaf("line", {{"class", "grid"}, {"x1", num(left)}, {"y1", num(y)}, {"x2", num(left + pw)}, {"y2", num(y)},
+                      {"stroke", "#e3e3e3"}});
+    svg.leaf("line", {{"class", "tick"}, {"x1", num(left - 5)}, {"y1", num(y)}, {"x2", num(left)}, {"y2", num(y)}});
+  }
+  svg.leaf("rect", {{"class", "plot-area"}, {"x", num(left)}, {"y", num(top)}, {"width", num(pw)},
+                    {"height", num(ph)}});
+  if (ty.lo < 0 && ty.hi > 0)
+    svg.leaf("line", {{"class", "zero"}, {"x1", num(left)}, {"y1", num(sy(0))}, {"x2", num(left + pw)},
+                      {"y2", num(sy(0))}, {"stroke", "#999"}});
+  if (tx.lo < 0 && tx.hi > 0)
+    svg.leaf("line", {{"class", "zero"}, {"x1", num(sx(0))}, {"y1", num(top)}, {"x2", num(sx(0))},
+                      {"y2", num(top + ph)}, {"stroke", "#999"}});
+  svg.close();
+
+  svg.open("g", {{"class", "tick-labels"}, {"fill", "#333"}});
+  for (double v : tx.values)
+    svg.text(sx(v), top + ph + 20, tick_label(v, tx), {{"class", "tick-label"}, {"text-anchor", "middle"}});
+  for (double v : ty.values)
+    svg.text(left - 9, sy(v) + 4, tick_label(v, ty), {{"class", "tick-label"}, {"text-anchor", "end"}});
+  svg.close();
+
+  // Axis titles: the quantity and unit of the columns drawn, one each.
+  const std::string ytitle = plots.empty() ? "Value" : column_axis_title(f, plots.front().second);
+  const std::string xtitle = plots.empty() ? "Step" : column_axis_title(f, plots.front().first);
+  svg.text(left + pw / 2, top + ph + 44, xtitle, {{"class", "axis-title"}, {"text-anchor", "middle"}, {"font-size", "13"}});
+  svg.text(0, 0, ytitle,
+           {{"class", "axis-title"},
+            {"text-anchor", "middle"},
+            {"font-size", "13"},
+            {"transform", "translate(22 " + num(top + ph / 2) + ") rotate(-90)"}});
+
+  // The curves: one path each, broken where a value is missing.
+  svg.open("g", {{"class", "curves"}, {"fill", "none"}, {"stroke-width", "1.8"}});
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    const Series& s = series[i];
+    std::string d;
+    bool pen = false;
+    int points = 0;
+    for (std::size_t k = 0; k < s.x.size(); ++k) {
+      if (std::isnan(s.x[k]) || std::isnan(s.y[k])) {
+        pen = false;
+        continue;
+      }
+      if (!d.empty()) d += ' ';
+      d += pen ? 'L' : 'M';
+      d += num(sx(s.x[k]));
+      d += ' ';
+      d += num(sy(s.y[k]));
+      pen = true;
+      ++points;
+    }
+    const char* colour = kPalette[(first_colour + i) % kPalette.size()];
+    svg.open("path", {{"class", "curve"},
+                      {"data-column", std::to_string(plots[i].second)},
+                      {"stroke", colour},
+                      {"stroke-linejoin", "round"},
+                      {"d", d.empty() ? "M0 0" : d}});
+    svg.title(column_name(f, plots[i].second));
+    svg.close();
+    // Point marks while they stay readable; a single point shows only so.
+    if (points <= 60) {
+      for (std::size_t k = 0; k < s.x.size(); ++k) {
+        if (std::isnan(s.x[k]) || std::isnan(s.y[k])) continue;
+        svg.leaf("circle", {{"class", "marker"}, {"cx", num(sx(s.x[k]))}, {"cy", num(sy(s.y[k]))}, {"r", "2.5"},
+                            {"fill", colour}, {"stroke", "none"}});
+      }
+    }
+  }
+  svg.close();
+  if (empty)
+    svg.text(left + pw / 2, top + ph / 2, "no output step in this file yet",
+             {{"class", "note"}, {"text-anchor", "middle"}, {"fill", "#888"}});
+
+  // Legend.
+  svg.open("g", {{"class", "legend"}});
+  const double lx = W - right + 18;
+  for (std::size_t i = 0; i < plots.size(); ++i) {
+    const double y = top + 10 + 36 * static_cast<double>(i);
+    const CurveLabel* l = plots[i].second == 0 ? nullptr : &f.labels[static_cast<std::size_t>(plots[i].second - 1)];
+    svg.leaf("line", {{"class", "legend-line"}, {"x1", num(lx)}, {"y1", num(y)}, {"x2", num(lx + 24)}, {"y2", num(y)},
+                      {"stroke", kPalette[(first_colour + i) % kPalette.size()]}, {"stroke-width", "2.5"}});
+    const std::string first = column_label(f, plots[i].second);
+    svg.text(lx + 32, y + 4, first, {{"class", "legend-label"}, {"font-family", "monospace"}});
+    std::string note = l && l->known ? l->describe() : "";
+    if (plots[i].first != 0) note = "against " + column_label(f, plots[i].first);
+    if (!note.empty())
+      svg.text(lx + 32, y + 19, note, {{"class", "legend-note"}, {"fill", "#555"}, {"font-size", "11"}});
+  }
+  svg.close();
+}
+
+}  // namespace
+
+std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPair>& xy) {
+  if (xy) {
+    for (int c : {xy->first, xy->second})
+      if (c < 0 || c > f.ncols)
+        throw PlotError(f.name + ": --xy names column " + std::to_string(c) + ", the file has " +
+                        std::to_string(f.ncols) + " watched column" + (f.ncols == 1 ? "" : "s"));
+    return {Panel{{*xy}}};
+  }
+  auto label = [&](int c) -> const CurveLabel& { return f.labels[static_cast<std::size_t>(c - 1)]; };
+  // A force drawn against a displacement of its own joint, of the same
+  // direction where the file has one.
+  std::vector<ColumnPair> plots;
+  std::vector<bool> paired(static_cast<std::size_t>(f.ncols) + 1, false);
+  for (int c = 1; c <= f.ncols; ++c) {
+    const CurveLabel& force = label(c);
+    if (!force.known || force.kind != 'F') continue;
+    int best = 0;
+    for (int d = 1; d <= f.ncols; ++d) {
+      const CurveLabel& disp = label(d);
+      if (!disp.known || disp.kind != 'D' || disp.joint != force.joint) continue;
+      if (best == 0 || (disp.dir == force.dir && label(best).dir != force.dir)) best = d;
+    }
+    if (best == 0) continue;
+    plots.push_back({best, c});
+    paired[static_cast<std::size_t>(c)] = paired[static_cast<std::size_t>(best)] = true;
+  }
+  for (int c = 1; c <= f.ncols; ++c)
+    if (!paired[static_cast<std::size_t>(c)]) plots.push_back({0, c});
+  // One panel for each pair of axis units, in the order they first come.
+  std::vector<Panel> panels;
+  std::vector<std::pair<std::string, std::string>> keys;
+  for (const ColumnPair& p : plots) {
+    const std::pair<std::string, std::string> key{column_axis_title(f, p.first), column_axis_title(f, p.second)};
+    const auto it = std::find(keys.begin(), keys.end(), key);
+    if (it == keys.end()) {
+      keys.push_back(key);
+      panels.push_back({{p}});
+    } else {
+      panels[static_cast<std::size_t>(it - keys.begin())].plots.push_back(p);
+    }
+  }
+  if (panels.empty()) panels.emplace_back();  // a file without watched columns: an empty chart
+  return panels;
+}
+
+std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title) {
+  const std::vector<Panel> panels = curve_panels(f, xy);
+  const double W = kWidth, H = kTop + kPanelHeight * static_cast<double>(panels.size());
+  Svg svg(W, H);
+  svg.leaf("rect", {{"class", "background"}, {"width", num(W)}, {"height", num(H)}, {"fill", "white"}});
+  svg.text(W / 2, 24, heading("Response curve " + f.name, run_title),
+           {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
+  if (xy)
+    svg.text(W / 2, 42, column_name(f, xy->second) + " against " + column_name(f, xy->first),
+             {{"class", "subtitle"}, {"text-anchor", "middle"}, {"fill", "#555"}});
+  std::size_t colour = 0;
+  for (std::size_t i = 0; i < panels.size(); ++i) {
+    svg.open("g", {{"class", "panel"}});
+    draw_panel(svg, f, panels[i], kTop + kPanelHeight * static_cast<double>(i), colour);
+    svg.close();
+    colour += panels[i].plots.size();
+  }
+  return svg.str();
+}
+
+}  // namespace nlf::plot

@@ -1,0 +1,33 @@
+// The response-curve chart: a complete SVG document. Elements that tests
+// and style sheets look for carry a class ("curve", "legend", ...).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plot/common.h"
+
+namespace nlf::plot {
+
+// Column 0 is the step number, 1..ncols the watched values.
+using ColumnPair = std::pair<int, int>;
+
+// A panel of a chart: curves (x column, y column) whose x values share a
+// unit and whose y values share a unit.
+struct Panel {
+  std::vector<ColumnPair> plots;
+};
+
+// The panels of a response-curve chart. By default a force is drawn against
+// a displacement of the same joint (of the same direction where there is
+// one), every other column against the step, one panel for each pair of
+// units. With `xy` = (I, J): column J against column I alone. Throws
+// PlotError when `xy` names a column the file does not have.
+std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPair>& xy);
+
+// One chart of a response-curve file: its panels one below the other.
+std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title);
+
+}  // namespace nlf::plot

@@ -1,0 +1,77 @@
+#include "results/listing.h"
+
+#include <cmath>
+
+#include "io/card.h"
+#include "io/stop.h"
+
+namespace nlf::results {
+
+long ListingSummary::iterations() const {
+  long n = 0;
+  for (const StepIterations& s : steps) n += s.iterations;
+  return n;
+}
+
+std::vector<int> ListingSummary::not_converged() const {
+  std::vector<int> v;
+  for (const StepIterations& s : steps)
+    if (!s.converged) v.push_back(s.step);
+  return v;
+}
+
+ListingSummary parse_listing(const std::string& name, const std::vector<std::string>& lines) {
+  ListingSummary sum;
+  double tol = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    // The echo of a load-group card: one blank, then the card.
+    if (line.size() > 2 && line[0] == ' ' && (line[1] == 'A' || line[1] == 'E') && line[2] == ' ') {
+      try {
+        tol = decode_card(card_columns(line.substr(1)), FieldSource{name, static_cast<long>(i + 1)}).X(1);
+      } catch (const FileError&) {
+        // Not a card the run accepted; the run stopped there.
+      }
+      continue;
+    }
+    if (starts_with(line, " STEP") && cols(line, 9, 3) == " ( ") {
+      const auto step = read_int(cols(line, 5, 4));
+      if (!step) throw ResultError(where(name, i) + ": step number unreadable");
+      sum.steps.push_back({*step, 0, 0, tol, true});
+      continue;
+    }
+    // Iteration line: 2X,I3,2X,4E20.4 (the norms, their ratio, the
+    // load-factor increment).
+    if (sum.steps.empty() || line.size() != 87 || !starts_with(line, "  ")) continue;
+    const auto iter = read_int(cols(line, 2, 3));
+    const auto ratio = read_real(cols(line, 47, 20));
+    if (!iter || !ratio) continue;
+    StepIterations& s = sum.steps.back();
+    s.iterations = *iter;
+    s.ratio = *ratio;
+    s.converged = *ratio < s.tolerance || std::isnan(*ratio);
+  }
+  return sum;
+}
+
+ListingSummary read_listing(const std::filesystem::path& p) {
+  return parse_listing(p.filename().string(), read_text_lines(p));
+}
+
+std::string step_ranges(const std::vector<int>& steps) {
+  std::string s;
+  for (std::size_t i = 0; i < steps.size();) {
+    std::size_t j = i;
+    while (j + 1 < steps.size() && steps[j + 1] == steps[j] + 1) ++j;
+    if (!s.empty()) s += ", ";
+    s += std::to_string(steps[i]);
+    if (j > i) {
+      s += '-';
+      s += std::to_string(steps[j]);
+    }
+    i = j + 1;
+  }
+  return s;
+}
+
+}  // namespace nlf::results

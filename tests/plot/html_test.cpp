@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
+#include "plot/app.h"
+#include "plot/plot_test_util.h"
+#include "support/test_support.h"
+
+namespace nlf::plot {
+namespace {
+
+namespace fs = std::filesystem;
+using nlf::test::read_file;
+using test::xml_problem;
+
+// The sources of the page's pictures.
+std::vector<std::string> images(const std::string& page) {
+  static const std::regex img(R"re(<img src="([^"]+)")re");
+  std::vector<std::string> v;
+  for (std::sregex_iterator it(page.begin(), page.end(), img), end; it != end; ++it) v.push_back((*it)[1]);
+  return v;
+}
+
+// Runs a deck with the program, then nlframe-plot --html on it.
+struct PlottedRun {
+  nlf::test::TempDir dir;
+  nlf::test::RunResult analysis;
+  std::string page;
+  explicit PlottedRun(const std::string& deck) {
+    analysis = nlf::test::run_program(dir.path(), deck);
+    EXPECT_EQ(analysis.status, 0) << analysis.err;
+    std::ostringstream out, err;
+    EXPECT_EQ(run({"--html", (dir / "deck.dat").string()}, out, err), kOk) << err.str();
+    page = read_file(dir / "index.html");
+  }
+  // The page without its document type line, for the XML checker.
+  std::string xml() const { return page.substr(page.find('\n') + 1); }
+};
+
+std::string deck_file(const fs::path& p) { return read_file(p); }
+
+TEST(HtmlPage, SummaryAgreesWithTheRunAndEveryPictureIsThere) {
+  // The portal with a tolerance it cannot meet in three iterations.
+  std::string deck = deck_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat");
+  deck.replace(deck.find("L 30  1  0"), 10, "L  3  1  0");
+  deck.replace(deck.find("E  1 30  5     1E-08"), 20, "E  1 30  5     1E-30");
+  PlottedRun r(deck);
+  EXPECT_EQ(xml_problem(r.xml()), "");
+  EXPECT_EQ(r.page.rfind("<!DOCTYPE html>\n", 0), 0u);
+  const auto pics = images(r.page);
+  EXPECT_EQ(pics, (std::vector<std::string>{"curve-61.svg", "frame.svg", "plastic.svg"}));
+  for (const auto& p : pics) EXPECT_TRUE(fs::exists(r.dir / p)) << p;
+  // "nlframe: 40 steps, 115 iterations, 33 not converged": the same figures.
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.analysis.err, m, std::regex(R"((\d+) steps, (\d+) iterations, (\d+) not converged)")));
+  EXPECT_NE(r.page.find("<th>load steps</th><td>" + m[1].str() + "<"), std::string::npos);
+  EXPECT_NE(r.page.find("<th>iterations</th><td>" + m[2].str() + "<"), std::string::npos);
+  EXPECT_NE(r.page.find("<td>" + m[3].str() + " (steps 8-40)</td>"), std::string::npos) << r.page;
+  EXPECT_NE(r.page.find("-40.000 at joint 2, step 5 (Y)"), std::string::npos);  // 5 x 8 t of gravity
+  EXPECT_NE(r.page.find("Last step (step 40)"), std::string::npos);
+}
+
+TEST(HtmlPage, FrameOf110Members) {
+  PlottedRun r(deck_file(fs::path(NLFRAME_TEST_DATA).parent_path() / "regress/cases/frame-110-load/1/frame.dat"));
+  EXPECT_EQ(xml_problem(r.xml()), "");
+  const auto pics = images(r.page);
+  EXPECT_EQ(pics.size(), 3u);
+  for (const auto& p : pics) EXPECT_TRUE(fs::exists(r.dir / p)) << p;
+  EXPECT_NE(r.page.find("Last step (step 10)"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(r.page, std::regex(R"(<td>member \d+ \(\d+-\d+\), end [IJ]</td>)")));
+}
+
+// Opens the page in a headless browser, where one is installed.
+TEST(HtmlPage, RendersInHeadlessChromium) {
+  const char* browser = "/usr/bin/chromium";
+  if (!fs::exists(browser)) GTEST_SKIP() << browser << " is not installed; the page is not rendered";
+  PlottedRun r(deck_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat"));
+  const fs::path profile = r.dir / "profile", dom = r.dir / "dom.html", shot = r.dir / "page.png";
+  fs::create_directories(profile);
+  const std::string flags = std::string(browser) +
+                            " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+                            " --disable-background-networking --disable-component-update --disable-sync"
+                            " --user-data-dir='" + profile.string() + "'";
+  const std::string url = " 'file://" + (r.dir / "index.html").string() + "'";
+  ASSERT_EQ(std::system(("timeout 120 " + flags + " --dump-dom" + url + " > '" + dom.string() + "' 2>/dev/null").c_str()), 0);
+  const std::string rendered = read_file(dom);
+  EXPECT_NE(rendered.find("<h1>FIXED-BASE PORTAL FRAME PUSHED PAST ITS PEAK LOAD</h1>"), std::string::npos) << rendered;
+  EXPECT_EQ(images(rendered).size(), 3u);
+  ASSERT_EQ(std::system(("cd '" + r.dir.path().string() + "' && timeout 120 " + flags +
+                         " --window-size=1000,2000 --screenshot='" + shot.string() + "'" + url + " >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  EXPECT_GT(fs::file_size(shot), 20000u);  // a page with pictures, not a blank one
+}
+
+}  // namespace
+}  // namespace nlf::plot
