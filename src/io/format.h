@@ -66,7 +66,7 @@ class Format {
     return lines(std::span<const Item>(items.begin(), items.size()));
   }
 
-  struct Node;  // parsed descriptor (defined in format.cpp)
+  struct Node;  // parsed descriptor (defined in format_node.h)
 
  private:
   std::vector<Node> nodes_;
