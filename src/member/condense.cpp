@@ -1,8 +1,12 @@
 #include "member/condense.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <utility>
+
+#include "member/vec2.h"
 
 namespace nlf {
 
@@ -131,8 +135,161 @@ bool MATINVERT(int n, double* a, int lda) {
   return true;
 }
 
+namespace {
+
+// True when every entry of the n values is finite (a product with zero stays
+// zero only for finite values).
+bool all_finite(const double* v, int n) {
+  double z = 0.0;
+  for (int i = 0; i < n; ++i) z += v[i] * 0.0;
+  return z == 0.0;
+}
+
+// c += col * f over the 12 entries of a column (col 16-byte aligned).
+inline void add_scaled_column(double* c, const double* col, double f) {
+  const V2 fv = splat2(f);
+  for (int r = 0; r < NINNER; r += 2) store2(c + r, load2(c + r) + load2(col + r) * fv);
+}
+
+inline void swap_columns(double* x, double* y) {
+  for (int r = 0; r < NINNER; r += 2) {
+    const V2 t = load2(x + r);
+    store2(x + r, load2(y + r));
+    store2(y + r, t);
+  }
+}
+
+// MATINVERT for the 12 x 12 inner system, step for step the same arithmetic
+// on every entry that is not an exact zero: the update of a column whose
+// pivot-row entry is zero is left out (it would add zeros), and the pivot
+// search takes the column maxima first. For finite values the results are
+// those of MATINVERT bit for bit (a zero may differ in sign, and no zero's
+// sign reaches the condensed results, whose sums start from +0). A singular
+// or non-finite system is inverted again by MATINVERT itself from a copy,
+// so that its partly inverted state is exactly MATINVERT's.
+bool invert_inner(Mat12& m) {
+  constexpr int n = NINNER;
+  constexpr double kStop = 1.0e-20;
+  constexpr double kZero = 1.0e-30;
+  const Mat12 saved = m;
+  double* a = m.data();
+  int prow[n], pcol[n];
+  bool ok = true;
+  for (int k = 0; k < n && ok; ++k) {
+    // Largest remaining entry: the first column holding the largest column
+    // maximum, in it the first row holding that maximum.
+    double big = -1.0;
+    int jp = k;
+    for (int j = k; j < n; ++j) {
+      const double* cj = a + j * n;
+      double cbig = std::fabs(cj[k]);
+      for (int i = k + 1; i < n; ++i) cbig = std::max(cbig, std::fabs(cj[i]));
+      if (cbig > big) {
+        big = cbig;
+        jp = j;
+      }
+    }
+    if (!(big > kStop)) {
+      ok = false;
+      break;
+    }
+    int ip = k;
+    const double* cp = a + jp * n;
+    while (std::fabs(cp[ip]) != big) ++ip;
+    prow[k] = ip;
+    pcol[k] = jp;
+    if (ip != k)
+      for (int j = 0; j < n; ++j) std::swap(a[k + j * n], a[ip + j * n]);
+    if (jp != k) swap_columns(a + k * n, a + jp * n);
+
+    const double rpiv = 1.0 / a[k + k * n];
+    double* ck = a + k * n;
+    alignas(16) double col[n];
+    for (int i = 0; i < n; ++i) {
+      const double v = std::fabs(ck[i]) < kZero ? 0.0 : ck[i];
+      col[i] = v * -rpiv;
+    }
+    col[k] = 0.0;
+    std::memcpy(ck, col, sizeof col);
+    for (int j = 0; j < n; ++j) {
+      double* cj = a + j * n;
+      const double akj = cj[k];
+      if (j == k || akj == 0.0) continue;
+      add_scaled_column(cj, col, akj);
+    }
+    for (int j = 0; j < n; ++j) {
+      double& v = a[k + j * n];
+      if (std::fabs(v) < kZero) v = 0.0;
+      v *= rpiv;
+    }
+    a[k + k * n] = rpiv;
+  }
+  if (!ok || !all_finite(a, n * n)) {
+    m = saved;
+    return MATINVERT(n, m.data(), n);
+  }
+  for (int k = n - 1; k >= 0; --k) {
+    if (prow[k] != k) swap_columns(a + k * n, a + prow[k] * n);
+    if (pcol[k] != k)
+      for (int j = 0; j < n; ++j) std::swap(a[k + j * n], a[pcol[k] + j * n]);
+  }
+  return true;
+}
+
+// The condensation products with the end-joint coupling blocks: KIE and KEI
+// couple joint A only with inner point 2 (inner freedoms 0..2) and joint B
+// only with inner point 5 (9..11); every other entry is an exact zero and
+// its products are left out of the sums, which keep their order.
+void condense_sparse(const MemberSystem& sys, Condensed& out) {
+  const Mat12& inv = sys.KII;
+  for (int j = 0; j < 6; ++j) {
+    const int k0 = j < 3 ? 0 : 9;
+    const double b0 = sys.KIE.a[k0 + NINNER * j], b1 = sys.KIE.a[k0 + 1 + NINNER * j],
+                 b2 = sys.KIE.a[k0 + 2 + NINNER * j];
+    const double* c0 = inv.data() + NINNER * k0;
+    for (int i = 0; i < NINNER; ++i) {
+      double v = 0.0;
+      v += c0[i] * b0;
+      v += c0[i + NINNER] * b1;
+      v += c0[i + 2 * NINNER] * b2;
+      out.RCM.a[i + NINNER * j] = -v;
+    }
+  }
+  mat_vec(inv, sys.FI, out.RCV);
+  for (double& v : out.RCV) v = -v;
+
+  for (int i = 0; i < 6; ++i) {
+    const int k0 = i < 3 ? 0 : 9;
+    const double e0 = sys.KEI.a[i + 6 * k0], e1 = sys.KEI.a[i + 6 * (k0 + 1)],
+                 e2 = sys.KEI.a[i + 6 * (k0 + 2)];
+    for (int j = 0; j < 6; ++j) {
+      const double* r = out.RCM.data() + NINNER * j + k0;
+      double v = 0.0;
+      v += e0 * r[0];
+      v += e1 * r[1];
+      v += e2 * r[2];
+      out.KM.a[i + 6 * j] = v + sys.KEE.a[i + 6 * j];
+    }
+    const double* r = out.RCV.data() + k0;
+    double v = 0.0;
+    v += e0 * r[0];
+    v += e1 * r[1];
+    v += e2 * r[2];
+    out.FM[i] = v + sys.FE[i];
+  }
+}
+
+}  // namespace
+
 bool CONDENSE(MemberSystem& sys, Condensed& out) {
-  const bool ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
+  const bool ok = invert_inner(sys.KII);
+  if (ok && all_finite(sys.KII.data(), NINNER * NINNER) && all_finite(sys.KIE.data(), 72) &&
+      all_finite(sys.KEI.data(), 72) && all_finite(sys.FI.data(), NINNER)) {
+    condense_sparse(sys, out);
+    return true;
+  }
+
+  // The general products for a singular or non-finite system.
 
   // RCM = -KII^-1 KIE, RCV = -KII^-1 FI.
   mat_mul(sys.KII, sys.KIE, out.RCM);
