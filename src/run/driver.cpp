@@ -116,6 +116,9 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   LoadGroup g;
   const int NJ = md.NJ, NEQ = md.NEQ, NM = md.NM;
   const int NMP = md.sz.NMP(), NRHS = md.sz.NRHS;
+  // The threads of the member loops, started once for the whole run.
+  const int threads = threads_from_environment();
+  MemberTeam team(fs.in_memory() ? threads : 1, NM);
 
   for (;;) {
     ++ISTEP;
@@ -153,7 +156,7 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
 
     for (;;) {
       bool singular = false;
-      MEMBERPASS(md, fs, ktan, singular);
+      MEMBERPASS(md, fs, ktan, singular, &team);
 
       // Unbalanced forces: applied load, springs, resisting forces.
       md.UNB.fill(0.0);
@@ -220,7 +223,7 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
       }
       if (arc) dl_applied = DLSTEP;
 
-      update_members(md, fs);
+      update_members(md, fs, &team);
 
       for (int k = 1; k <= md.NK; ++k) {
         const int j = md.KJ(k);
@@ -243,7 +246,7 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
       ktan = 0;
     }
 
-    commit_fibres(md, fs, ktan);
+    commit_fibres(md, fs, ktan, &team);
     if (arc) {
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));

@@ -56,6 +56,11 @@ MemberFibres FibreStore::views(int m) const {
   return v;
 }
 
+MemberFibres FibreStore::held_member(int m) const {
+  assert(in_memory_ && phase_ != Phase::idle && m >= 1 && m <= nm_ && m <= nms_);
+  return views(m);
+}
+
 // --- sequence bookkeeping (scratch-file pass-through in fibre_files.cpp)
 
 void FibreStore::start(Phase p) {
