@@ -1,10 +1,13 @@
-// Editing one value into one field. Digits come from std::to_chars with an
-// explicit precision, which rounds the exact binary value to nearest with
-// ties to even, so every field is correctly rounded.
+// Editing one value into one field. Every field is correctly rounded: the
+// digits come from std::to_chars with an explicit precision, which rounds the
+// exact binary value to nearest with ties to even, or for the common short
+// fields from a scaled integer whose rounding is sure to be the same.
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "io/format_node.h"
@@ -16,6 +19,10 @@ namespace {
 using K = Format::Node::K;
 
 // ---- field editing ----------------------------------------------------
+
+// Widths are at most 999 (the parser's limit); fields are built whole in a
+// buffer of this size and appended at once.
+constexpr int kMaxField = 1024;
 
 void stars(std::string& r, int w) { r.append(static_cast<std::size_t>(w), '*'); }
 
@@ -46,7 +53,12 @@ void edit_int(std::string& r, int w, int m, std::int64_t v) {
   if (minimum > 20) return stars(r, w);
   for (; nd < minimum; ++nd) *--p = '0';
   if (v < 0) *--p = '-';
-  right(r, w, std::string_view(p, static_cast<std::size_t>(e - p)));
+  const int len = static_cast<int>(e - p);
+  if (len > w) return stars(r, w);
+  char field[kMaxField];
+  std::memset(field, ' ', static_cast<std::size_t>(w - len));
+  std::memcpy(field + (w - len), p, static_cast<std::size_t>(len));
+  r.append(field, static_cast<std::size_t>(w));
 }
 
 // The decimal exponent that to_chars wrote after 'e' (text is not terminated).
@@ -64,6 +76,99 @@ int exponent_of(const char* e, const char* end) {
 // Room for 309 integer digits of the largest double plus the decimals.
 constexpr int kDigitBuf = 2400;
 
+// ---- the fast way to the digits --------------------------------------
+//
+// Most values the program prints have a handful of digits. For them the
+// digits come from one scaling by an exact power of ten and one integer
+// conversion: the scaled value is below 2^40, so it is within 2^-13 of the
+// exact product, and unless it lies within 2^-12 of a rounding tie its
+// rounding is the rounding of the exact product. Every other value (ties,
+// huge or tiny values, many digits) takes the exact conversion of to_chars.
+
+constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// ax * 10^n rounded to the nearest integer, when that is sure; false when
+// the exact conversion must decide.
+bool round_scaled(double ax, int n, std::uint64_t& out) {
+  if (n > 22 || n < -22) return false;
+  const double p = n >= 0 ? ax * kPow10[n] : ax / kPow10[-n];
+  if (!(p < 1099511627776.0)) return false;  // 2^40
+  const double q = std::floor(p);
+  const double frac = p - q;
+  if (std::fabs(frac - 0.5) < 1.0 / 4096) return false;
+  out = static_cast<std::uint64_t>(q) + (frac > 0.5 ? 1 : 0);
+  return true;
+}
+
+// The decimal digits of v, at least `min` of them (leading zeros added);
+// returns their count.
+int integer_digits(std::uint64_t v, int min, char* dg) {
+  char t[24];
+  int n = 0;
+  do {
+    t[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  while (n < min) t[n++] = '0';
+  for (int i = 0; i < n; ++i) dg[i] = t[n - 1 - i];
+  return n;
+}
+
+// Fixed-point digits of ax with prec decimals: all digits in a row, and how
+// many of them stand before the point.
+void fixed_digits(double ax, int prec, char* dg, int& nd, int& intlen) {
+  std::uint64_t v;
+  if (prec <= 15 && round_scaled(ax, prec, v)) {
+    nd = integer_digits(v, prec + 1, dg);
+    intlen = nd - prec;
+    return;
+  }
+  std::array<char, kDigitBuf> b;
+  auto res = std::to_chars(b.data(), b.data() + b.size(), ax, std::chars_format::fixed, prec);
+  nd = 0;
+  intlen = -1;
+  for (char* q = b.data(); q != res.ptr; ++q) {
+    if (*q == '.')
+      intlen = nd;
+    else
+      dg[nd++] = *q;
+  }
+  if (intlen < 0) intlen = nd;
+}
+
+// The first nsig significant digits of ax, rounded, and the decimal exponent
+// of the first (ax = 0 gives zeros and exponent 0).
+int exponent_digits(double ax, int nsig, char* dg) {
+  if (ax > 0 && nsig <= 15) {
+    int e = static_cast<int>(std::floor(std::log10(ax)));
+    const std::uint64_t lo = static_cast<std::uint64_t>(kPow10[nsig - 1]);
+    for (int tries = 0; tries < 3; ++tries) {
+      std::uint64_t v;
+      if (!round_scaled(ax, nsig - 1 - e, v)) break;
+      if (v >= lo * 10) {
+        ++e;
+      } else if (v < lo) {
+        --e;
+      } else {
+        integer_digits(v, nsig, dg);
+        return e;
+      }
+    }
+  }
+  std::array<char, 1100> b;
+  auto res = std::to_chars(b.data(), b.data() + b.size(), ax, std::chars_format::scientific,
+                           nsig - 1);
+  int nd = 0;
+  char* q = b.data();
+  for (; q != res.ptr && *q != 'e'; ++q)
+    if (*q != '.') dg[nd++] = *q;
+  return exponent_of(q, res.ptr);
+}
+
+// ---- F and E ----------------------------------------------------------
+
 void edit_f(std::string& r, int w, int d, int scale, double x) {
   if (!std::isfinite(x)) return edit_nonfinite(r, w, x);
   bool neg = std::signbit(x);
@@ -74,18 +179,9 @@ void edit_f(std::string& r, int w, int d, int scale, double x) {
     prec = d;
     scale = 0;
   }
-  std::array<char, kDigitBuf> b;
-  auto res = std::to_chars(b.data(), b.data() + b.size(), ax, std::chars_format::fixed, prec);
-  // All digits in a row, and where the point falls among them.
   std::array<char, kDigitBuf> dg;
-  int nd = 0, intlen = -1;
-  for (char* q = b.data(); q != res.ptr; ++q) {
-    if (*q == '.')
-      intlen = nd;
-    else
-      dg[nd++] = *q;
-  }
-  if (intlen < 0) intlen = nd;
+  int nd = 0, intlen = 0;
+  fixed_digits(ax, prec, dg.data(), nd, intlen);
   int point = intlen + scale;  // scaling by 10^k moves the point k places
   // Integer part without leading zeros; fraction exactly d digits.
   int lead = 0;
@@ -99,18 +195,23 @@ void edit_f(std::string& r, int w, int d, int scale, double x) {
     --len;
   }
   if (len > w) return stars(r, w);
-  r.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) r.push_back('-');
+  // The field is built whole and appended once.
+  char field[kMaxField];
+  char* o = field;
+  for (int i = len; i < w; ++i) *o++ = ' ';
+  if (neg) *o++ = '-';
   if (zero_int) {
-    if (!drop_zero) r.push_back('0');
+    if (!drop_zero) *o++ = '0';
   } else {
-    r.append(dg.data() + lead, static_cast<std::size_t>(ilen));
+    std::memcpy(o, dg.data() + lead, static_cast<std::size_t>(ilen));
+    o += ilen;
   }
-  r.push_back('.');
+  *o++ = '.';
   for (int i = 0; i < d; ++i) {
     int pos = point + i;
-    r.push_back(pos >= 0 && pos < nd ? dg[pos] : '0');
+    *o++ = pos >= 0 && pos < nd ? dg[pos] : '0';
   }
+  r.append(field, static_cast<std::size_t>(o - field));
 }
 
 void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
@@ -120,15 +221,8 @@ void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
   bool neg = std::signbit(x);
   double ax = std::fabs(x);
   int nsig = k > 0 ? d + 1 : d + k;
-  std::array<char, 1100> b;
-  auto res = std::to_chars(b.data(), b.data() + b.size(), ax, std::chars_format::scientific,
-                           nsig - 1);
   std::array<char, 1100> dg;
-  int nd = 0;
-  char* q = b.data();
-  for (; q != res.ptr && *q != 'e'; ++q)
-    if (*q != '.') dg[nd++] = *q;
-  int e10 = exponent_of(q, res.ptr);
+  int e10 = exponent_digits(ax, nsig, dg.data());
   int expo = ax == 0 ? 0 : e10 + 1 - k;
   int aexp = std::abs(expo);
   if (aexp > 999) return stars(r, w);
@@ -140,29 +234,35 @@ void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
     --len;
   }
   if (len > w) return stars(r, w);
-  r.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) r.push_back('-');
+  char field[kMaxField];
+  char* o = field;
+  for (int i = len; i < w; ++i) *o++ = ' ';
+  if (neg) *o++ = '-';
   if (k > 0) {
-    r.append(dg.data(), static_cast<std::size_t>(k));
-    r.push_back('.');
-    r.append(dg.data() + k, static_cast<std::size_t>(nsig - k));
+    std::memcpy(o, dg.data(), static_cast<std::size_t>(k));
+    o += k;
+    *o++ = '.';
+    std::memcpy(o, dg.data() + k, static_cast<std::size_t>(nsig - k));
+    o += nsig - k;
   } else {
-    if (!drop_zero) r.push_back('0');
-    r.push_back('.');
-    r.append(static_cast<std::size_t>(-k), '0');
-    r.append(dg.data(), static_cast<std::size_t>(nsig));
+    if (!drop_zero) *o++ = '0';
+    *o++ = '.';
+    for (int i = 0; i < -k; ++i) *o++ = '0';
+    std::memcpy(o, dg.data(), static_cast<std::size_t>(nsig));
+    o += nsig;
   }
   if (aexp <= 99) {
-    r.push_back(letter);
-    r.push_back(expo < 0 ? '-' : '+');
-    r.push_back(static_cast<char>('0' + aexp / 10));
-    r.push_back(static_cast<char>('0' + aexp % 10));
+    *o++ = letter;
+    *o++ = expo < 0 ? '-' : '+';
+    *o++ = static_cast<char>('0' + aexp / 10);
+    *o++ = static_cast<char>('0' + aexp % 10);
   } else {  // three exponent digits take the letter's place
-    r.push_back(expo < 0 ? '-' : '+');
-    r.push_back(static_cast<char>('0' + aexp / 100));
-    r.push_back(static_cast<char>('0' + aexp / 10 % 10));
-    r.push_back(static_cast<char>('0' + aexp % 10));
+    *o++ = expo < 0 ? '-' : '+';
+    *o++ = static_cast<char>('0' + aexp / 100);
+    *o++ = static_cast<char>('0' + aexp / 10 % 10);
+    *o++ = static_cast<char>('0' + aexp % 10);
   }
+  r.append(field, static_cast<std::size_t>(o - field));
 }
 
 void edit_g(std::string& r, int w, int d, int scale, double x) {

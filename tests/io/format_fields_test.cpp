@@ -1,7 +1,12 @@
 // One value edited into one field.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
 #include <limits>
 
 #include "io/format.h"
@@ -69,6 +74,38 @@ TEST(Format, FieldEdgeCases) {
   EXPECT_EQ(Format("(F2.1)").lines({std::numeric_limits<double>::infinity()})[0], "**");
   EXPECT_EQ(Format("(F400.1)").lines({1e300})[0].size(), 400u);
   EXPECT_EQ(Format("(-1P,E12.3)").lines({0.5})[0], "   0.050E+01");
+}
+
+// Short F and E fields take a quicker way to their digits; they must round
+// exactly as the C library does, also next to and on rounding ties.
+TEST(Format, ShortFieldsRoundLikeTheCLibrary) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> mant(1.0, 10.0);
+  std::uniform_int_distribution<int> expo(-14, 14);
+  std::vector<double> values = {0.125, 0.375, 2.5, 0.0625, 1e-300, 5e-324, 9.9995, 0.99995};
+  for (int i = 0; i < 20000; ++i) {
+    const double x = mant(rng) * std::pow(10.0, expo(rng));
+    values.push_back(i % 2 ? x : -x);
+    // Next to a tie of the third or fourth decimal.
+    const double t = (std::floor(x * 1000) + 0.5) / 1000;
+    values.push_back(t);
+    values.push_back(std::nextafter(t, 0.0));
+    values.push_back(std::nextafter(t, 1e300));
+  }
+  std::vector<Format> fixed, expo1p;
+  for (int d = 0; d <= 6; ++d) {
+    fixed.emplace_back("(F30." + std::to_string(d) + ")");
+    expo1p.emplace_back("(1P,E30." + std::to_string(d + 1) + ")");
+  }
+  char c[64];
+  for (double x : values)
+    for (int d = 0; d <= 6; ++d) {
+      std::snprintf(c, sizeof c, "%#30.*f", d, x);
+      ASSERT_EQ(fixed[d].lines({x})[0], c) << x;
+      if (std::fabs(x) < 1e-99 || std::fabs(x) >= 1e100) continue;
+      std::snprintf(c, sizeof c, "%30.*E", d + 1, x);
+      ASSERT_EQ(expo1p[d].lines({x})[0], c) << x;
+    }
 }
 
 }  // namespace
