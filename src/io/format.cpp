@@ -2,9 +2,11 @@
 // of items, record by record.
 #include "io/format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "io/format_node.h"
@@ -15,6 +17,7 @@ namespace {
 
 using K = Format::Node::K;
 using format_detail::edit;
+using format_detail::field_room;
 using format_detail::kMaxDepth;
 
 class Collect : public RecordSink {
@@ -36,14 +39,23 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
   int scale = 0;    // every application starts at 0P
   int pending = 0;  // blanks from nX, written only when something follows
   const int end = static_cast<int>(nodes_.size());
-  rec_.clear();
+  // The record is built in rec_, which only grows (in the first
+  // applications), and is len characters long.
+  std::size_t len = 0;
+  auto room = [&](std::size_t k) {
+    if (len + k > rec_.size()) rec_.resize(std::max(len + k, 2 * rec_.size()));
+    return rec_.data() + len;
+  };
   auto emit = [&] {
-    out.record(rec_);
-    rec_.clear();
+    out.record(std::string_view(rec_.data(), len));
+    len = 0;
     pending = 0;
   };
   auto settle = [&] {
-    if (pending > 0) rec_.append(static_cast<std::size_t>(pending), ' ');
+    if (pending > 0) {
+      std::memset(room(static_cast<std::size_t>(pending)), ' ', static_cast<std::size_t>(pending));
+      len += static_cast<std::size_t>(pending);
+    }
     pending = 0;
   };
   int pc = 0;
@@ -83,7 +95,8 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
         break;
       case K::Lit:
         settle();
-        rec_.append(text_, n.off, n.len);
+        std::memcpy(room(n.len), text_.data() + n.off, n.len);
+        len += n.len;
         ++pc;
         break;
       case K::Slash:
@@ -98,15 +111,18 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
         for (int i = 0; i < n.repeat; ++i) {
           if (next >= items.size()) goto done;
           settle();
-          edit(rec_, n, items[next++], scale);
+          const Item& it = items[next++];
+          char* const start = room(field_room(n, it));
+          char* o = start;
+          edit(o, n, it, scale);
+          len += static_cast<std::size_t>(o - start);
         }
         ++pc;
         break;
     }
   }
 done:
-  out.record(rec_);
-  rec_.clear();
+  out.record(std::string_view(rec_.data(), len));
 }
 
 std::vector<std::string> Format::lines(std::span<const Item> items) const {

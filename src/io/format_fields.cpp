@@ -2,6 +2,12 @@
 // digits come from std::to_chars with an explicit precision, which rounds the
 // exact binary value to nearest with ties to even, or for the common short
 // fields from a scaled integer whose rounding is sure to be the same.
+// Fields are a few characters wide: their padding and digit loops stay
+// loops rather than becoming calls of memset and memcpy.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-loop-distribute-patterns")
+#endif
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -20,25 +26,30 @@ using K = Format::Node::K;
 
 // ---- field editing ----------------------------------------------------
 
-// Widths are at most 999 (the parser's limit); fields are built whole in a
-// buffer of this size and appended at once.
-constexpr int kMaxField = 1024;
 
-void stars(std::string& r, int w) { r.append(static_cast<std::size_t>(w), '*'); }
-
-void right(std::string& r, int w, std::string_view s) {
-  if (static_cast<int>(s.size()) > w) return stars(r, w);
-  r.append(static_cast<std::size_t>(w) - s.size(), ' ');
-  r.append(s);
+inline void fill(char*& o, int n, char c) {
+  for (; n > 0; --n) *o++ = c;
 }
 
-void edit_nonfinite(std::string& r, int w, double x) {
-  if (std::isnan(x)) return right(r, w, "NaN");
-  if (x > 0) return right(r, w, w >= 8 ? "Infinity" : "Inf");
-  right(r, w, w >= 9 ? "-Infinity" : "-Inf");
+inline void copy(char*& o, const char* s, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) *o++ = s[i];
 }
 
-void edit_int(std::string& r, int w, int m, std::int64_t v) {
+void stars(char*& o, int w) { fill(o, w, '*'); }
+
+void right(char*& o, int w, std::string_view s) {
+  if (static_cast<int>(s.size()) > w) return stars(o, w);
+  fill(o, w - static_cast<int>(s.size()), ' ');
+  copy(o, s.data(), s.size());
+}
+
+void edit_nonfinite(char*& o, int w, double x) {
+  if (std::isnan(x)) return right(o, w, "NaN");
+  if (x > 0) return right(o, w, w >= 8 ? "Infinity" : "Inf");
+  right(o, w, w >= 9 ? "-Infinity" : "-Inf");
+}
+
+void edit_int(char*& o, int w, int m, std::int64_t v) {
   std::array<char, 32> b;
   char* e = b.data() + b.size();
   char* p = e;
@@ -50,15 +61,13 @@ void edit_int(std::string& r, int w, int m, std::int64_t v) {
     ++nd;
   }
   int minimum = m < 0 ? 1 : m;
-  if (minimum > 20) return stars(r, w);
+  if (minimum > 20) return stars(o, w);
   for (; nd < minimum; ++nd) *--p = '0';
   if (v < 0) *--p = '-';
   const int len = static_cast<int>(e - p);
-  if (len > w) return stars(r, w);
-  char field[kMaxField];
-  std::memset(field, ' ', static_cast<std::size_t>(w - len));
-  std::memcpy(field + (w - len), p, static_cast<std::size_t>(len));
-  r.append(field, static_cast<std::size_t>(w));
+  if (len > w) return stars(o, w);
+  fill(o, w - len, ' ');
+  for (; p != e; ++p) *o++ = *p;
 }
 
 // The decimal exponent that to_chars wrote after 'e' (text is not terminated).
@@ -169,8 +178,8 @@ int exponent_digits(double ax, int nsig, char* dg) {
 
 // ---- F and E ----------------------------------------------------------
 
-void edit_f(std::string& r, int w, int d, int scale, double x) {
-  if (!std::isfinite(x)) return edit_nonfinite(r, w, x);
+void edit_f(char*& o, int w, int d, int scale, double x) {
+  if (!std::isfinite(x)) return edit_nonfinite(o, w, x);
   bool neg = std::signbit(x);
   double ax = std::fabs(x);
   int prec = d + scale;
@@ -194,30 +203,25 @@ void edit_f(std::string& r, int w, int d, int scale, double x) {
     drop_zero = true;
     --len;
   }
-  if (len > w) return stars(r, w);
-  // The field is built whole and appended once.
-  char field[kMaxField];
-  char* o = field;
-  for (int i = len; i < w; ++i) *o++ = ' ';
+  if (len > w) return stars(o, w);
+  fill(o, w - len, ' ');
   if (neg) *o++ = '-';
   if (zero_int) {
     if (!drop_zero) *o++ = '0';
   } else {
-    std::memcpy(o, dg.data() + lead, static_cast<std::size_t>(ilen));
-    o += ilen;
+    copy(o, dg.data() + lead, static_cast<std::size_t>(ilen));
   }
   *o++ = '.';
   for (int i = 0; i < d; ++i) {
     int pos = point + i;
     *o++ = pos >= 0 && pos < nd ? dg[pos] : '0';
   }
-  r.append(field, static_cast<std::size_t>(o - field));
 }
 
-void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
-  if (!std::isfinite(x)) return edit_nonfinite(r, w, x);
+void edit_e(char*& o, int w, int d, int scale, double x, char letter) {
+  if (!std::isfinite(x)) return edit_nonfinite(o, w, x);
   int k = scale;
-  if (k <= -d || k > d + 1) return stars(r, w);
+  if (k <= -d || k > d + 1) return stars(o, w);
   bool neg = std::signbit(x);
   double ax = std::fabs(x);
   int nsig = k > 0 ? d + 1 : d + k;
@@ -225,7 +229,7 @@ void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
   int e10 = exponent_digits(ax, nsig, dg.data());
   int expo = ax == 0 ? 0 : e10 + 1 - k;
   int aexp = std::abs(expo);
-  if (aexp > 999) return stars(r, w);
+  if (aexp > 999) return stars(o, w);
   int mant = k > 0 ? nsig + 1 : 2 - k + nsig;  // digits and point, "0." form for k <= 0
   int len = (neg ? 1 : 0) + mant + 4;
   bool drop_zero = false;
@@ -233,23 +237,18 @@ void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
     drop_zero = true;
     --len;
   }
-  if (len > w) return stars(r, w);
-  char field[kMaxField];
-  char* o = field;
-  for (int i = len; i < w; ++i) *o++ = ' ';
+  if (len > w) return stars(o, w);
+  fill(o, w - len, ' ');
   if (neg) *o++ = '-';
   if (k > 0) {
-    std::memcpy(o, dg.data(), static_cast<std::size_t>(k));
-    o += k;
+    copy(o, dg.data(), static_cast<std::size_t>(k));
     *o++ = '.';
-    std::memcpy(o, dg.data() + k, static_cast<std::size_t>(nsig - k));
-    o += nsig - k;
+    copy(o, dg.data() + k, static_cast<std::size_t>(nsig - k));
   } else {
     if (!drop_zero) *o++ = '0';
     *o++ = '.';
-    for (int i = 0; i < -k; ++i) *o++ = '0';
-    std::memcpy(o, dg.data(), static_cast<std::size_t>(nsig));
-    o += nsig;
+    fill(o, -k, '0');
+    copy(o, dg.data(), static_cast<std::size_t>(nsig));
   }
   if (aexp <= 99) {
     *o++ = letter;
@@ -262,11 +261,10 @@ void edit_e(std::string& r, int w, int d, int scale, double x, char letter) {
     *o++ = static_cast<char>('0' + aexp / 10 % 10);
     *o++ = static_cast<char>('0' + aexp % 10);
   }
-  r.append(field, static_cast<std::size_t>(o - field));
 }
 
-void edit_g(std::string& r, int w, int d, int scale, double x) {
-  if (!std::isfinite(x)) return edit_nonfinite(r, w, x);
+void edit_g(char*& o, int w, int d, int scale, double x) {
+  if (!std::isfinite(x)) return edit_nonfinite(o, w, x);
   int n = 1;  // decimal exponent of the value rounded to d digits; zero counts as 1
   if (x != 0) {
     std::array<char, 1100> b;
@@ -276,9 +274,9 @@ void edit_g(std::string& r, int w, int d, int scale, double x) {
     while (e != res.ptr && *e != 'e') ++e;
     n = exponent_of(e, res.ptr) + 1;
   }
-  if (n < 0 || n > d || w <= 4) return edit_e(r, w, d, scale, x, 'E');
-  edit_f(r, w - 4, d - n, 0, x);
-  r.append(4, ' ');
+  if (n < 0 || n > d || w <= 4) return edit_e(o, w, d, scale, x, 'E');
+  edit_f(o, w - 4, d - n, 0, x);
+  fill(o, 4, ' ');
 }
 
 [[noreturn]] void bad_item(const char* what) {
@@ -293,28 +291,28 @@ double real_of(const Item& it) {
 
 }  // namespace
 
-void edit(std::string& r, const Format::Node& n, const Item& it, int scale) {
+void edit(char*& o, const Format::Node& n, const Item& it, int scale) {
   switch (n.k) {
     case K::I:
       if (it.kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
-      return edit_int(r, n.w, n.d, it.i);
+      return edit_int(o, n.w, n.d, it.i);
     case K::F:
-      return edit_f(r, n.w, n.d, scale, real_of(it));
+      return edit_f(o, n.w, n.d, scale, real_of(it));
     case K::E:
-      return edit_e(r, n.w, n.d, scale, real_of(it), 'E');
+      return edit_e(o, n.w, n.d, scale, real_of(it), 'E');
     case K::D:
-      return edit_e(r, n.w, n.d, scale, real_of(it), 'D');
+      return edit_e(o, n.w, n.d, scale, real_of(it), 'D');
     case K::G:
-      return edit_g(r, n.w, n.d, scale, real_of(it));
+      return edit_g(o, n.w, n.d, scale, real_of(it));
     case K::A:
       if (it.kind != Item::Kind::Text) bad_item("an A descriptor needs a text");
       if (n.w < 0) {
-        r.append(it.s);
+        copy(o, it.s.data(), it.s.size());
       } else if (it.s.size() >= static_cast<std::size_t>(n.w)) {
-        r.append(it.s.substr(0, static_cast<std::size_t>(n.w)));
+        copy(o, it.s.data(), static_cast<std::size_t>(n.w));
       } else {
-        r.append(static_cast<std::size_t>(n.w) - it.s.size(), ' ');
-        r.append(it.s);
+        fill(o, n.w - static_cast<int>(it.s.size()), ' ');
+        copy(o, it.s.data(), it.s.size());
       }
       return;
     default:

@@ -24,10 +24,16 @@ namespace format_detail {
 
 constexpr int kMaxDepth = 16;
 
+// The most characters that data descriptor n writes for item it.
+inline std::size_t field_room(const Format::Node& n, const Item& it) {
+  return n.w >= 0 ? static_cast<std::size_t>(n.w) : it.s.size();
+}
+
 // Edits one item into the field described by data descriptor n, with scale
-// factor `scale` in force, appending to the record r. Throws
-// std::invalid_argument for an item of the wrong kind.
-void edit(std::string& r, const Format::Node& n, const Item& it, int scale);
+// factor `scale` in force, writing at o (room for field_room characters)
+// and advancing o past the field. Throws std::invalid_argument for an item
+// of the wrong kind.
+void edit(char*& o, const Format::Node& n, const Item& it, int scale);
 
 }  // namespace format_detail
 }  // namespace nlf
