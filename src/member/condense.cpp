@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -137,12 +138,30 @@ bool MATINVERT(int n, double* a, int lda) {
 
 namespace {
 
-// True when every entry of the n values is finite (a product with zero stays
-// zero only for finite values).
+// True when every entry of the n values (n even) is finite: its exponent
+// bits are not all set.
 bool all_finite(const double* v, int n) {
-  double z = 0.0;
-  for (int i = 0; i < n; ++i) z += v[i] * 0.0;
-  return z == 0.0;
+  constexpr std::int64_t kExp = 0x7ff0000000000000LL;
+  const M2 e = {kExp, kExp};
+  M2 bad = {0, 0};
+  for (int i = 0; i < n; i += 2) bad |= (reinterpret_cast<M2>(load2(v + i)) & e) == e;
+  return !any2(bad);
+}
+
+// The largest absolute value of c[k..n-1] (finite values).
+inline double column_max(const double* c, int k) {
+  double big = std::fabs(c[k]);
+  int i = k + 1;
+  if ((NINNER - i) % 2 != 0) big = std::max(big, std::fabs(c[i++]));
+  if (i == NINNER) return big;
+  const M2 sign = {static_cast<std::int64_t>(0x8000000000000000ULL),
+                   static_cast<std::int64_t>(0x8000000000000000ULL)};
+  V2 m = splat2(big);
+  for (; i < NINNER; i += 2) {
+    const V2 v = reinterpret_cast<V2>(reinterpret_cast<M2>(load2(c + i)) & ~sign);
+    m = v > m ? v : m;
+  }
+  return std::max(m[0], m[1]);
 }
 
 // c += col * f over the 12 entries of a column (col 16-byte aligned).
@@ -167,7 +186,7 @@ inline void swap_columns(double* x, double* y) {
 // sign reaches the condensed results, whose sums start from +0). A singular
 // or non-finite system is inverted again by MATINVERT itself from a copy,
 // so that its partly inverted state is exactly MATINVERT's.
-bool invert_inner(Mat12& m) {
+bool invert_inner(Mat12& m, bool& finite) {
   constexpr int n = NINNER;
   constexpr double kStop = 1.0e-20;
   constexpr double kZero = 1.0e-30;
@@ -181,9 +200,7 @@ bool invert_inner(Mat12& m) {
     double big = -1.0;
     int jp = k;
     for (int j = k; j < n; ++j) {
-      const double* cj = a + j * n;
-      double cbig = std::fabs(cj[k]);
-      for (int i = k + 1; i < n; ++i) cbig = std::max(cbig, std::fabs(cj[i]));
+      const double cbig = column_max(a + j * n, k);
       if (cbig > big) {
         big = cbig;
         jp = j;
@@ -226,8 +243,11 @@ bool invert_inner(Mat12& m) {
   }
   if (!ok || !all_finite(a, n * n)) {
     m = saved;
-    return MATINVERT(n, m.data(), n);
+    const bool done = MATINVERT(n, m.data(), n);
+    finite = all_finite(m.data(), n * n);
+    return done;
   }
+  finite = true;
   for (int k = n - 1; k >= 0; --k) {
     if (prow[k] != k) swap_columns(a + k * n, a + prow[k] * n);
     if (pcol[k] != k)
@@ -239,7 +259,9 @@ bool invert_inner(Mat12& m) {
 // The condensation products with the end-joint coupling blocks: KIE and KEI
 // couple joint A only with inner point 2 (inner freedoms 0..2) and joint B
 // only with inner point 5 (9..11); every other entry is an exact zero and
-// its products are left out of the sums, which keep their order.
+// its products are left out of the sums, which keep their order. With a
+// finite inverse, RCM and RCV are those of the full products; KM and FM are
+// when RCM and RCV are finite (the caller checks).
 void condense_sparse(const MemberSystem& sys, Condensed& out) {
   const Mat12& inv = sys.KII;
   for (int j = 0; j < 6; ++j) {
@@ -282,11 +304,11 @@ void condense_sparse(const MemberSystem& sys, Condensed& out) {
 }  // namespace
 
 bool CONDENSE(MemberSystem& sys, Condensed& out) {
-  const bool ok = invert_inner(sys.KII);
-  if (ok && all_finite(sys.KII.data(), NINNER * NINNER) && all_finite(sys.KIE.data(), 72) &&
-      all_finite(sys.KEI.data(), 72) && all_finite(sys.FI.data(), NINNER)) {
+  bool finite = false;
+  const bool ok = invert_inner(sys.KII, finite);
+  if (ok && finite) {
     condense_sparse(sys, out);
-    return true;
+    if (all_finite(out.RCM.data(), 72) && all_finite(out.RCV.data(), NINNER)) return true;
   }
 
   // The general products for a singular or non-finite system.
