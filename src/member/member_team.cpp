@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,8 +14,34 @@ namespace nlf {
 
 namespace {
 
-constexpr int kChunk = 2;          // members taken at a time
+constexpr int kChunk = 2;          // fewest members taken at a time
 constexpr long kMaxThreads = 256;  // more are refused as a likely mistake
+// Rounds follow each other within a fraction of a millisecond (one solve
+// apart): a waiting thread watches for the next one for a short while
+// before it sleeps, since waking a sleeping thread costs about as much as a
+// round. The watch is short so that a machine busy with other work loses
+// little to it.
+constexpr auto kWatch = std::chrono::microseconds(40);
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Waits until `v` no longer holds `old`: watching first, then sleeping.
+template <class T>
+T await_change(const std::atomic<T>& v, T old) {
+  const auto until = std::chrono::steady_clock::now() + kWatch;
+  for (int i = 1;; ++i) {
+    const T now = v.load(std::memory_order_acquire);
+    if (now != old) return now;
+    relax();
+    if (i % 64 == 0 && std::chrono::steady_clock::now() > until) break;
+  }
+  v.wait(old);
+  return v.load(std::memory_order_acquire);
+}
 
 }  // namespace
 
@@ -63,9 +90,9 @@ MemberTeam::~MemberTeam() {
 
 void MemberTeam::take_members() {
   for (;;) {
-    const int first = next_.fetch_add(kChunk, std::memory_order_relaxed) + 1;
+    const int first = next_.fetch_add(chunk_, std::memory_order_relaxed) + 1;
     if (first > nm_) return;
-    const int last = std::min(first + kChunk - 1, nm_);
+    const int last = std::min(first + chunk_ - 1, nm_);
     for (int m = first; m <= last; ++m) body_(ctx_, m);
   }
 }
@@ -73,8 +100,7 @@ void MemberTeam::take_members() {
 void MemberTeam::worker_loop() {
   std::uint32_t seen = 0;
   for (;;) {
-    round_.wait(seen);
-    seen = round_.load();
+    seen = await_change(round_, seen);
     if (stop_.load()) return;
     take_members();
     if (busy_.fetch_sub(1) == 1) busy_.notify_one();
@@ -89,12 +115,16 @@ void MemberTeam::run(int nm, Body body, void* ctx) {
   body_ = body;
   ctx_ = ctx;
   nm_ = nm;
+  // About eight chunks a thread: few enough that neighbouring members (whose
+  // entries in the member tables share cache lines) mostly stay on one
+  // thread, enough to even out the threads' shares.
+  chunk_ = std::max(kChunk, nm / (8 * threads()));
   next_.store(0, std::memory_order_relaxed);
   busy_.store(static_cast<int>(workers_.size()));
   round_.fetch_add(1);  // publishes the job to the workers
   round_.notify_all();
   take_members();
-  for (int b = busy_.load(); b != 0; b = busy_.load()) busy_.wait(b);
+  for (int b = busy_.load(); b != 0;) b = await_change(busy_, b);
 }
 
 }  // namespace nlf

@@ -52,6 +52,7 @@ class MemberTeam {
   Body body_ = nullptr;
   void* ctx_ = nullptr;
   int nm_ = 0;
+  int chunk_ = 2;                    // members taken at a time
   std::atomic<int> next_{0};         // next chunk to take
   std::atomic<std::uint32_t> round_{0};  // bumped to start a round
   std::atomic<int> busy_{0};         // workers still in the round
