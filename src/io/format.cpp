@@ -17,6 +17,7 @@ namespace {
 
 using K = Format::Node::K;
 using format_detail::edit;
+using format_detail::edit_run;
 using format_detail::field_room;
 using format_detail::kMaxDepth;
 
@@ -107,18 +108,29 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
         if (next >= items.size()) goto done;
         ++pc;
         break;
-      default:  // data descriptors
-        for (int i = 0; i < n.repeat; ++i) {
-          if (next >= items.size()) goto done;
-          settle();
-          const Item& it = items[next++];
-          char* const start = room(field_room(n, it));
+      default: {  // data descriptors
+        const int count = static_cast<int>(
+            std::min<std::size_t>(static_cast<std::size_t>(n.repeat), items.size() - next));
+        if (count > 0) settle();
+        if (n.w >= 0) {  // fixed widths: room for the whole run at once
+          char* const start = room(static_cast<std::size_t>(count) * static_cast<std::size_t>(n.w));
           char* o = start;
-          edit(o, n, it, scale);
+          edit_run(o, n, &items[next], count, scale);
+          next += static_cast<std::size_t>(count);
           len += static_cast<std::size_t>(o - start);
+        } else {
+          for (int i = 0; i < count; ++i) {
+            const Item& it = items[next++];
+            char* const start = room(field_room(n, it));
+            char* o = start;
+            edit(o, n, it, scale);
+            len += static_cast<std::size_t>(o - start);
+          }
         }
+        if (count < n.repeat) goto done;
         ++pc;
         break;
+      }
     }
   }
 done:

@@ -104,10 +104,10 @@ bool round_scaled(double ax, int n, std::uint64_t& out) {
   if (n > 22 || n < -22) return false;
   const double p = n >= 0 ? ax * kPow10[n] : ax / kPow10[-n];
   if (!(p < 1099511627776.0)) return false;  // 2^40
-  const double q = std::floor(p);
-  const double frac = p - q;
+  const std::uint64_t q = static_cast<std::uint64_t>(p);  // p >= 0: the integer part
+  const double frac = p - static_cast<double>(q);          // exact
   if (std::fabs(frac - 0.5) < 1.0 / 4096) return false;
-  out = static_cast<std::uint64_t>(q) + (frac > 0.5 ? 1 : 0);
+  out = q + (frac > 0.5 ? 1 : 0);
   return true;
 }
 
@@ -151,9 +151,14 @@ void fixed_digits(double ax, int prec, char* dg, int& nd, int& intlen) {
 // of the first (ax = 0 gives zeros and exponent 0).
 int exponent_digits(double ax, int nsig, char* dg) {
   if (ax > 0 && nsig <= 15) {
-    int e = static_cast<int>(std::floor(std::log10(ax)));
+    // First guess of the decimal exponent from the binary one; the loop
+    // corrects it by one either way.
+    std::uint64_t bits;
+    std::memcpy(&bits, &ax, sizeof bits);
+    const int e2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+    int e = static_cast<int>(std::floor(e2 * 0.30102999566398120));
     const std::uint64_t lo = static_cast<std::uint64_t>(kPow10[nsig - 1]);
-    for (int tries = 0; tries < 3; ++tries) {
+    for (int tries = 0; tries < 4; ++tries) {
       std::uint64_t v;
       if (!round_scaled(ax, nsig - 1 - e, v)) break;
       if (v >= lo * 10) {
@@ -291,7 +296,9 @@ double real_of(const Item& it) {
 
 }  // namespace
 
-void edit(char*& o, const Format::Node& n, const Item& it, int scale) {
+namespace {
+
+inline void edit_one(char*& o, const Format::Node& n, const Item& it, int scale) {
   switch (n.k) {
     case K::I:
       if (it.kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
@@ -318,6 +325,33 @@ void edit(char*& o, const Format::Node& n, const Item& it, int scale) {
     default:
       return;
   }
+}
+
+}  // namespace
+
+void edit(char*& o, const Format::Node& n, const Item& it, int scale) { edit_one(o, n, it, scale); }
+
+void edit_run(char*& o, const Format::Node& n, const Item* it, int count, int scale) {
+  switch (n.k) {  // the common repeated fields without the general dispatch
+    case K::I:
+      for (int c = 0; c < count; ++c) {
+        if (it[c].kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
+        edit_int(o, n.w, n.d, it[c].i);
+      }
+      return;
+    case K::A:
+      if (n.w == 1) {
+        for (int c = 0; c < count; ++c) {
+          if (it[c].kind != Item::Kind::Text) bad_item("an A descriptor needs a text");
+          *o++ = it[c].s.empty() ? ' ' : it[c].s[0];
+        }
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  for (int c = 0; c < count; ++c) edit_one(o, n, it[c], scale);
 }
 
 }  // namespace nlf::format_detail
