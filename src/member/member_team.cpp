@@ -23,12 +23,6 @@ constexpr long kMaxThreads = 256;  // more are refused as a likely mistake
 // little to it.
 constexpr auto kWatch = std::chrono::microseconds(40);
 
-inline void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
-
 // Waits until `v` no longer holds `old`: watching first, then sleeping.
 template <class T>
 T await_change(const std::atomic<T>& v, T old) {
@@ -36,8 +30,10 @@ T await_change(const std::atomic<T>& v, T old) {
   for (int i = 1;; ++i) {
     const T now = v.load(std::memory_order_acquire);
     if (now != old) return now;
-    relax();
-    if (i % 64 == 0 && std::chrono::steady_clock::now() > until) break;
+    // Give the core away at once if anything else wants it (on a machine
+    // with more threads than free cores, the thread being waited for).
+    std::this_thread::yield();
+    if (i % 8 == 0 && std::chrono::steady_clock::now() > until) break;
   }
   v.wait(old);
   return v.load(std::memory_order_acquire);
