@@ -115,7 +115,7 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
         if (n.w >= 0) {  // fixed widths: room for the whole run at once
           char* const start = room(static_cast<std::size_t>(count) * static_cast<std::size_t>(n.w));
           char* o = start;
-          edit_run(o, n, &items[next], count, scale);
+          edit_run(o, n, items.data() + next, count, scale);
           next += static_cast<std::size_t>(count);
           len += static_cast<std::size_t>(o - start);
         } else {
