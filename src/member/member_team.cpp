@@ -21,7 +21,7 @@ constexpr long kMaxThreads = 256;  // more are refused as a likely mistake
 // before it sleeps, since waking a sleeping thread costs about as much as a
 // round. The watch is short so that a machine busy with other work loses
 // little to it.
-constexpr auto kWatch = std::chrono::microseconds(40);
+constexpr auto kWatch = std::chrono::microseconds(300);
 
 // Waits until `v` no longer holds `old`: watching first, then sleeping.
 template <class T>
@@ -111,10 +111,10 @@ void MemberTeam::run(int nm, Body body, void* ctx) {
   body_ = body;
   ctx_ = ctx;
   nm_ = nm;
-  // About eight chunks a thread: few enough that neighbouring members (whose
+  // About sixteen chunks a thread: few enough that neighbouring members (whose
   // entries in the member tables share cache lines) mostly stay on one
   // thread, enough to even out the threads' shares.
-  chunk_ = std::max(kChunk, nm / (8 * threads()));
+  chunk_ = std::max(kChunk, nm / (16 * threads()));
   next_.store(0, std::memory_order_relaxed);
   busy_.store(static_cast<int>(workers_.size()));
   round_.fetch_add(1);  // publishes the job to the workers
