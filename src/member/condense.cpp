@@ -212,7 +212,7 @@ bool invert_inner(Mat12& m, bool& finite) {
     }
     int ip = k;
     const double* cp = a + jp * n;
-    while (std::fabs(cp[ip]) != big) ++ip;
+    while (ip < n - 1 && std::fabs(cp[ip]) != big) ++ip;
     prow[k] = ip;
     pcol[k] = jp;
     if (ip != k)
