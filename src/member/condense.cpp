@@ -186,7 +186,7 @@ inline void swap_columns(double* x, double* y) {
 // sign reaches the condensed results, whose sums start from +0). A singular
 // or non-finite system is inverted again by MATINVERT itself from a copy,
 // so that its partly inverted state is exactly MATINVERT's.
-bool invert_inner(Mat12& m, bool& finite) {
+NLF_HOT_LOOP bool invert_inner(Mat12& m, bool& finite) {
   constexpr int n = NINNER;
   constexpr double kStop = 1.0e-20;
   constexpr double kZero = 1.0e-30;
@@ -262,7 +262,7 @@ bool invert_inner(Mat12& m, bool& finite) {
 // its products are left out of the sums, which keep their order. With a
 // finite inverse, RCM and RCV are those of the full products; KM and FM are
 // when RCM and RCV are finite (the caller checks).
-void condense_sparse(const MemberSystem& sys, Condensed& out) {
+NLF_HOT_LOOP void condense_sparse(const MemberSystem& sys, Condensed& out) {
   const Mat12& inv = sys.KII;
   for (int j = 0; j < 6; ++j) {
     const int k0 = j < 3 ? 0 : 9;

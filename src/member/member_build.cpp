@@ -3,10 +3,11 @@
 
 #include "member/fibre_law.h"
 #include "member/member_pass.h"
+#include "member/vec2.h"
 
 namespace nlf {
 
-void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
+NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
                   std::array<StationValues, NSTA>& st) {
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "member/fibre_law.h"
+#include "member/vec2.h"
 #include "solver/band.h"
 
 namespace nlf {
@@ -58,7 +59,7 @@ void recover_member(Model& md, int m, const MemberFibres& f) {
   }
 }
 
-void commit_member(const Model& md, int m, const MemberFibres& f, int KTAN) {
+NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, int KTAN) {
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   for (int i = 0; i < NFM; ++i) {
     FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};

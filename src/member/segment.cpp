@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "member/vec2.h"
+
 namespace nlf {
 
 namespace {
@@ -80,7 +82,7 @@ void segment_generalised(double L, const StationValues& s1, const StationValues&
         -6.0 * K * (s2.SM - s1.SM)};
 }
 
-void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2,
+NLF_HOT_LOOP void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2,
               const SegLoads& ld, Mat6& KS, Vec6& FS, Mat6* KL_out, Vec6* FL_out) {
   Mat6 KG, KL;
   Vec6 FG, FL;

@@ -19,3 +19,14 @@ inline bool all2(M2 m) { return (m[0] & m[1]) != 0; }
 inline bool any2(M2 m) { return (m[0] | m[1]) != 0; }
 
 }  // namespace nlf
+
+// The hottest member loops are compiled twice, for processors with AVX2 and
+// for the baseline, and the program takes the version the processor can run
+// when it starts. Neither version fuses a multiply and an add (ISO C++ mode
+// contracts nothing, and AVX2 alone brings no fused instructions), so both
+// give the same bits.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define NLF_HOT_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define NLF_HOT_LOOP
+#endif
