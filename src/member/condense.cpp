@@ -20,7 +20,7 @@ void MemberSystem::clear() {
   FI.fill(0.0);
 }
 
-void CHAINADD(int k, const Mat6& KS, const Vec6& FS, MemberSystem& sys) {
+NLF_HOT_LOOP void CHAINADD(int k, const Mat6& KS, const Vec6& FS, MemberSystem& sys) {
   // Where each of the segment's six freedoms goes: an end-joint row (inner =
   // false) or an inner row, 0-based.
   bool inner[6];

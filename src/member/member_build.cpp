@@ -107,8 +107,8 @@ void POINTRECOVER(int m, const IMat& IJ, const RVec& sol, const IVec& IEQ, const
   }
 }
 
-void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d, const double* z,
-               int nf, double* de1, double* de2) {
+NLF_HOT_LOOP void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d,
+                            const double* z, int nf, double* de1, double* de2) {
   SegGeom g;
   SEGTRANSFORM(x1, x2, y1, y2, g);
   Vec6 loc, gen;

@@ -20,7 +20,7 @@ constexpr int W1 = 3, W2 = 4;
 constexpr int Y1 = 3, Y2 = 4;
 }  // namespace
 
-void SEGTRANSFORM(double x1, double x2, double y1, double y2, SegGeom& g) {
+NLF_HOT_LOOP void SEGTRANSFORM(double x1, double x2, double y1, double y2, SegGeom& g) {
   const double dx = x2 - x1, dy = y2 - y1;
   const double L = std::sqrt(dx * dx + dy * dy);
   const double c = dx / L, s = dy / L;
