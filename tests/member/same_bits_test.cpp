@@ -5,6 +5,8 @@
 #include <random>
 
 #include "member/condense.h"
+#include "member/fibre_law.h"
+#include "member/member_fixture.h"
 #include "member/segment.h"
 
 namespace nlf {
@@ -74,6 +76,59 @@ TEST(Condense, SameBitsAsTheGeneralInversion) {
     EXPECT_TRUE(same(got.RCV, want.RCV)) << trial;
     EXPECT_TRUE(same(got.KM, want.KM)) << trial;
     EXPECT_TRUE(same(got.FM, want.FM)) << trial;
+  }
+}
+
+}  // namespace
+}  // namespace nlf
+
+namespace nlf {
+namespace {
+
+// The station sums take four fibres at a time; they must give the scalar
+// law's trial stresses and sums bit for bit, inside and outside the elastic
+// ranges, loading and reversing, with and without the imposed-step switch.
+TEST(StationSums, SameBitsAsTheScalarLaw) {
+  test::MemberModel mm;
+  Model& md = mm.md;
+  for (int i = 1; i <= NFIB; ++i) md.AREA(1, i) = 0.7 + 0.05 * i;
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::array<std::array<double, NFM>, 8> a{};
+  MemberFibres f{a[0].data(), a[1].data(), a[2].data(), a[3].data(),
+                 a[4].data(), a[5].data(), a[6].data(), a[7].data()};
+  const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)};
+  for (int trial = 0; trial < 200; ++trial) {
+    for (int i = 0; i < NFM; ++i) {
+      f.SIGU[i] = 2.4 + 0.3 * u(rng);
+      f.SIGL[i] = -2.4 + 0.3 * u(rng);
+      f.EPSU[i] = f.SIGU[i] / 2100;
+      f.EPSL[i] = f.SIGL[i] / 2100;
+      f.SIG[i] = 3.0 * u(rng);  // about half of them outside the range
+      f.EPS[i] = f.SIG[i] / 2100;
+      f.DEPS[i] = (trial % 3 == 0 ? 1e-4 : 2e-3) * u(rng);
+    }
+    const int ktan = trial % 4 == 3 ? -1 : 0;
+    std::array<StationValues, NSTA> got;
+    station_sums(md, 1, f, ktan, got);
+    for (int k = 0; k < NSTA; ++k) {
+      StationValues want;
+      for (int i = 0; i < NFIB; ++i) {
+        const int at = k * NFIB + i;
+        FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
+        const double sigt = FIBRELAW(LawMode::Trial, ktan, mat, v, f.DEPS[at]);
+        ASSERT_EQ(std::memcmp(&sigt, &f.SIGT[at], sizeof sigt), 0) << trial << " " << at;
+        const double et = FIBRETANGENT(ktan, mat.E, mat.E2, sigt, v.SIGL, v.SIGU);
+        const double fa = sigt * md.AREA(1, i + 1), ea = et * md.AREA(1, i + 1);
+        const double zi = md.ZF(1, i + 1);
+        want.SN += fa;
+        want.SM += fa * zi;
+        want.SEA += ea;
+        want.SES += ea * zi;
+        want.SEI += ea * zi * zi;
+      }
+      ASSERT_EQ(std::memcmp(&want, &got[k], sizeof want), 0) << trial << " station " << k;
+    }
   }
 }
 
