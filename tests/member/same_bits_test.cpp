@@ -3,8 +3,10 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "member/condense.h"
+#include "io/units.h"
 #include "member/fibre_law.h"
 #include "member/member_fixture.h"
 #include "member/segment.h"
@@ -129,6 +131,54 @@ TEST(StationSums, SameBitsAsTheScalarLaw) {
       }
       ASSERT_EQ(std::memcmp(&want, &got[k], sizeof want), 0) << trial << " station " << k;
     }
+  }
+}
+
+}  // namespace
+}  // namespace nlf
+
+namespace nlf {
+namespace {
+
+// The commit takes four fibres at a time as well: the same new state, bit
+// for bit, as the scalar law in commit mode.
+TEST(CommitFibres, SameBitsAsTheScalarLaw) {
+  test::MemberModel mm;
+  Units units;
+  FibreStore fs;
+  fs.setup(mm.st.FSTORE.data(), 2, true, units);
+  fs.initialise(mm.md.NM, mm.md.SYM, mm.md.EYM);
+  fs.clear_increments(mm.md.NM);
+  std::mt19937 rng(4);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const FibreMaterial mat{mm.md.E, mm.md.E2, mm.md.E3, mm.md.SYM(1), mm.md.EYM(1)};
+  for (int trial = 0; trial < 50; ++trial) {
+    const int ktan = trial % 4 == 3 ? -1 : 0;
+    std::vector<FibreValues> want;
+    fs.commit_begin();
+    for (int m = 1; m <= mm.md.NM; ++m) {
+      const MemberFibres f = fs.commit_member(m);
+      for (int i = 0; i < NFM; ++i) {
+        f.SIG[i] = 3.0 * u(rng);
+        f.DEPS[i] = (trial % 2 ? 1e-4 : 2e-3) * u(rng);
+        FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};
+        FIBRELAW(LawMode::Commit, ktan, mat, v, f.DEPS[i]);
+        want.push_back(v);
+      }
+      fs.commit_put(m);
+    }
+    fs.commit_end();
+    commit_fibres(mm.md, fs, ktan);
+    fs.results_begin();
+    for (int m = 1; m <= mm.md.NM; ++m) {
+      const MemberFibres c = fs.results_member(m);
+      for (int i = 0; i < NFM; ++i) {
+        const FibreValues& w = want[static_cast<std::size_t>((m - 1) * NFM + i)];
+        const double got[6] = {c.SIGU[i], c.SIGL[i], c.EPSU[i], c.EPSL[i], c.SIG[i], c.EPS[i]};
+        ASSERT_EQ(std::memcmp(&w, got, sizeof got), 0) << trial << " " << m << " " << i;
+      }
+    }
+    fs.results_end();
   }
 }
 
