@@ -50,6 +50,21 @@ void edit_nonfinite(char*& o, int w, double x) {
 }
 
 void edit_int(char*& o, int w, int m, std::int64_t v) {
+  if (m < 0 && v > -1000000000 && v < 1000000000) {  // the usual short field
+    std::uint32_t a = static_cast<std::uint32_t>(v < 0 ? -v : v);
+    char b[10];
+    int n = 0;
+    do {
+      b[n++] = static_cast<char>('0' + a % 10);
+      a /= 10;
+    } while (a != 0);
+    const int len = n + (v < 0 ? 1 : 0);
+    if (len > w) return stars(o, w);
+    for (int i = len; i < w; ++i) *o++ = ' ';
+    if (v < 0) *o++ = '-';
+    while (n > 0) *o++ = b[--n];
+    return;
+  }
   std::array<char, 32> b;
   char* e = b.data() + b.size();
   char* p = e;
