@@ -202,6 +202,26 @@ void edit_f(char*& o, int w, int d, int scale, double x) {
   if (!std::isfinite(x)) return edit_nonfinite(o, w, x);
   bool neg = std::signbit(x);
   double ax = std::fabs(x);
+  std::uint64_t v;
+  if (scale == 0 && d <= 15 && round_scaled(ax, d, v)) {
+    // The usual short field, written from its last digit backwards.
+    char b[48];
+    char* const e = b + sizeof b;
+    char* p = e;
+    for (int i = 0; i < d; ++i, v /= 10) *--p = static_cast<char>('0' + v % 10);
+    *--p = '.';
+    const bool zero_int = v == 0;
+    for (; v != 0; v /= 10) *--p = static_cast<char>('0' + v % 10);
+    int len = static_cast<int>(e - p) + (zero_int ? 1 : 0) + (neg ? 1 : 0);
+    const bool drop_zero = len > w && zero_int && d > 0;
+    if (drop_zero) --len;
+    if (len > w) return stars(o, w);
+    for (int i = len; i < w; ++i) *o++ = ' ';
+    if (neg) *o++ = '-';
+    if (zero_int && !drop_zero) *o++ = '0';
+    while (p != e) *o++ = *p++;
+    return;
+  }
   int prec = d + scale;
   if (prec < 0) {  // a large negative scale: scale the value itself
     ax *= std::pow(10.0, scale);
