@@ -49,22 +49,31 @@ void edit_nonfinite(char*& o, int w, double x) {
   right(o, w, w >= 9 ? "-Infinity" : "-Inf");
 }
 
-void edit_int(char*& o, int w, int m, std::int64_t v) {
-  if (m < 0 && v > -1000000000 && v < 1000000000) {  // the usual short field
-    std::uint32_t a = static_cast<std::uint32_t>(v < 0 ? -v : v);
-    char b[10];
-    int n = 0;
-    do {
-      b[n++] = static_cast<char>('0' + a % 10);
-      a /= 10;
-    } while (a != 0);
-    const int len = n + (v < 0 ? 1 : 0);
-    if (len > w) return stars(o, w);
-    for (int i = len; i < w; ++i) *o++ = ' ';
-    if (v < 0) *o++ = '-';
-    while (n > 0) *o++ = b[--n];
-    return;
+// The usual short integer field (no minimum digits, below 10^9 in size),
+// kept small enough to be written in place by its callers; false for any
+// other.
+inline bool edit_short_int(char*& o, int w, int m, std::int64_t v) {
+  if (m >= 0 || v <= -1000000000 || v >= 1000000000) return false;
+  std::uint32_t a = static_cast<std::uint32_t>(v < 0 ? -v : v);
+  char b[10];
+  int n = 0;
+  do {
+    b[n++] = static_cast<char>('0' + a % 10);
+    a /= 10;
+  } while (a != 0);
+  const int len = n + (v < 0 ? 1 : 0);
+  if (len > w) {
+    stars(o, w);
+    return true;
   }
+  for (int i = len; i < w; ++i) *o++ = ' ';
+  if (v < 0) *o++ = '-';
+  while (n > 0) *o++ = b[--n];
+  return true;
+}
+
+void edit_int(char*& o, int w, int m, std::int64_t v) {
+  if (edit_short_int(o, w, m, v)) return;
   std::array<char, 32> b;
   char* e = b.data() + b.size();
   char* p = e;
@@ -371,7 +380,7 @@ void edit_run(char*& o, const Format::Node& n, const Item* it, int count, int sc
     case K::I:
       for (int c = 0; c < count; ++c) {
         if (it[c].kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
-        edit_int(o, n.w, n.d, it[c].i);
+        if (!edit_short_int(o, n.w, n.d, it[c].i)) edit_int(o, n.w, n.d, it[c].i);
       }
       return;
     case K::A:
