@@ -24,8 +24,10 @@ inline bool any2(M2 m) { return (m[0] | m[1]) != 0; }
 // for the baseline, and the program takes the version the processor can run
 // when it starts. Neither version fuses a multiply and an add (ISO C++ mode
 // contracts nothing, and AVX2 alone brings no fused instructions), so both
-// give the same bits.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// give the same bits. (Not under the thread sanitizer, whose runtime is not
+// ready when the version is picked.)
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) \
+    && !defined(__SANITIZE_THREAD__)
 #define NLF_HOT_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define NLF_HOT_LOOP
