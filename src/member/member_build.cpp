@@ -60,7 +60,7 @@ NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, in
       }
     }
     NLF_STORE4(f.SIGT + i) = sigt;
-    const V4 et = KTAN >= 0 ? ((sigt < sl) | (sigt > su) ? E2 : E) : E;
+    const V4 et = KTAN >= 0 ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
     const V4 a = NLF_LOAD4(area + i % NFIB);
     NLF_STORE4(fa + i) = sigt * a;
     NLF_STORE4(ea + i) = et * a;
