@@ -66,14 +66,14 @@ class Format {
     return lines(std::span<const Item>(items.begin(), items.size()));
   }
 
-  struct Node;  // parsed descriptor (defined in format.cpp)
+  struct Node;  // parsed descriptor (defined in format_node.h)
 
  private:
   std::vector<Node> nodes_;
   std::string text_;
   int reversion_ = 0;  // where format reversion restarts
   bool reversion_has_data_ = false;  // a data descriptor follows reversion_
-  mutable std::string rec_;          // the record being built, reused
+  mutable std::string rec_;          // room for the record being built, reused
 };
 
 // Free-format (list-directed) output of a message: one blank, then the items

@@ -1,13 +1,34 @@
 // Per-member work of the pass and of the recovery; no store traffic here.
+#include <cstdint>
 #include <cstring>
 
 #include "member/fibre_law.h"
 #include "member/member_pass.h"
+#include "member/vec2.h"
 
 namespace nlf {
 
-void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
-                  std::array<StationValues, NSTA>& st) {
+namespace {
+
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V4u __attribute__((vector_size(32), aligned(8)));
+typedef std::int64_t M4 __attribute__((vector_size(32)));
+
+// Four doubles from or to any 8-byte address (written out in place: an
+// AVX vector passed by value would change the calling convention).
+#define NLF_LOAD4(p) (*reinterpret_cast<const V4u*>(p))
+#define NLF_STORE4(p) (*reinterpret_cast<V4u*>(p))
+
+}  // namespace
+
+// The trial law four fibres at a time: fibres inside their range, or outside
+// and loading further, take the lane arithmetic of FIBRELAW and FIBRETANGENT
+// (the same operations in the same order); a group with a fibre that must
+// re-anchor its range goes through the scalar law. The sums then run with
+// two stations side by side, each over its fibres in order.
+NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
+                               std::array<StationValues, NSTA>& st) {
+  static_assert(NFIB % 4 == 0 && NSTA % 2 == 0, "fibres go in fours, stations in pairs");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
   double area[NFIB], z[NFIB];
@@ -15,22 +36,49 @@ void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
     area[i - 1] = md.AREA(sec, i);
     z[i - 1] = md.ZF(sec, i);
   }
-  for (int k = 0; k < NSTA; ++k) {
-    StationValues s;
-    for (int i = 0; i < NFIB; ++i) {
-      const int at = k * NFIB + i;
-      FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
-      const double sigt = FIBRELAW(LawMode::Trial, KTAN, mat, v, f.DEPS[at]);
-      f.SIGT[at] = sigt;
-      const double et = FIBRETANGENT(KTAN, mat.E, mat.E2, sigt, v.SIGL, v.SIGU);
-      const double fa = sigt * area[i], ea = et * area[i];
-      s.SN += fa;
-      s.SM += fa * z[i];
-      s.SEA += ea;
-      s.SES += ea * z[i];
-      s.SEI += ea * z[i] * z[i];
+  const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
+  double fa[NFM], ea[NFM];
+  for (int i = 0; i < NFM; i += 4) {
+    const V4 sig = NLF_LOAD4(f.SIG + i), su = NLF_LOAD4(f.SIGU + i), sl = NLF_LOAD4(f.SIGL + i);
+    const V4 deps = NLF_LOAD4(f.DEPS + i);
+    const M4 inside = ~(sl > sig) & ~(sig > su);
+    const M4 loading = KTAN >= 0 ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
+    const M4 plain = inside | loading;
+    V4 sigt;
+    if ((plain[0] & plain[1] & plain[2] & plain[3]) != 0) {
+      const V4 eps = NLF_LOAD4(f.EPS + i), eu = NLF_LOAD4(f.EPSU + i), el = NLF_LOAD4(f.EPSL + i);
+      const V4 se = sig + E * deps;
+      const V4 above = su + (eps + deps - eu) * E2;
+      const V4 below = sl + (eps + deps - el) * E2;
+      const V4 in = se > su ? above : (se < sl ? below : se);
+      sigt = inside ? in : sig + E2 * deps;
+    } else {
+      for (int l = 0; l < 4; ++l) {
+        const int at = i + l;
+        FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
+        sigt[l] = FIBRELAW(LawMode::Trial, KTAN, mat, v, f.DEPS[at]);
+      }
     }
-    st[k] = s;
+    NLF_STORE4(f.SIGT + i) = sigt;
+    const V4 et = KTAN >= 0 ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
+    const V4 a = NLF_LOAD4(area + i % NFIB);
+    NLF_STORE4(fa + i) = sigt * a;
+    NLF_STORE4(ea + i) = et * a;
+  }
+  for (int k = 0; k < NSTA; k += 2) {
+    typedef double V2 __attribute__((vector_size(16)));
+    V2 sn{0.0, 0.0}, sm = sn, sea = sn, ses = sn, sei = sn;
+    const double* fa0 = fa + k * NFIB;
+    const double* ea0 = ea + k * NFIB;
+    for (int i = 0; i < NFIB; ++i) {
+      const V2 fv{fa0[i], fa0[i + NFIB]}, ev{ea0[i], ea0[i + NFIB]}, zv{z[i], z[i]};
+      sn += fv;
+      sm += fv * zv;
+      sea += ev;
+      ses += ev * zv;
+      sei += ev * zv * zv;
+    }
+    for (int l = 0; l < 2; ++l) st[k + l] = StationValues{sn[l], sm[l], sea[l], ses[l], sei[l]};
   }
 }
 
@@ -106,8 +154,8 @@ void POINTRECOVER(int m, const IMat& IJ, const RVec& sol, const IVec& IEQ, const
   }
 }
 
-void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d, const double* z,
-               int nf, double* de1, double* de2) {
+NLF_HOT_LOOP void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d,
+                            const double* z, int nf, double* de1, double* de2) {
   SegGeom g;
   SEGTRANSFORM(x1, x2, y1, y2, g);
   Vec6 loc, gen;

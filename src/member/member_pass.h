@@ -7,6 +7,7 @@
 #include <array>
 
 #include "member/condense.h"
+#include "member/member_team.h"
 #include "member/segment.h"
 #include "store/model.h"
 #include "storage/fibre_store.h"
@@ -44,8 +45,10 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 // The member pass of one equilibrium iteration: clears the band matrix and
 // all 3 NJ resisting forces, builds every member and adds it into them.
 // singular_any tells whether any member's inner system was singular; each
-// such member is named in a warning on standard error.
-void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any);
+// such member is named in a warning on standard error. A team of several
+// threads shares the members out when the fibre state is in memory.
+void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
+                MemberTeam* team = nullptr);
 
 // The 18 node-point increments of member m (points 1..6, each X, Y, R) from
 // the solution by equation: the end points take their joints' values, the
@@ -62,10 +65,10 @@ void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d, const 
 // Recovery after every solve, for every member: node-point increments from
 // DITER into DPT, fibre strain increments added to DEPS, node points moved
 // (and put back on the chord when MGEO is set).
-void update_members(Model& md, FibreStore& fs);
+void update_members(Model& md, FibreStore& fs, MemberTeam* team = nullptr);
 
 // The state commit of a converged step: the fibre law in commit mode for
 // every fibre of every member.
-void commit_fibres(Model& md, FibreStore& fs, int KTAN);
+void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam* team = nullptr);
 
 }  // namespace nlf

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "member/vec2.h"
+
 namespace nlf {
 
 namespace {
@@ -18,7 +20,7 @@ constexpr int W1 = 3, W2 = 4;
 constexpr int Y1 = 3, Y2 = 4;
 }  // namespace
 
-void SEGTRANSFORM(double x1, double x2, double y1, double y2, SegGeom& g) {
+NLF_HOT_LOOP void SEGTRANSFORM(double x1, double x2, double y1, double y2, SegGeom& g) {
   const double dx = x2 - x1, dy = y2 - y1;
   const double L = std::sqrt(dx * dx + dy * dy);
   const double c = dx / L, s = dy / L;
@@ -80,7 +82,7 @@ void segment_generalised(double L, const StationValues& s1, const StationValues&
         -6.0 * K * (s2.SM - s1.SM)};
 }
 
-void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2,
+NLF_HOT_LOOP void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2,
               const SegLoads& ld, Mat6& KS, Vec6& FS, Mat6* KL_out, Vec6* FL_out) {
   Mat6 KG, KL;
   Vec6 FG, FL;

@@ -98,6 +98,9 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   int negative_pivots = 0;  // in the last solution
   LoadGroup g;
   GroupPath path;
+  // The threads of the member loops, started once for the whole run.
+  const int threads = threads_from_environment();
+  MemberTeam team(fs.in_memory() ? threads : 1, md.NM);
   const int NJ = md.NJ, NM = md.NM;
 
   for (;;) {
@@ -142,7 +145,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
 
     for (;;) {
       bool singular = false;
-      MEMBERPASS(md, fs, s.ktan, singular);
+      MEMBERPASS(md, fs, s.ktan, singular, &team);
 
       set_applied_load(md, g, s.dl_applied);
       add_springs(md, A);
@@ -166,7 +169,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       else
         load_control_increment(md);
 
-      update_members(md, fs);
+      update_members(md, fs, &team);
       update_springs(md, listing);
       update_totals(md);
 
@@ -175,7 +178,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       s.ktan = 0;
     }
 
-    commit_fibres(md, fs, s.ktan);
+    commit_fibres(md, fs, s.ktan, &team);
     if (arc) {
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j)

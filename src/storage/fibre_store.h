@@ -74,6 +74,12 @@ class FibreStore {
   void commit_put(int m);
   void commit_end();
 
+  // Memory mode, inside a pass, update or commit sequence: the views of
+  // member m without the sequence's bookkeeping, so that members can be
+  // worked on in any order and on several threads at once. Changes made
+  // through them are in place; nothing needs putting back.
+  MemberFibres held_member(int m) const;
+
   // Result output: the committed state of member m, read only.
   void results_begin();
   MemberFibres results_member(int m);

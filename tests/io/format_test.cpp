@@ -23,56 +23,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace nlf {
 namespace {
 
-using test::bars;
-using test::read_tsv;
-using test::vector_real;
-
-// An item as the vectors give it: integers where the text has no point or
-// exponent (the interpreter widens an integer handed to F, E or G exactly).
-Item vector_item(const std::string& v) {
-  if (v.find_first_of(".eEaNI") == std::string::npos) return Item(std::atoll(v.c_str()));
-  return Item(vector_real(v));
-}
-
-TEST(FormatVectors, EverySingleValueRow) {
-  auto rows = read_tsv("output.tsv");
-  ASSERT_EQ(rows.size(), 285u);
-  for (const auto& r : rows) {
-    ASSERT_EQ(r.size(), 3u);
-    Format f("(" + r[0] + ")");
-    Item it = r[0][0] == 'I' ? Item(std::atoll(r[1].c_str())) : Item(vector_real(r[1]));
-    auto lines = f.lines({it});
-    ASSERT_EQ(lines.size(), 1u) << r[0] << " " << r[1];
-    EXPECT_EQ(lines[0], bars(r[2])) << r[0] << " of " << r[1];
-  }
-}
-
-TEST(FormatVectors, EveryMultiItemRecord) {
-  auto rows = read_tsv("records.tsv");
-  ASSERT_FALSE(rows.empty());
-  std::size_t i = 0;
-  while (i < rows.size()) {
-    // The rows of one statement share format and values.
-    std::size_t j = i;
-    while (j < rows.size() && rows[j][0] == rows[i][0] && rows[j][1] == rows[i][1] &&
-           (j == i || rows[j][2] != "1"))
-      ++j;
-    std::vector<Item> items;
-    std::string values = rows[i][1];
-    for (std::size_t p = 0; p < values.size();) {
-      std::size_t q = values.find(' ', p);
-      if (q == std::string::npos) q = values.size();
-      items.push_back(vector_item(values.substr(p, q - p)));
-      p = q + 1;
-    }
-    auto lines = Format(rows[i][0]).lines(items);
-    ASSERT_EQ(lines.size(), j - i) << rows[i][0];
-    for (std::size_t k = i; k < j; ++k)
-      EXPECT_EQ(lines[k - i], bars(rows[k][3])) << rows[i][0] << " line " << rows[k][2];
-    i = j;
-  }
-}
-
 TEST(Format, ScaleFactorStartsAtZeroInEveryApplication) {
   Format f("(F8.2,2P,F8.2)");
   EXPECT_EQ(f.lines({1.5, 1.5})[0], "    1.50  150.00");
@@ -102,25 +52,6 @@ TEST(Format, TextsAndLiterals) {
   Format f("(A,'|',A5,'|',A2,\"|\",'it''s',\"say \"\"hi\"\"\")");
   EXPECT_EQ(f.lines({"free", "abc", "wxyz"})[0], "free|  abc|wx|it'ssay \"hi\"");
   EXPECT_EQ(Format("(1PE12.3,I4.3)").lines({0.5, 7})[0], "   5.000E-01 007");
-}
-
-TEST(Format, FieldEdgeCases) {
-  EXPECT_EQ(Format("(F5.0)").lines({0.4})[0], "   0.");
-  EXPECT_EQ(Format("(F6.0)").lines({-2.5})[0], "   -2.");
-  EXPECT_EQ(Format("(I3)").lines({-2147483647 - 1})[0], "***");
-  EXPECT_EQ(Format("(I20)").lines({-9223372036854775807LL - 1})[0], "-9223372036854775808");
-  EXPECT_EQ(Format("(F5.1)").lines({std::numeric_limits<double>::infinity()})[0], "  Inf");
-  EXPECT_EQ(Format("(F2.1)").lines({std::numeric_limits<double>::infinity()})[0], "**");
-  EXPECT_EQ(Format("(F400.1)").lines({1e300})[0].size(), 400u);
-  EXPECT_EQ(Format("(-1P,E12.3)").lines({0.5})[0], "   0.050E+01");
-}
-
-TEST(Format, MalformedFormatsAndItemsAreProgrammingErrors) {
-  for (const char* bad : {"I5", "(I5", "(I5))", "(Q5)", "(I)", "(F8)", "(E8.0)", "('abc)", "(0I3)"})
-    EXPECT_THROW(Format{bad}, std::invalid_argument) << bad;
-  EXPECT_THROW(Format("(I5)").lines({1.5}), std::invalid_argument);
-  EXPECT_THROW(Format("(A)").lines({1}), std::invalid_argument);
-  EXPECT_THROW(Format("('x')").lines({1}), std::invalid_argument);  // never consumes
 }
 
 class CountingSink : public RecordSink {

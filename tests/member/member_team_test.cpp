@@ -1,0 +1,44 @@
+#include "member/member_team.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "io/stop.h"
+
+namespace nlf {
+namespace {
+
+TEST(MemberTeam, EveryMemberOnceInEveryRoundWhateverTheThreadCount) {
+  for (int threads : {1, 2, 3}) {
+    MemberTeam team(threads, 9);
+    std::vector<int> seen(10, 0);
+    for (int round = 0; round < 50; ++round)
+      team.run(9, [](void* ctx, int m) { ++(*static_cast<std::vector<int>*>(ctx))[m]; }, &seen);
+    for (int m = 1; m <= 9; ++m) EXPECT_EQ(seen[m], 50) << threads << " threads, member " << m;
+    EXPECT_EQ(seen[0], 0);
+  }
+  EXPECT_EQ(MemberTeam(4, 1).threads(), 1);  // no thread for a member too few
+}
+
+TEST(MemberTeam, ThreadCountFromTheEnvironment) {
+  ::setenv("NLFRAME_THREADS", "3", 1);
+  EXPECT_EQ(threads_from_environment(), 3);
+  ::setenv("NLFRAME_THREADS", "", 1);
+  EXPECT_GE(threads_from_environment(), 1);
+  for (const char* bad : {"0", "-2", "two", "2.5", " 2", "2 ", "99999999999999999999"}) {
+    ::setenv("NLFRAME_THREADS", bad, 1);
+    try {
+      threads_from_environment();
+      ADD_FAILURE() << bad << " accepted";
+    } catch (const Stop& s) {
+      EXPECT_EQ(s.status, 1) << bad;
+    }
+  }
+  ::unsetenv("NLFRAME_THREADS");
+  EXPECT_GE(threads_from_environment(), 1);
+}
+
+}  // namespace
+}  // namespace nlf

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "member/condense.h"
+#include "io/units.h"
+#include "member/fibre_law.h"
+#include "member/member_fixture.h"
+#include "member/segment.h"
+
+namespace nlf {
+namespace {
+
+// The condensation as the general inversion and full products give it.
+bool reference(MemberSystem sys, Condensed& out) {
+  const bool ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
+  mat_mul(sys.KII, sys.KIE, out.RCM);
+  for (double& v : out.RCM.a) v = -v;
+  mat_vec(sys.KII, sys.FI, out.RCV);
+  for (double& v : out.RCV) v = -v;
+  mat_mul(sys.KEI, out.RCM, out.KM);
+  for (int i = 0; i < 36; ++i) out.KM.a[i] += sys.KEE.a[i];
+  mat_vec(sys.KEI, out.RCV, out.FM);
+  for (int i = 0; i < 6; ++i) out.FM[i] += sys.FE[i];
+  return ok;
+}
+
+// A chain of five bent, yielded segments of uneven stiffness.
+MemberSystem random_chain(std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  MemberSystem sys;
+  sys.clear();
+  double x = 0, y = 0;
+  for (int k = 1; k <= 5; ++k) {
+    const double x2 = x + 60 + 20 * u(rng), y2 = y + 15 * u(rng);
+    SegGeom g;
+    SEGTRANSFORM(x, x2, y, y2, g);
+    const StationValues s1{40 * u(rng), 300 * u(rng), 4000 * (1.2 + u(rng)), 500 * u(rng),
+                           1e6 * (1.2 + u(rng))};
+    const StationValues s2{40 * u(rng), 300 * u(rng), 4000 * (1.2 + u(rng)), 500 * u(rng),
+                           1e6 * (1.2 + u(rng))};
+    Mat6 KS, KN;
+    Vec6 FS, FN;
+    SEGSTIFF(g, s1, s2, SegLoads{}, KS, FS);
+    MATTOBYNODE(KS, KN);
+    TOBYNODE(FS, FN);
+    CHAINADD(k, KN, FN, sys);
+    x = x2;
+    y = y2;
+  }
+  return sys;
+}
+
+// The condensation takes a quicker way through the chain's structure; its
+// results must be those of the general inversion bit for bit, and a singular
+// or non-finite system must give exactly the general results too.
+TEST(Condense, SameBitsAsTheGeneralInversion) {
+  std::mt19937 rng(3);
+  auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  for (int trial = 0; trial < 300; ++trial) {
+    MemberSystem sys = random_chain(rng);
+    if (trial % 50 == 1) {  // inner point 3 without rotational stiffness: singular
+      for (int j = 1; j <= NINNER; ++j) sys.KII(6, j) = sys.KII(j, 6) = 0.0;
+    }
+    if (trial % 50 == 2) sys.KIE(2, 1) = std::numeric_limits<double>::infinity();
+    if (trial % 50 == 3) sys.FI[4] = std::numeric_limits<double>::quiet_NaN();
+    Condensed want, got;
+    const bool ok_want = reference(sys, want);
+    const bool ok_got = CONDENSE(sys, got);
+    EXPECT_EQ(ok_got, ok_want) << trial;
+    EXPECT_EQ(trial % 50 != 1, ok_got) << trial;
+    // NaN payloads may differ, so compare NaN-free results bitwise only.
+    if (trial % 50 == 2 || trial % 50 == 3) continue;
+    EXPECT_TRUE(same(got.RCM, want.RCM)) << trial;
+    EXPECT_TRUE(same(got.RCV, want.RCV)) << trial;
+    EXPECT_TRUE(same(got.KM, want.KM)) << trial;
+    EXPECT_TRUE(same(got.FM, want.FM)) << trial;
+  }
+}
+
+}  // namespace
+}  // namespace nlf
+
+namespace nlf {
+namespace {
+
+// The station sums take four fibres at a time; they must give the scalar
+// law's trial stresses and sums bit for bit, inside and outside the elastic
+// ranges, loading and reversing, with and without the imposed-step switch.
+TEST(StationSums, SameBitsAsTheScalarLaw) {
+  test::MemberModel mm;
+  Model& md = mm.md;
+  for (int i = 1; i <= NFIB; ++i) md.AREA(1, i) = 0.7 + 0.05 * i;
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::array<std::array<double, NFM>, 8> a{};
+  MemberFibres f{a[0].data(), a[1].data(), a[2].data(), a[3].data(),
+                 a[4].data(), a[5].data(), a[6].data(), a[7].data()};
+  const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)};
+  for (int trial = 0; trial < 200; ++trial) {
+    for (int i = 0; i < NFM; ++i) {
+      f.SIGU[i] = 2.4 + 0.3 * u(rng);
+      f.SIGL[i] = -2.4 + 0.3 * u(rng);
+      f.EPSU[i] = f.SIGU[i] / 2100;
+      f.EPSL[i] = f.SIGL[i] / 2100;
+      f.SIG[i] = 3.0 * u(rng);  // about half of them outside the range
+      f.EPS[i] = f.SIG[i] / 2100;
+      f.DEPS[i] = (trial % 3 == 0 ? 1e-4 : 2e-3) * u(rng);
+    }
+    const int ktan = trial % 4 == 3 ? -1 : 0;
+    std::array<StationValues, NSTA> got;
+    station_sums(md, 1, f, ktan, got);
+    for (int k = 0; k < NSTA; ++k) {
+      StationValues want;
+      for (int i = 0; i < NFIB; ++i) {
+        const int at = k * NFIB + i;
+        FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
+        const double sigt = FIBRELAW(LawMode::Trial, ktan, mat, v, f.DEPS[at]);
+        ASSERT_EQ(std::memcmp(&sigt, &f.SIGT[at], sizeof sigt), 0) << trial << " " << at;
+        const double et = FIBRETANGENT(ktan, mat.E, mat.E2, sigt, v.SIGL, v.SIGU);
+        const double fa = sigt * md.AREA(1, i + 1), ea = et * md.AREA(1, i + 1);
+        const double zi = md.ZF(1, i + 1);
+        want.SN += fa;
+        want.SM += fa * zi;
+        want.SEA += ea;
+        want.SES += ea * zi;
+        want.SEI += ea * zi * zi;
+      }
+      ASSERT_EQ(std::memcmp(&want, &got[k], sizeof want), 0) << trial << " station " << k;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nlf
+
+namespace nlf {
+namespace {
+
+// The commit takes four fibres at a time as well: the same new state, bit
+// for bit, as the scalar law in commit mode.
+TEST(CommitFibres, SameBitsAsTheScalarLaw) {
+  test::MemberModel mm;
+  Units units;
+  FibreStore fs;
+  fs.setup(mm.st.FSTORE.data(), 2, true, units);
+  fs.initialise(mm.md.NM, mm.md.SYM, mm.md.EYM);
+  fs.clear_increments(mm.md.NM);
+  std::mt19937 rng(4);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const FibreMaterial mat{mm.md.E, mm.md.E2, mm.md.E3, mm.md.SYM(1), mm.md.EYM(1)};
+  for (int trial = 0; trial < 50; ++trial) {
+    const int ktan = trial % 4 == 3 ? -1 : 0;
+    std::vector<FibreValues> want;
+    fs.commit_begin();
+    for (int m = 1; m <= mm.md.NM; ++m) {
+      const MemberFibres f = fs.commit_member(m);
+      for (int i = 0; i < NFM; ++i) {
+        f.SIG[i] = 3.0 * u(rng);
+        f.DEPS[i] = (trial % 2 ? 1e-4 : 2e-3) * u(rng);
+        FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};
+        FIBRELAW(LawMode::Commit, ktan, mat, v, f.DEPS[i]);
+        want.push_back(v);
+      }
+      fs.commit_put(m);
+    }
+    fs.commit_end();
+    commit_fibres(mm.md, fs, ktan);
+    fs.results_begin();
+    for (int m = 1; m <= mm.md.NM; ++m) {
+      const MemberFibres c = fs.results_member(m);
+      for (int i = 0; i < NFM; ++i) {
+        const FibreValues& w = want[static_cast<std::size_t>((m - 1) * NFM + i)];
+        const double got[6] = {c.SIGU[i], c.SIGL[i], c.EPSU[i], c.EPSL[i], c.SIG[i], c.EPS[i]};
+        ASSERT_EQ(std::memcmp(&w, got, sizeof got), 0) << trial << " " << m << " " << i;
+      }
+    }
+    fs.results_end();
+  }
+}
+
+}  // namespace
+}  // namespace nlf
