@@ -20,6 +20,7 @@ using format_detail::edit;
 using format_detail::edit_run;
 using format_detail::field_room;
 using format_detail::kMaxDepth;
+using format_detail::kSlack;
 
 class Collect : public RecordSink {
  public:
@@ -41,10 +42,11 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
   int pending = 0;  // blanks from nX, written only when something follows
   const int end = static_cast<int>(nodes_.size());
   // The record is built in rec_, which only grows (in the first
-  // applications), and is len characters long.
+  // applications), and is len characters long; the fields' slack lies
+  // beyond it.
   std::size_t len = 0;
   auto room = [&](std::size_t k) {
-    if (len + k > rec_.size()) rec_.resize(std::max(len + k, 2 * rec_.size()));
+    if (len + k + kSlack > rec_.size()) rec_.resize(std::max(len + k + kSlack, 2 * rec_.size()));
     return rec_.data() + len;
   };
   auto emit = [&] {

@@ -49,26 +49,67 @@ void edit_nonfinite(char*& o, int w, double x) {
   right(o, w, w >= 9 ? "-Infinity" : "-Inf");
 }
 
+// Two decimal digits at a time: "00" to "99".
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline void put_pair(char*& p, unsigned r) {
+  p -= 2;
+  std::memcpy(p, kPairs + 2 * r, 2);
+}
+
+// The decimal digits of v written backwards, ending at p; p moves to the
+// first.
+template <class U>
+inline void put_digits(char*& p, U v) {
+  while (v >= 100) {
+    put_pair(p, static_cast<unsigned>(v % 100));
+    v /= 100;
+  }
+  if (v >= 10)
+    put_pair(p, static_cast<unsigned>(v));
+  else
+    *--p = static_cast<char>('0' + v);
+}
+
+// A short field is made right-aligned in a row of blanks and copied out as
+// one block of kWindow characters: the field and blanks or digits beyond
+// its end, which the record's slack takes.
+constexpr int kWindow = 32;
+static_assert(kWindow <= static_cast<int>(kSlack));
+
+struct Window {
+  char b[2 * kWindow];
+  Window() { std::memset(b, ' ', sizeof b); }
+  char* end() { return b + kWindow; }  // where the field's text ends
+  // Writes the field of width w whose text starts at p (and ends at end()).
+  void put(char*& o, int w, const char* p) {
+    if (w <= kWindow) {
+      std::memcpy(o, end() - w, kWindow);
+      o += w;
+    } else {
+      fill(o, w - static_cast<int>(end() - p), ' ');
+      copy(o, p, static_cast<std::size_t>(end() - p));
+    }
+  }
+};
+
 // The usual short integer field (no minimum digits, below 10^9 in size),
 // kept small enough to be written in place by its callers; false for any
 // other.
 inline bool edit_short_int(char*& o, int w, int m, std::int64_t v) {
   if (m >= 0 || v <= -1000000000 || v >= 1000000000) return false;
-  std::uint32_t a = static_cast<std::uint32_t>(v < 0 ? -v : v);
-  char b[10];
-  int n = 0;
-  do {
-    b[n++] = static_cast<char>('0' + a % 10);
-    a /= 10;
-  } while (a != 0);
-  const int len = n + (v < 0 ? 1 : 0);
-  if (len > w) {
+  Window win;
+  char* p = win.end();
+  put_digits(p, static_cast<std::uint32_t>(v < 0 ? -v : v));
+  if (v < 0) *--p = '-';
+  if (win.end() - p > w) {
     stars(o, w);
     return true;
   }
-  for (int i = len; i < w; ++i) *o++ = ' ';
-  if (v < 0) *o++ = '-';
-  while (n > 0) *o++ = b[--n];
+  win.put(o, w, p);
   return true;
 }
 
@@ -214,21 +255,24 @@ void edit_f(char*& o, int w, int d, int scale, double x) {
   std::uint64_t v;
   if (scale == 0 && d <= 15 && round_scaled(ax, d, v)) {
     // The usual short field, written from its last digit backwards.
-    char b[48];
-    char* const e = b + sizeof b;
-    char* p = e;
-    for (int i = 0; i < d; ++i, v /= 10) *--p = static_cast<char>('0' + v % 10);
+    Window win;
+    char* p = win.end();
+    int i = d;
+    for (; i >= 2; i -= 2, v /= 100) put_pair(p, static_cast<unsigned>(v % 100));
+    if (i == 1) {
+      *--p = static_cast<char>('0' + v % 10);
+      v /= 10;
+    }
     *--p = '.';
     const bool zero_int = v == 0;
-    for (; v != 0; v /= 10) *--p = static_cast<char>('0' + v % 10);
-    int len = static_cast<int>(e - p) + (zero_int ? 1 : 0) + (neg ? 1 : 0);
+    if (!zero_int) put_digits(p, v);
+    int len = static_cast<int>(win.end() - p) + (zero_int ? 1 : 0) + (neg ? 1 : 0);
     const bool drop_zero = len > w && zero_int && d > 0;
     if (drop_zero) --len;
     if (len > w) return stars(o, w);
-    for (int i = len; i < w; ++i) *o++ = ' ';
-    if (neg) *o++ = '-';
-    if (zero_int && !drop_zero) *o++ = '0';
-    while (p != e) *o++ = *p++;
+    if (zero_int && !drop_zero) *--p = '0';
+    if (neg) *--p = '-';
+    win.put(o, w, p);
     return;
   }
   int prec = d + scale;
@@ -378,6 +422,29 @@ void edit(char*& o, const Format::Node& n, const Item& it, int scale) { edit_one
 void edit_run(char*& o, const Format::Node& n, const Item* it, int count, int scale) {
   switch (n.k) {  // the common repeated fields without the general dispatch
     case K::I:
+      if (n.d < 0 && n.w >= 1 && n.w <= 9) {
+        // Values that surely fit are written in place over a row of
+        // blanks; the rest go the usual way.
+        constexpr char blanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                     ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        static_assert(sizeof blanks <= kSlack);
+        const auto hi = static_cast<std::int64_t>(kPow10[n.w]);
+        const auto lo = -static_cast<std::int64_t>(kPow10[n.w - 1]);
+        for (int c = 0; c < count; ++c) {
+          if (it[c].kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
+          const std::int64_t v = it[c].i;
+          if (v > lo && v < hi) {
+            std::memcpy(o, blanks, sizeof blanks);
+            char* p = o + n.w;
+            put_digits(p, static_cast<std::uint32_t>(v < 0 ? -v : v));
+            if (v < 0) *--p = '-';
+            o += n.w;
+          } else if (!edit_short_int(o, n.w, n.d, v)) {
+            edit_int(o, n.w, n.d, v);
+          }
+        }
+        return;
+      }
       for (int c = 0; c < count; ++c) {
         if (it[c].kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
         if (!edit_short_int(o, n.w, n.d, it[c].i)) edit_int(o, n.w, n.d, it[c].i);

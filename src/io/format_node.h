@@ -24,19 +24,24 @@ namespace format_detail {
 
 constexpr int kMaxDepth = 16;
 
+// A field may scribble up to kSlack characters past its end (a row of
+// blanks written in one go); whatever follows overwrites them or lies past
+// the end of the record, which keeps that much room beyond its last field.
+constexpr std::size_t kSlack = 32;
+
 // The most characters that data descriptor n writes for item it.
 inline std::size_t field_room(const Format::Node& n, const Item& it) {
   return n.w >= 0 ? static_cast<std::size_t>(n.w) : it.s.size();
 }
 
 // Edits one item into the field described by data descriptor n, with scale
-// factor `scale` in force, writing at o (room for field_room characters)
-// and advancing o past the field. Throws std::invalid_argument for an item
-// of the wrong kind.
+// factor `scale` in force, writing at o (room for field_room characters
+// plus kSlack) and advancing o past the field. Throws std::invalid_argument
+// for an item of the wrong kind.
 void edit(char*& o, const Format::Node& n, const Item& it, int scale);
 
 // The same for `count` items in a row, all with descriptor n (a data
-// descriptor with a width): room for count * n.w characters at o.
+// descriptor with a width): room for count * n.w + kSlack characters at o.
 void edit_run(char*& o, const Format::Node& n, const Item* it, int count, int scale);
 
 }  // namespace format_detail
