@@ -1,5 +1,9 @@
 // The edit-descriptor interpreter: walks the parsed descriptors over a list
 // of items, record by record.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-loop-distribute-patterns")  // short copies stay loops
+#endif
+
 #include "io/format.h"
 
 #include <algorithm>
@@ -56,7 +60,11 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
   };
   auto settle = [&] {
     if (pending > 0) {
-      std::memset(room(static_cast<std::size_t>(pending)), ' ', static_cast<std::size_t>(pending));
+      char* const o = room(static_cast<std::size_t>(pending));
+      if (pending <= 16)  // a row of 16 blanks; the slack takes the rest
+        std::memcpy(o, "                ", 16);
+      else
+        std::memset(o, ' ', static_cast<std::size_t>(pending));
       len += static_cast<std::size_t>(pending);
     }
     pending = 0;
@@ -96,12 +104,19 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
         pending += n.w;
         ++pc;
         break;
-      case K::Lit:
+      case K::Lit: {
         settle();
-        std::memcpy(room(n.len), text_.data() + n.off, n.len);
+        char* o = room(n.len);
+        const char* t = text_.data() + n.off;
+        if (n.len <= 8) {  // the usual short text, without a call
+          for (std::uint32_t i = 0; i < n.len; ++i) o[i] = t[i];
+        } else {
+          std::memcpy(o, t, n.len);
+        }
         len += n.len;
         ++pc;
         break;
+      }
       case K::Slash:
         for (int i = 0; i < n.repeat; ++i) emit();
         ++pc;

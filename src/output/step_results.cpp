@@ -218,8 +218,11 @@ void member_stresses(const Model& md, FibreStore& fs, TextOut& out, int step) {
 
   out.write(heading, {step});
 
+  // The symbol items point into `symbols` once and for all, and the stress
+  // items stay integers: line by line only their contents change.
   std::array<char, NFIB> symbols{};
   auto items = item_list<3 + 2 * NFIB>();
+  for (int fib = 1; fib <= NFIB; ++fib) items[fib] = Item(std::string_view(&symbols[fib - 1], 1));
   fs.results_begin();
   for (int m = 1; m <= md.NM; ++m) {
     const MemberFibres f = fs.results_member(m);
@@ -230,8 +233,7 @@ void member_stresses(const Model& md, FibreStore& fs, TextOut& out, int step) {
       for (int fib = 1; fib <= NFIB; ++fib) {
         const int a = MemberFibres::at(fib, k);
         symbols[fib - 1] = stress_symbol(f.SIG[a], f.SIGU[a], f.SIGL[a]);
-        items[fib] = Item(std::string_view(&symbols[fib - 1], 1));
-        items[NFIB + 1 + fib] = Item(stress_value(f.SIG[a]));
+        items[NFIB + 1 + fib].i = stress_value(f.SIG[a]);
       }
       items[NFIB + 1] = Item(f.EPS[MemberFibres::at(1, k)] * 100.0);
       items[2 * NFIB + 2] = Item(f.EPS[MemberFibres::at(NFIB, k)] * 100.0);
