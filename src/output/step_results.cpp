@@ -270,16 +270,17 @@ int stress_value(double s) {
   // Anything beyond the I4 field prints as asterisks anyway; keep the
   // conversion defined for huge values and NaN.
   constexpr double limit = 1.0e9;
-  if (std::isnan(y)) return std::numeric_limits<int>::min();
-  if (y > limit) return static_cast<int>(limit);
-  if (y < -limit) return -static_cast<int>(limit);
+  if (!(std::fabs(y) <= limit)) {
+    if (std::isnan(y)) return std::numeric_limits<int>::min();
+    return y > 0 ? static_cast<int>(limit) : -static_cast<int>(limit);
+  }
   // Rounded halves away from zero: the truncated value (y minus it is
   // exact), moved one away from zero when the part cut off is a half or
   // more. This is the stress table's inner loop; a call of round costs more
   // than the rest of the fibre.
-  const double t = static_cast<double>(static_cast<std::int64_t>(y));
-  const double r = std::fabs(y - t) >= 0.5 ? t + (y < 0 ? -1.0 : 1.0) : t;
-  return static_cast<int>(r);
+  const auto t = static_cast<int>(y);
+  const double cut = y - static_cast<double>(t);
+  return t + (cut >= 0.5 ? 1 : 0) - (cut <= -0.5 ? 1 : 0);
 }
 
 void STEPRESULTS(const Model& md, FibreStore& fs, Units& units, int step, int detail) {

@@ -108,5 +108,61 @@ TEST(Format, ShortFieldsRoundLikeTheCLibrary) {
     }
 }
 
+// A field as the C library makes it: the text right-aligned, without the
+// zero before the point (of a field with decimals) when only that keeps it
+// in the field, else stars.
+std::string reference_field(const char* text, int w, int d = 0) {
+  std::string t = text;
+  if (static_cast<int>(t.size()) > w && d > 0) {
+    const std::size_t z = t[0] == '-' ? 1 : 0;
+    if (t.compare(z, 2, "0.") == 0) t.erase(z, 1);
+  }
+  if (static_cast<int>(t.size()) > w) return std::string(static_cast<std::size_t>(w), '*');
+  return std::string(static_cast<std::size_t>(w) - t.size(), ' ') + t;
+}
+
+// Narrow I and F fields, several in a row as the result lines have them, at
+// their limits: the widest value that fits, the first that does not, the
+// zero before the point dropped, and fields wider than the quick way's
+// window.
+TEST(Format, NarrowFieldsInRuns) {
+  std::mt19937_64 rng(7);
+  std::uniform_int_distribution<int> digits(0, 10);
+  std::uniform_int_distribution<int> decimals(0, 4);
+  for (int w : {1, 3, 4, 5, 9, 10, 31, 32, 33, 40}) {
+    const Format ints("(4I" + std::to_string(w) + ")");
+    const long long top = w < 18 ? static_cast<long long>(std::pow(10.0, w)) : 0;
+    const std::vector<long long> edges = {top - 1, top, 1 - top / 10, -top / 10};
+    for (int i = 0; i < 3000; ++i) {
+      std::vector<long long> v(4);
+      std::string want;
+      char c[64];
+      for (auto& x : v) {
+        const long long scale = static_cast<long long>(std::pow(10.0, digits(rng)));
+        x = static_cast<long long>(rng() % static_cast<unsigned long long>(scale + 1));
+        if (rng() % 2) x = -x;
+        if (i < 2) x = edges[static_cast<std::size_t>(&x - v.data())] + i;
+        std::snprintf(c, sizeof c, "%lld", x);
+        want += reference_field(c, w);
+      }
+      ASSERT_EQ(ints.lines({v[0], v[1], v[2], v[3]})[0], want) << w;
+    }
+    const int d = decimals(rng) % (w > 1 ? w : 1);
+    const Format reals("(3F" + std::to_string(w) + "." + std::to_string(d) + ")");
+    for (int i = 0; i < 3000; ++i) {
+      std::vector<double> v(3);
+      std::string want;
+      char c[128];
+      for (auto& x : v) {
+        x = std::ldexp(static_cast<double>(rng() % 100000), digits(rng) - 12);
+        if (rng() % 2) x = -x;
+        std::snprintf(c, sizeof c, "%#.*f", d, x);
+        want += reference_field(c, w, d);
+      }
+      ASSERT_EQ(reals.lines({v[0], v[1], v[2]})[0], want) << w << "." << d;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace nlf

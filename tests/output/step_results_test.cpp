@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <vector>
 
 #include "io/units.h"
 #include "store/bind.h"
@@ -150,6 +152,22 @@ TEST(CurveCode, EveryJointKindAndDirectionDecodes) {
         ASSERT_TRUE(c.J == j && c.K == k && c.D == d) << text;
       }
   EXPECT_EQ(decode_curve_code(1e30).J, -1);
+}
+
+TEST(StressValue, RoundsHalvesAwayFromZero) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> any(-40.0, 40.0);
+  std::vector<double> values = {0.005, -0.005, 0.0049999999999999, 0.025, -0.125, 0.0, -0.0,
+                                9999999.995, -10000000.0, 0.49999999999999994 / 100};
+  for (int i = 0; i < 20000; ++i) {
+    values.push_back(any(rng));
+    const double half = (std::floor(any(rng) * 100) + 0.5) / 100;  // next to a half
+    values.push_back(half);
+    values.push_back(std::nextafter(half, 0.0));
+    values.push_back(std::nextafter(half, 1e300));
+  }
+  for (double s : values)
+    ASSERT_EQ(stress_value(s), static_cast<int>(std::round(s * 100.0))) << s;
 }
 
 TEST(StressValue, OutOfRangeStaysDefinedAndTooWide) {
