@@ -74,6 +74,16 @@ inline void put_digits(char*& p, U v) {
     *--p = static_cast<char>('0' + v);
 }
 
+// The last n decimal digits of v written backwards, ending at p (leading
+// zeros included); p moves to the first and v loses them.
+inline void put_exact(char*& p, std::uint64_t& v, int n) {
+  for (; n >= 2; n -= 2, v /= 100) put_pair(p, static_cast<unsigned>(v % 100));
+  if (n == 1) {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+}
+
 // A short field is made right-aligned in a row of blanks and copied out as
 // one block of kWindow characters: the field and blanks or digits beyond
 // its end, which the record's slack takes.
@@ -214,27 +224,36 @@ void fixed_digits(double ax, int prec, char* dg, int& nd, int& intlen) {
 
 // The first nsig significant digits of ax, rounded, and the decimal exponent
 // of the first (ax = 0 gives zeros and exponent 0).
-int exponent_digits(double ax, int nsig, char* dg) {
-  if (ax > 0 && nsig <= 15) {
-    // First guess of the decimal exponent from the binary one; the loop
-    // corrects it by one either way.
-    std::uint64_t bits;
-    std::memcpy(&bits, &ax, sizeof bits);
-    const int e2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
-    int e = static_cast<int>(std::floor(e2 * 0.30102999566398120));
-    const std::uint64_t lo = static_cast<std::uint64_t>(kPow10[nsig - 1]);
-    for (int tries = 0; tries < 4; ++tries) {
-      std::uint64_t v;
-      if (!round_scaled(ax, nsig - 1 - e, v)) break;
-      if (v >= lo * 10) {
-        ++e;
-      } else if (v < lo) {
-        --e;
-      } else {
-        integer_digits(v, nsig, dg);
-        return e;
-      }
+// The first nsig significant digits of ax (ax > 0, nsig <= 15) as the
+// integer v, 10^(nsig-1) <= v < 10^nsig, and the decimal exponent e of the
+// first, when the quick way is sure of them.
+bool scaled_digits(double ax, int nsig, std::uint64_t& v, int& e) {
+  // First guess of the decimal exponent from the binary one (e2 log10 2,
+  // rounded down); the loop corrects it by one either way.
+  std::uint64_t bits;
+  std::memcpy(&bits, &ax, sizeof bits);
+  const int e2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+  e = (e2 * 78913) >> 18;
+  const std::uint64_t lo = static_cast<std::uint64_t>(kPow10[nsig - 1]);
+  for (int tries = 0; tries < 4; ++tries) {
+    if (!round_scaled(ax, nsig - 1 - e, v)) return false;
+    if (v >= lo * 10) {
+      ++e;
+    } else if (v < lo) {
+      --e;
+    } else {
+      return true;
     }
+  }
+  return false;
+}
+
+int exponent_digits(double ax, int nsig, char* dg) {
+  std::uint64_t v;
+  int e;
+  if (ax > 0 && nsig <= 15 && scaled_digits(ax, nsig, v, e)) {
+    integer_digits(v, nsig, dg);
+    return e;
   }
   std::array<char, 1100> b;
   auto res = std::to_chars(b.data(), b.data() + b.size(), ax, std::chars_format::scientific,
@@ -257,12 +276,7 @@ void edit_f(char*& o, int w, int d, int scale, double x) {
     // The usual short field, written from its last digit backwards.
     Window win;
     char* p = win.end();
-    int i = d;
-    for (; i >= 2; i -= 2, v /= 100) put_pair(p, static_cast<unsigned>(v % 100));
-    if (i == 1) {
-      *--p = static_cast<char>('0' + v % 10);
-      v /= 10;
-    }
+    put_exact(p, v, d);
     *--p = '.';
     const bool zero_int = v == 0;
     if (!zero_int) put_digits(p, v);
@@ -318,6 +332,35 @@ void edit_e(char*& o, int w, int d, int scale, double x, char letter) {
   bool neg = std::signbit(x);
   double ax = std::fabs(x);
   int nsig = k > 0 ? d + 1 : d + k;
+  std::uint64_t v;
+  int e;
+  if (ax > 0 && nsig <= 15 && (k > 0 || 7 - k + nsig <= kWindow) &&
+      scaled_digits(ax, nsig, v, e) && std::abs(e + 1 - k) <= 99) {
+    // The usual short field, written from its last digit backwards.
+    const int expo = e + 1 - k, aexp = std::abs(expo);
+    int len = (neg ? 1 : 0) + (k > 0 ? nsig + 1 : 2 - k + nsig) + 4;
+    const bool drop_zero = len > w && k <= 0;
+    if (drop_zero) --len;
+    if (len > w) return stars(o, w);
+    Window win;
+    char* p = win.end();
+    put_pair(p, static_cast<unsigned>(aexp));
+    *--p = expo < 0 ? '-' : '+';
+    *--p = letter;
+    if (k > 0) {
+      put_exact(p, v, nsig - k);
+      *--p = '.';
+      put_exact(p, v, k);
+    } else {
+      put_exact(p, v, nsig);
+      for (int i = 0; i < -k; ++i) *--p = '0';
+      *--p = '.';
+      if (!drop_zero) *--p = '0';
+    }
+    if (neg) *--p = '-';
+    win.put(o, w, p);
+    return;
+  }
   std::array<char, 1100> dg;
   int e10 = exponent_digits(ax, nsig, dg.data());
   int expo = ax == 0 ? 0 : e10 + 1 - k;
