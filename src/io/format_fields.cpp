@@ -175,7 +175,7 @@ constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 
 // ax * 10^n rounded to the nearest integer, when that is sure; false when
 // the exact conversion must decide.
-bool round_scaled(double ax, int n, std::uint64_t& out) {
+inline bool round_scaled(double ax, int n, std::uint64_t& out) {
   if (n > 22 || n < -22) return false;
   const double p = n >= 0 ? ax * kPow10[n] : ax / kPow10[-n];
   if (!(p < 1099511627776.0)) return false;  // 2^40
@@ -267,28 +267,38 @@ int exponent_digits(double ax, int nsig, char* dg) {
 
 // ---- F and E ----------------------------------------------------------
 
-void edit_f(char*& o, int w, int d, int scale, double x) {
+// The usual short F field (no scale factor, a value of a handful of
+// digits), written from its last digit backwards and kept small enough to
+// be written in place by its callers; false for any other.
+inline bool edit_short_f(char*& o, int w, int d, int scale, double x) {
+  std::uint64_t v;
+  const double ax = std::fabs(x);
+  if (scale != 0 || d > 15 || !round_scaled(ax, d, v)) return false;  // also NaN and infinities
+  const bool neg = std::signbit(x);
+  Window win;
+  char* p = win.end();
+  put_exact(p, v, d);
+  *--p = '.';
+  const bool zero_int = v == 0;
+  if (!zero_int) put_digits(p, v);
+  int len = static_cast<int>(win.end() - p) + (zero_int ? 1 : 0) + (neg ? 1 : 0);
+  const bool drop_zero = len > w && zero_int && d > 0;
+  if (drop_zero) --len;
+  if (len > w) {
+    stars(o, w);
+    return true;
+  }
+  if (zero_int && !drop_zero) *--p = '0';
+  if (neg) *--p = '-';
+  win.put(o, w, p);
+  return true;
+}
+
+[[gnu::noinline]] void edit_f(char*& o, int w, int d, int scale, double x) {
+  if (edit_short_f(o, w, d, scale, x)) return;
   if (!std::isfinite(x)) return edit_nonfinite(o, w, x);
   bool neg = std::signbit(x);
   double ax = std::fabs(x);
-  std::uint64_t v;
-  if (scale == 0 && d <= 15 && round_scaled(ax, d, v)) {
-    // The usual short field, written from its last digit backwards.
-    Window win;
-    char* p = win.end();
-    put_exact(p, v, d);
-    *--p = '.';
-    const bool zero_int = v == 0;
-    if (!zero_int) put_digits(p, v);
-    int len = static_cast<int>(win.end() - p) + (zero_int ? 1 : 0) + (neg ? 1 : 0);
-    const bool drop_zero = len > w && zero_int && d > 0;
-    if (drop_zero) --len;
-    if (len > w) return stars(o, w);
-    if (zero_int && !drop_zero) *--p = '0';
-    if (neg) *--p = '-';
-    win.put(o, w, p);
-    return;
-  }
   int prec = d + scale;
   if (prec < 0) {  // a large negative scale: scale the value itself
     ax *= std::pow(10.0, scale);
@@ -491,6 +501,12 @@ void edit_run(char*& o, const Format::Node& n, const Item* it, int count, int sc
       for (int c = 0; c < count; ++c) {
         if (it[c].kind != Item::Kind::Int) bad_item("an I descriptor needs an integer");
         if (!edit_short_int(o, n.w, n.d, it[c].i)) edit_int(o, n.w, n.d, it[c].i);
+      }
+      return;
+    case K::F:
+      for (int c = 0; c < count; ++c) {
+        const double x = real_of(it[c]);
+        if (!edit_short_f(o, n.w, n.d, scale, x)) edit_f(o, n.w, n.d, scale, x);
       }
       return;
     case K::A:
