@@ -44,17 +44,25 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
   std::size_t next = 0;
   int scale = 0;    // every application starts at 0P
   int pending = 0;  // blanks from nX, written only when something follows
+  const Node* const nodes = nodes_.data();
   const int end = static_cast<int>(nodes_.size());
   // The record is built in rec_, which only grows (in the first
   // applications), and is len characters long; the fields' slack lies
   // beyond it.
+  // Its start and size are kept at hand here.
   std::size_t len = 0;
+  char* buf = rec_.data();
+  std::size_t cap = rec_.size();
   auto room = [&](std::size_t k) {
-    if (len + k + kSlack > rec_.size()) rec_.resize(std::max(len + k + kSlack, 2 * rec_.size()));
-    return rec_.data() + len;
+    if (len + k + kSlack > cap) {
+      rec_.resize(std::max(len + k + kSlack, 2 * cap));
+      buf = rec_.data();
+      cap = rec_.size();
+    }
+    return buf + len;
   };
   auto emit = [&] {
-    out.record(std::string_view(rec_.data(), len));
+    out.record(std::string_view(buf, len));
     len = 0;
     pending = 0;
   };
@@ -80,7 +88,7 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
       sp = 0;
       continue;
     }
-    const Node& n = nodes_[static_cast<std::size_t>(pc)];
+    const Node& n = nodes[pc];
     switch (n.k) {
       case K::Open:
         stack[static_cast<std::size_t>(sp++)] = Frame{pc, n.repeat};
@@ -151,7 +159,7 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
     }
   }
 done:
-  out.record(std::string_view(rec_.data(), len));
+  out.record(std::string_view(buf, len));
 }
 
 std::vector<std::string> Format::lines(std::span<const Item> items) const {
