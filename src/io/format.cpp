@@ -13,7 +13,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "io/format_node.h"
+#include "io/format_quick.h"
 
 namespace nlf {
 

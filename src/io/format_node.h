@@ -40,9 +40,5 @@ inline std::size_t field_room(const Format::Node& n, const Item& it) {
 // for an item of the wrong kind.
 void edit(char*& o, const Format::Node& n, const Item& it, int scale);
 
-// The same for `count` items in a row, all with descriptor n (a data
-// descriptor with a width): room for count * n.w + kSlack characters at o.
-void edit_run(char*& o, const Format::Node& n, const Item* it, int count, int scale);
-
 }  // namespace format_detail
 }  // namespace nlf
