@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -160,6 +161,36 @@ TEST(Format, NarrowFieldsInRuns) {
         want += reference_field(c, w, d);
       }
       ASSERT_EQ(reals.lines({v[0], v[1], v[2]})[0], want) << w << "." << d;
+    }
+  }
+}
+
+// E fields without a scale factor ("0." and the digits), narrow ones
+// included, against the C library's digits and exponent.
+TEST(Format, ExponentFieldsInRuns) {
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<double> mant(1.0, 10.0);
+  std::uniform_int_distribution<int> expo(-40, 40);
+  for (int w : {7, 8, 9, 10, 12, 15, 33}) {
+    for (int d : {1, 3, 5}) {
+      const Format f("(3E" + std::to_string(w) + "." + std::to_string(d) + ")");
+      for (int i = 0; i < 2000; ++i) {
+        double v[3];
+        std::string want;
+        for (double& x : v) {
+          x = i % 50 == 0 ? 0.0 : mant(rng) * std::pow(10.0, expo(rng));
+          if (rng() % 2) x = -x;
+          char c[64];
+          std::snprintf(c, sizeof c, "%.*E", d - 1, std::fabs(x));
+          std::string digits(1, c[0]);  // "D.DDDE+XX": the digits without the point
+          for (int k = 2; k <= d; ++k) digits += c[k];
+          const int e = x == 0 ? 0 : std::atoi(std::strchr(c, 'E') + 1) + 1;
+          std::snprintf(c, sizeof c, "%s0.%sE%c%02d", std::signbit(x) ? "-" : "", digits.c_str(),
+                        e < 0 ? '-' : '+', std::abs(e));
+          want += reference_field(c, w, d);
+        }
+        ASSERT_EQ(f.lines({v[0], v[1], v[2]})[0], want) << w << "." << d << " " << v[0];
+      }
     }
   }
 }
