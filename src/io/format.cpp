@@ -48,8 +48,7 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
   const int end = static_cast<int>(nodes_.size());
   // The record is built in rec_, which only grows (in the first
   // applications), and is len characters long; the fields' slack lies
-  // beyond it.
-  // Its start and size are kept at hand here.
+  // beyond it. Its start and size are kept at hand in buf and cap.
   std::size_t len = 0;
   char* buf = rec_.data();
   std::size_t cap = rec_.size();

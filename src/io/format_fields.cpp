@@ -38,7 +38,6 @@ void edit_nonfinite(char*& o, int w, double x) {
   right(o, w, w >= 9 ? "-Infinity" : "-Inf");
 }
 
-
 void edit_int(char*& o, int w, int m, std::int64_t v) {
   if (edit_short_int(o, w, m, v)) return;
   std::array<char, 32> b;
@@ -114,8 +113,6 @@ void fixed_digits(double ax, int prec, char* dg, int& nd, int& intlen) {
   if (intlen < 0) intlen = nd;
 }
 
-// The first nsig significant digits of ax, rounded, and the decimal exponent
-// of the first (ax = 0 gives zeros and exponent 0).
 // The first nsig significant digits of ax (ax > 0, nsig <= 15) as the
 // integer v, 10^(nsig-1) <= v < 10^nsig, and the decimal exponent e of the
 // first, when the quick way is sure of them.
@@ -140,6 +137,8 @@ bool scaled_digits(double ax, int nsig, std::uint64_t& v, int& e) {
   return false;
 }
 
+// The first nsig significant digits of ax, rounded, and the decimal exponent
+// of the first (ax = 0 gives zeros and exponent 0).
 int exponent_digits(double ax, int nsig, char* dg) {
   std::uint64_t v;
   int e;
@@ -159,8 +158,7 @@ int exponent_digits(double ax, int nsig, char* dg) {
 
 // ---- F and E ----------------------------------------------------------
 
-
-[[gnu::noinline]] void edit_f(char*& o, int w, int d, int scale, double x) {
+void edit_f(char*& o, int w, int d, int scale, double x) {
   if (edit_short_f(o, w, d, scale, x)) return;
   if (!std::isfinite(x)) return edit_nonfinite(o, w, x);
   bool neg = std::signbit(x);
