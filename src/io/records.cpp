@@ -3,6 +3,9 @@
 // in place in a shared mapping of the file.
 #include "io/records.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,8 +225,9 @@ unsigned char* RecordFile::begin_framed(std::uint32_t n, int count) {
   put_length(b + bytes - 4, n);
   const std::uint64_t pair = std::uint64_t{n} << 32 | n;
   unsigned char* seam = b + framed - 4;
+  const int count_here = block_count_;  // not reloaded after every store
 #pragma GCC unroll 4
-  for (int k = 1; k < block_count_; ++k, seam += framed) std::memcpy(seam, &pair, 8);
+  for (int k = 1; k < count_here; ++k, seam += framed) std::memcpy(seam, &pair, 8);
   return b + 4;
 }
 
@@ -267,8 +271,20 @@ const unsigned char* RecordFile::read_framed(std::uint32_t n, int count) {
     bad = (first ^ n) | (last ^ n);
     const std::uint64_t pair = std::uint64_t{n} << 32 | n;
     const unsigned char* seam = b + framed - 4;
+    int k = 1;
+#if defined(__SSE2__)
+    // Two seams to a vector register.
+    const __m128i pairs = _mm_set1_epi64x(static_cast<long long>(pair));
+    __m128i diff = _mm_setzero_si128();
 #pragma GCC unroll 4
-    for (int k = 1; k < count; ++k, seam += framed) {
+    for (; k + 1 < count; k += 2, seam += 2 * framed) {
+      const __m128d lo = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(seam)));
+      const __m128i w = _mm_castpd_si128(_mm_loadh_pd(lo, reinterpret_cast<const double*>(seam + framed)));
+      diff = _mm_or_si128(diff, _mm_xor_si128(w, pairs));
+    }
+    bad |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) ^ 0xFFFF);
+#endif
+    for (; k < count; ++k, seam += framed) {
       std::uint64_t w;
       std::memcpy(&w, seam, 8);
       bad |= w ^ pair;

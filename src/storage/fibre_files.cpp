@@ -91,13 +91,13 @@ void FibreStore::write_member_state(RecordFile& f, const MemberFibres& v) {
 
 void FibreStore::read_member_increments(RecordFile& f, double* deps) {
   const unsigned char* p = f.read_framed(sizeof(double), NFM);
-#pragma GCC unroll 4
+#pragma GCC unroll 8
   for (int i = 0; i < NFM; ++i, p += kIncStride) std::memcpy(deps + i, p, sizeof(double));
 }
 
 void FibreStore::write_member_increments(RecordFile& f, const double* deps) {
   unsigned char* p = f.begin_framed(sizeof(double), NFM);
-#pragma GCC unroll 4
+#pragma GCC unroll 8
   for (int i = 0; i < NFM; ++i, p += kIncStride) std::memcpy(p, deps + i, sizeof(double));
   f.end_framed();
 }
