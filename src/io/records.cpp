@@ -162,8 +162,11 @@ void RecordFile::rewind() {
 
 void RecordFile::end_file() {
   check_open();
+  // After block transfers the length is known: a file that already ends
+  // here is left alone.
+  const bool ends_here = mode_ == kBlocks && size_ == pos_;
   settle();
-  if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
+  if (!ends_here && ::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
     throw FileError(name_ + ": cannot write the end of the file: " + reason(errno));
 }
 
