@@ -6,6 +6,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -215,9 +216,11 @@ unsigned char* RecordFile::begin_framed(std::uint32_t n, int count) {
   const std::size_t framed = std::size_t{n} + 8;
   const std::size_t bytes = framed * static_cast<std::size_t>(block_count_);
   const std::int64_t end = pos_ + static_cast<std::int64_t>(bytes);
-  if (end > size_) {  // the file grows to hold the block
-    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
-      throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(errno));
+  if (end > size_) {
+    // The file grows to hold the block, with its disk space taken now: a
+    // full disk is reported here, not met later as a fault in the mapping.
+    const int err = ::posix_fallocate(fd_, static_cast<off_t>(size_), static_cast<off_t>(end - size_));
+    if (err != 0) throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(err));
     size_ = end;
   }
   map_to(static_cast<std::size_t>(end));
