@@ -114,7 +114,7 @@ class FibreStore {
   // through unchanged (update and commit) or read past (pass and results).
   void skip_to(int upto);
   // Scratch mode: maps the four files for nm members at set-up, so that the
-  // sequences move blocks without a system call.
+  // sequences move their blocks in place without mapping anew.
   void map_files(int nm);
   // Scratch mode: writes the member that was read but not yet put back.
   void flush_pending();
