@@ -77,8 +77,10 @@ void RecordFile::attach(std::FILE* f, const std::string& name) {
   pos_ = 0;
   mode_ = kSettled;
   block_count_ = 0;
-  iobuf_.resize(kBufferBytes);
-  std::setvbuf(f_, iobuf_.data(), _IOFBF, iobuf_.size());
+  // Left uninitialised: the pages of a buffer the stream never fills (a
+  // scratch file moves its records in blocks) are never touched.
+  if (!iobuf_) iobuf_.reset(new char[kBufferBytes]);
+  std::setvbuf(f_, iobuf_.get(), _IOFBF, kBufferBytes);
 }
 
 void RecordFile::open_scratch(const std::string& label) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -137,7 +138,7 @@ class RecordFile {
   std::vector<unsigned char> buf_;
   std::uint32_t block_n_ = 0;  // record length of the block begun
   int block_count_ = 0;        // records of the block begun
-  std::vector<char> iobuf_;
+  std::unique_ptr<char[]> iobuf_;
 };
 
 }  // namespace nlf
