@@ -1,10 +1,19 @@
-// Unformatted sequential record files over stdio with a large buffer: a
-// record costs three buffered copies and no allocation.
+// Unformatted sequential record files: single records over stdio with a
+// large buffer (three buffered copies and no allocation), blocks of records
+// in place in a shared mapping of the file.
 #include "io/records.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cerrno>
 #include <limits>
 
@@ -16,6 +25,8 @@ static_assert(std::endian::native == std::endian::little,
 namespace {
 
 constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+// The least length of a mapping; a mapping that must grow at least doubles.
+constexpr std::size_t kMapBytes = std::size_t{1} << 20;
 
 void put_length(unsigned char* b, std::uint32_t n) {
   b[0] = static_cast<unsigned char>(n);
@@ -39,9 +50,9 @@ std::uint32_t byte_count(int n, std::size_t size, const std::string& name) {
 
 }  // namespace
 
-// The last operation on the stream decides whether a seek must come first:
-// stdio needs one between a read and a write.
-enum : int { kNone = 0, kRead = 1, kWrite = 2 };
+// Who holds the file's position. Only kRead and kWrite leave the stream in
+// charge; after the others its position is stale and it must seek first.
+enum : int { kSettled = 0, kRead = 1, kWrite = 2, kBlocks = 3 };
 
 RecordFile::~RecordFile() {
   try {
@@ -60,11 +71,16 @@ void RecordFile::open(const std::string& path, bool create) {
 
 void RecordFile::attach(std::FILE* f, const std::string& name) {
   f_ = f;
+  fd_ = ::fileno(f);
   name_ = name;
   recno_ = 1;
-  last_ = kNone;
-  iobuf_.resize(kBufferBytes);
-  std::setvbuf(f_, iobuf_.data(), _IOFBF, iobuf_.size());
+  pos_ = 0;
+  mode_ = kSettled;
+  block_count_ = 0;
+  // Left uninitialised: the pages of a buffer the stream never fills (a
+  // scratch file moves its records in blocks) are never touched.
+  if (!iobuf_) iobuf_.reset(new char[kBufferBytes]);
+  std::setvbuf(f_, iobuf_.get(), _IOFBF, kBufferBytes);
 }
 
 void RecordFile::open_scratch(const std::string& label) {
@@ -76,8 +92,10 @@ void RecordFile::open_scratch(const std::string& label) {
 
 void RecordFile::close() {
   if (f_ == nullptr) return;
+  unmap();
   std::FILE* f = f_;
   f_ = nullptr;
+  fd_ = -1;
   bool bad = std::ferror(f) != 0;
   if (std::fclose(f) != 0) bad = true;
   if (bad) throw FileError(name_ + ": error while writing or closing the file");
@@ -87,27 +105,72 @@ void RecordFile::check_open() const {
   if (f_ == nullptr) throw FileError((name_.empty() ? "record file" : name_) + ": file is not open");
 }
 
-void RecordFile::switch_to(int op) {
-  if (last_ != kNone && last_ != op) std::fseek(f_, 0, SEEK_CUR);
-  last_ = op;
+void RecordFile::switch_to(int mode) {
+  if (mode_ == kRead || mode_ == kWrite) {
+    if (mode_ != mode) std::fseek(f_, 0, SEEK_CUR);
+  } else {
+    settle();
+    // The stream may still hold bytes it read ahead before blocks were
+    // written in place; flushing drops them, so that the seek cannot reuse
+    // them.
+    std::fflush(f_);
+    if (::fseeko(f_, static_cast<off_t>(pos_), SEEK_SET) != 0)
+      throw FileError(name_ + ": cannot seek: " + reason(errno));
+  }
+  mode_ = mode;
+}
+
+void RecordFile::settle() {
+  if (mode_ == kRead || mode_ == kWrite) {
+    if (mode_ == kWrite && std::fflush(f_) != 0) throw FileError(name_ + ": cannot write: " + reason(errno));
+    const off_t at = ::ftello(f_);
+    if (at < 0) throw FileError(name_ + ": cannot seek: " + reason(errno));
+    pos_ = at;
+  }
+  mode_ = kSettled;
+}
+
+void RecordFile::to_blocks() {
+  if (mode_ == kBlocks) return;
+  settle();
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) throw FileError(name_ + ": cannot find the length: " + reason(errno));
+  size_ = st.st_size;
+  mode_ = kBlocks;
+}
+
+void RecordFile::map_to(std::size_t bytes) {
+  if (bytes <= map_len_) return;
+  unmap();
+  const std::size_t len = std::max({bytes, 2 * map_len_, kMapBytes});
+  void* at = ::mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+  if (at == MAP_FAILED) throw FileError(name_ + ": cannot map the file: " + reason(errno));
+  map_ = static_cast<unsigned char*>(at);
+  map_len_ = len;
+}
+
+void RecordFile::unmap() {
+  if (map_ != nullptr) ::munmap(map_, map_len_);
+  map_ = nullptr;
+  map_len_ = 0;
 }
 
 void RecordFile::rewind() {
   check_open();
-  if (std::fseek(f_, 0, SEEK_SET) != 0) throw FileError(name_ + ": cannot rewind: " + reason(errno));
+  settle();
   std::clearerr(f_);
+  pos_ = 0;
   recno_ = 1;
-  last_ = kNone;
 }
 
 void RecordFile::end_file() {
   check_open();
-  if (std::fflush(f_) != 0) throw FileError(name_ + ": cannot write: " + reason(errno));
-  long pos = std::ftell(f_);
-  if (pos < 0 || ::ftruncate(::fileno(f_), static_cast<off_t>(pos)) != 0)
+  // After block transfers the length is known: a file that already ends
+  // here is left alone.
+  const bool ends_here = mode_ == kBlocks && size_ == pos_;
+  settle();
+  if (!ends_here && ::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
     throw FileError(name_ + ": cannot write the end of the file: " + reason(errno));
-  std::fseek(f_, pos, SEEK_SET);
-  last_ = kNone;
 }
 
 void RecordFile::write_bytes(const void* data, std::uint32_t n) {
@@ -141,25 +204,46 @@ void RecordFile::read_bytes(void* data, std::uint32_t n) {
   ++recno_;
 }
 
+void RecordFile::reserve_blocks(std::size_t bytes) {
+  check_open();
+  map_to(bytes);
+}
+
 unsigned char* RecordFile::begin_framed(std::uint32_t n, int count) {
   check_open();
-  const std::size_t framed = std::size_t{n} + 8;
   block_count_ = count > 0 ? count : 0;
-  block_.resize(framed * static_cast<std::size_t>(block_count_));
-  for (int k = 0; k < block_count_; ++k) {
-    unsigned char* rec = block_.data() + framed * static_cast<std::size_t>(k);
-    put_length(rec, n);
-    put_length(rec + 4 + n, n);
+  block_n_ = n;
+  if (block_count_ == 0) return nullptr;
+  to_blocks();
+  const std::size_t framed = std::size_t{n} + 8;
+  const std::size_t bytes = framed * static_cast<std::size_t>(block_count_);
+  const std::int64_t end = pos_ + static_cast<std::int64_t>(bytes);
+  if (end > size_) {
+    // The file grows to hold the block, with its disk space taken now: a
+    // full disk is reported here, not met later as a fault in the mapping.
+    const int err = ::posix_fallocate(fd_, static_cast<off_t>(size_), static_cast<off_t>(end - size_));
+    if (err != 0) throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(err));
+    size_ = end;
   }
-  return block_.data() + 4;
+  map_to(static_cast<std::size_t>(end));
+  // The trailing length of one record and the leading length of the next
+  // go in as one 8-byte word.
+  unsigned char* b = map_ + pos_;
+  put_length(b, n);
+  put_length(b + bytes - 4, n);
+  const std::uint64_t pair = std::uint64_t{n} << 32 | n;
+  unsigned char* seam = b + framed - 4;
+  const int count_here = block_count_;  // not reloaded after every store
+#pragma GCC unroll 4
+  for (int k = 1; k < count_here; ++k, seam += framed) std::memcpy(seam, &pair, 8);
+  return b + 4;
 }
 
 void RecordFile::end_framed() {
   check_open();
-  switch_to(kWrite);
   if (block_count_ == 0) return;
-  if (std::fwrite(block_.data(), 1, block_.size(), f_) != block_.size())
-    throw FileError(name_ + ": cannot write record " + std::to_string(recno_) + ": " + reason(errno));
+  assert(mode_ == kBlocks);
+  pos_ += static_cast<std::int64_t>((std::size_t{block_n_} + 8) * static_cast<std::size_t>(block_count_));
   recno_ += block_count_;
   block_count_ = 0;
 }
@@ -176,27 +260,63 @@ void RecordFile::write_many(const void* data, std::uint32_t n, int count) {
 
 const unsigned char* RecordFile::read_framed(std::uint32_t n, int count) {
   check_open();
-  switch_to(kRead);
   if (count <= 0) return nullptr;
   const std::size_t framed = std::size_t{n} + 8;
-  block_.resize(framed * static_cast<std::size_t>(count));
-  const std::size_t got = std::fread(block_.data(), 1, block_.size(), f_);
-  for (int k = 0; k < count; ++k) {
-    const std::size_t at = framed * static_cast<std::size_t>(k);
-    auto fail = [&](const std::string& what) {
-      throw FileError(name_ + ": record " + std::to_string(recno_ + k) + ": " + what);
-    };
-    if (got <= at) fail("end of file");
-    if (got < at + 4) fail("the file ends inside the record");
-    const unsigned char* rec = block_.data() + at;
-    const std::uint32_t lead = get_length(rec);
-    if (lead != n)
-      fail("holds " + std::to_string(lead) + " bytes where " + std::to_string(n) + " were expected");
-    if (got < at + framed) fail("the file ends inside the record");
-    if (get_length(rec + 4 + n) != n) fail("the record is damaged (its lengths differ)");
+  const std::size_t bytes = framed * static_cast<std::size_t>(count);
+  to_blocks();
+  const std::size_t got =
+      size_ > pos_ ? std::min(bytes, static_cast<std::size_t>(size_ - pos_)) : std::size_t{0};
+  map_to(static_cast<std::size_t>(pos_) + bytes);  // past the end too: only `got` bytes are touched
+  const unsigned char* b = map_ + pos_;
+  // The lengths of a whole block are compared without a branch, the trailing
+  // length of one record and the leading length of the next as one 8-byte
+  // word; only a block that fails looks for the first record at fault.
+  std::uint64_t bad = got == bytes ? 0 : 1;
+  if (bad == 0) {
+    std::uint32_t first, last;
+    std::memcpy(&first, b, 4);
+    std::memcpy(&last, b + bytes - 4, 4);
+    bad = (first ^ n) | (last ^ n);
+    const std::uint64_t pair = std::uint64_t{n} << 32 | n;
+    const unsigned char* seam = b + framed - 4;
+    int k = 1;
+#if defined(__SSE2__)
+    // Two seams to a vector register.
+    const __m128i pairs = _mm_set1_epi64x(static_cast<long long>(pair));
+    __m128i diff = _mm_setzero_si128();
+#pragma GCC unroll 4
+    for (; k + 1 < count; k += 2, seam += 2 * framed) {
+      const __m128d lo = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(seam)));
+      const __m128i w = _mm_castpd_si128(_mm_loadh_pd(lo, reinterpret_cast<const double*>(seam + framed)));
+      diff = _mm_or_si128(diff, _mm_xor_si128(w, pairs));
+    }
+    bad |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) ^ 0xFFFF);
+#endif
+    for (; k < count; ++k, seam += framed) {
+      std::uint64_t w;
+      std::memcpy(&w, seam, 8);
+      bad |= w ^ pair;
+    }
   }
+  if (bad != 0) {
+    for (int k = 0; k < count; ++k) {
+      const std::size_t at = framed * static_cast<std::size_t>(k);
+      auto fail = [&](const std::string& what) {
+        throw FileError(name_ + ": record " + std::to_string(recno_ + k) + ": " + what);
+      };
+      if (got <= at) fail("end of file");
+      if (got < at + 4) fail("the file ends inside the record");
+      const unsigned char* rec = b + at;
+      const std::uint32_t lead = get_length(rec);
+      if (lead != n)
+        fail("holds " + std::to_string(lead) + " bytes where " + std::to_string(n) + " were expected");
+      if (got < at + framed) fail("the file ends inside the record");
+      if (get_length(rec + 4 + n) != n) fail("the record is damaged (its lengths differ)");
+    }
+  }
+  pos_ += static_cast<std::int64_t>(bytes);
   recno_ += count;
-  return block_.data() + 4;
+  return b + 4;
 }
 
 void RecordFile::read_many(void* data, std::uint32_t n, int count) {

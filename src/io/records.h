@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -70,12 +71,20 @@ class RecordFile {
   void read_many(void* data, std::uint32_t n, int count);
   // The same without the packed copy: read_framed checks `count` records of
   // `n` bytes and returns the data of the first, the others following at a
-  // stride of n + 8 bytes (valid until the next call). begin_framed returns
-  // such a block with its lengths already in place for the caller to fill,
-  // and end_framed writes it.
+  // stride of n + 8 bytes (valid until the next operation on the file).
+  // begin_framed returns room for such a block with its lengths already in
+  // place for the caller to fill, and end_framed writes it.
+  //
+  // Blocks are read and written in place in a shared mapping of the file,
+  // past stdio: a member's records cost no system call and no copy beyond
+  // the caller's own. The file must not be cut short by anyone else while
+  // it is open.
   const unsigned char* read_framed(std::uint32_t n, int count);
   unsigned char* begin_framed(std::uint32_t n, int count);
   void end_framed();
+  // Maps at least `bytes` bytes of the file at once, so that block transfers
+  // within them allocate nothing.
+  void reserve_blocks(std::size_t bytes);
 
   // A record of n doubles / n int32 from or into an array.
   void write_reals(const double* v, int n);
@@ -102,16 +111,34 @@ class RecordFile {
   // Takes an open stream as this file, positioned at its start.
   void attach(std::FILE* f, const std::string& name);
   void check_open() const;
-  void switch_to(int op);  // seeks between a read and a write
+  // Before a stream operation: places the stream where the file stands.
+  void switch_to(int mode);
+  // Ends the stream's part: what it holds is written and the position is
+  // taken over in pos_.
+  void settle();
+  // Before a block transfer: takes over the position and learns the file's
+  // length.
+  void to_blocks();
+  // Maps the file's first `bytes` bytes at least (a mapping may reach past
+  // the end of the file; only what the file holds is touched).
+  void map_to(std::size_t bytes);
+  void unmap();
 
   std::FILE* f_ = nullptr;
-  int last_ = 0;  // last operation: none, read or write
+  int fd_ = -1;
+  // Who holds the position: the stream after a read or a write, else pos_
+  // (and then the stream's own position is stale).
+  int mode_ = 0;
+  std::int64_t pos_ = 0;
+  std::int64_t size_ = 0;  // the file's length while in block transfers
+  unsigned char* map_ = nullptr;
+  std::size_t map_len_ = 0;
   std::string name_;
   long recno_ = 1;
   std::vector<unsigned char> buf_;
-  std::vector<unsigned char> block_;  // framed records of the block transfers
-  int block_count_ = 0;
-  std::vector<char> iobuf_;
+  std::uint32_t block_n_ = 0;  // record length of the block begun
+  int block_count_ = 0;        // records of the block begun
+  std::unique_ptr<char[]> iobuf_;
 };
 
 }  // namespace nlf

@@ -5,6 +5,10 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "storage/fibre_store.h"
 
 namespace nlf {
@@ -39,30 +43,69 @@ void FibreStore::write_state(RecordFile& f, const MemberFibres& v, int i) {
 constexpr std::size_t kStateStride = 6 * sizeof(double) + 8;
 constexpr std::size_t kIncStride = sizeof(double) + 8;
 
+// The fibre-major records and the member's six arrays are transposed with
+// one load and one store per value, two fibres at a time where the vector
+// unit takes a pair of doubles; the arrays are named one by one so that the
+// compiler keeps their addresses in registers.
 void FibreStore::read_member_state(RecordFile& f, const MemberFibres& v) {
   const unsigned char* p = f.read_framed(6 * sizeof(double), NFM);
-  double* const to[6] = {v.SIGU, v.SIGL, v.EPSU, v.EPSL, v.SIG, v.EPS};
-  for (int i = 0; i < NFM; ++i, p += kStateStride)
-    for (int k = 0; k < 6; ++k) std::memcpy(to[k] + i, p + k * sizeof(double), sizeof(double));
+  double *const su = v.SIGU, *const sl = v.SIGL, *const eu = v.EPSU, *const el = v.EPSL;
+  double *const sg = v.SIG, *const ep = v.EPS;
+  constexpr std::size_t d = sizeof(double);
+#if defined(__SSE2__)
+  static_assert(NFM % 2 == 0, "fibres go in pairs");
+  const auto load = [](const unsigned char* at) { return _mm_loadu_pd(reinterpret_cast<const double*>(at)); };
+  for (int i = 0; i < NFM; i += 2, p += 2 * kStateStride) {
+    const unsigned char* q = p + kStateStride;
+    const __m128d a0 = load(p), a1 = load(p + 2 * d), a2 = load(p + 4 * d);
+    const __m128d b0 = load(q), b1 = load(q + 2 * d), b2 = load(q + 4 * d);
+    _mm_storeu_pd(su + i, _mm_unpacklo_pd(a0, b0));
+    _mm_storeu_pd(sl + i, _mm_unpackhi_pd(a0, b0));
+    _mm_storeu_pd(eu + i, _mm_unpacklo_pd(a1, b1));
+    _mm_storeu_pd(el + i, _mm_unpackhi_pd(a1, b1));
+    _mm_storeu_pd(sg + i, _mm_unpacklo_pd(a2, b2));
+    _mm_storeu_pd(ep + i, _mm_unpackhi_pd(a2, b2));
+  }
+#else
+  for (int i = 0; i < NFM; ++i, p += kStateStride) {
+    std::memcpy(su + i, p, d);
+    std::memcpy(sl + i, p + d, d);
+    std::memcpy(eu + i, p + 2 * d, d);
+    std::memcpy(el + i, p + 3 * d, d);
+    std::memcpy(sg + i, p + 4 * d, d);
+    std::memcpy(ep + i, p + 5 * d, d);
+  }
+#endif
 }
 
 void FibreStore::write_member_state(RecordFile& f, const MemberFibres& v) {
   unsigned char* p = f.begin_framed(6 * sizeof(double), NFM);
-  const double* const from[6] = {v.SIGU, v.SIGL, v.EPSU, v.EPSL, v.SIG, v.EPS};
-  for (int i = 0; i < NFM; ++i, p += kStateStride)
-    for (int k = 0; k < 6; ++k) std::memcpy(p + k * sizeof(double), from[k] + i, sizeof(double));
+  const double *const su = v.SIGU, *const sl = v.SIGL, *const eu = v.EPSU, *const el = v.EPSL;
+  const double *const sg = v.SIG, *const ep = v.EPS;
+  for (int i = 0; i < NFM; ++i, p += kStateStride) {
+    const double r[6] = {su[i], sl[i], eu[i], el[i], sg[i], ep[i]};
+    std::memcpy(p, r, sizeof r);
+  }
   f.end_framed();
 }
 
 void FibreStore::read_member_increments(RecordFile& f, double* deps) {
   const unsigned char* p = f.read_framed(sizeof(double), NFM);
+#pragma GCC unroll 8
   for (int i = 0; i < NFM; ++i, p += kIncStride) std::memcpy(deps + i, p, sizeof(double));
 }
 
 void FibreStore::write_member_increments(RecordFile& f, const double* deps) {
   unsigned char* p = f.begin_framed(sizeof(double), NFM);
+#pragma GCC unroll 8
   for (int i = 0; i < NFM; ++i, p += kIncStride) std::memcpy(p, deps + i, sizeof(double));
   f.end_framed();
+}
+
+void FibreStore::map_files(int nm) {
+  const auto members = static_cast<std::size_t>(std::max(nm, 1));
+  for (int u : {cur_state_, new_state_}) file(u).reserve_blocks(members * NFM * kStateStride);
+  for (int u : {cur_inc_, new_inc_}) file(u).reserve_blocks(members * NFM * kIncStride);
 }
 
 void FibreStore::skip_to(int upto) {
@@ -155,6 +198,7 @@ void FibreStore::load(RecordFile& in, int slots) {
     nm_ = std::min(slots, nms_);
     return;
   }
+  map_files(slots);
   RecordFile& st = file(cur_state_);
   st.rewind();
   double r[6];

@@ -111,6 +111,7 @@ void FibreStore::initialise(int nm, RVec SYM, RVec EYM) {
     }
     return;
   }
+  map_files(nm);
   RecordFile& f = file(cur_state_);
   f.rewind();
   for (int m = 1; m <= nm; ++m) {

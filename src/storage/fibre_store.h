@@ -113,6 +113,9 @@ class FibreStore {
   // Scratch mode: members up to `upto` that the caller skipped are copied
   // through unchanged (update and commit) or read past (pass and results).
   void skip_to(int upto);
+  // Scratch mode: maps the four files for nm members at set-up, so that the
+  // sequences move their blocks in place without mapping anew.
+  void map_files(int nm);
   // Scratch mode: writes the member that was read but not yet put back.
   void flush_pending();
   // One state record of fibre i (0..199) of the member views v.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "io/records.h"
 #include "io/units.h"
@@ -120,6 +122,55 @@ TEST(RecordFile, BlockTransfersAreTheSameRecordsAsSingleOnes) {
   EXPECT_NE(error_of([&] { f.read_many(back, 2 * sizeof(double), 2); }).find("record 1"), std::string::npos);
   f.rewind();
   EXPECT_NE(error_of([&] { f.read_many(back, 3 * sizeof(double), 5); }).find("record 5: end of file"),
+            std::string::npos);
+}
+
+// Blocks go through a mapping of the file and single records through the
+// stream; both see the same file, wherever the other left it.
+TEST(RecordFile, BlocksAndSingleRecordsShareTheFile) {
+  TempDir dir;
+  const std::string path = dir / "mixed.bin";
+  constexpr int kCount = 5000;  // 560 kB a block: the file outgrows its first mapping
+  std::vector<double> big(6 * kCount), back(6 * kCount);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = 0.5 * static_cast<double>(i);
+  RecordFile f;
+  f.open(path, true);
+  f.write_reals(big.data(), 2);
+  f.write_many(big.data(), 6 * sizeof(double), kCount);
+  f.write(7.0);
+  f.write_many(big.data(), 6 * sizeof(double), kCount);
+  EXPECT_EQ(f.record_number(), 2L * kCount + 3);
+  f.rewind();
+  double two[2] = {}, seven = 0;
+  f.read_reals(two, 2);
+  f.read_many(back.data(), 6 * sizeof(double), kCount);
+  f.read(seven);
+  EXPECT_EQ(two[1], 0.5);
+  EXPECT_EQ(seven, 7.0);
+  EXPECT_EQ(back, big);
+  // A block read leaves the stream where the block ends; a block written
+  // after it replaces the records that follow, and the end mark cuts there.
+  f.rewind();
+  f.read_reals(two, 2);
+  f.read_many(back.data(), 6 * sizeof(double), 3);
+  f.write_many(big.data() + 18, 6 * sizeof(double), 2);
+  f.end_file();
+  EXPECT_EQ(fs::file_size(path), 24u + 5u * 56u);
+  EXPECT_TRUE(f.at_end());
+  f.rewind();
+  f.read_reals(two, 2);
+  f.read_many(back.data(), 6 * sizeof(double), 5);
+  EXPECT_TRUE(std::equal(back.begin(), back.begin() + 30, big.begin()));
+  EXPECT_NE(error_of([&] { f.read_many(back.data(), 6 * sizeof(double), 1); }).find("record 7: end of file"),
+            std::string::npos);
+  f.close();
+  // A trailing length damaged in the middle of a block names its record.
+  std::string content = read_file(path);
+  content[24 + 2 * 56 + 52] = 9;
+  write_file(path, content);
+  f.open(path, false);
+  f.read_reals(two, 2);
+  EXPECT_NE(error_of([&] { f.read_many(back.data(), 6 * sizeof(double), 5); }).find("record 4: the record is damaged"),
             std::string::npos);
 }
 
