@@ -150,7 +150,7 @@ void add_from_team(Model& md, MemberTeam& team, int m, bool& singular_any) {
 struct ReducingPass {
   Job job;
   int NEQ, MBAND;
-  int* need;     // need[e-1]: the last member touching any of rows 1..e
+  int* need;     // need[e-1]: the last member touching row e
   int* first;    // first[e-1]: first spring entry on row e, or -1
   int* last;     // last[e-1]: last spring entry on row e
   int* next;     // next[i]: the next spring entry on the same row, or -1
@@ -179,7 +179,6 @@ struct ReducingPass {
           const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
           if (e >= 1 && e <= NEQ) need[e - 1] = m;
         }
-    for (int e = 1; e < NEQ; ++e) need[e] = std::max(need[e], need[e - 1]);
     for (int k = 1; k <= md.NK; ++k)
       for (int d = 1; d <= 3; ++d) {
         const int i = 3 * (k - 1) + (d - 1);
