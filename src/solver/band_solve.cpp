@@ -65,8 +65,8 @@ NLF_BAND_LOOP void eliminate_matrix(int NEQ, int MBAND, int n0, int n1, double* 
 // reduced A. Row n of A is final once pivot n is taken, so H(u) is the same
 // value the matrix elimination used, and each B(n+u, c) gets the same
 // updates in the same order as if both were reduced together.
-void eliminate_loads(int NEQ, int MBAND, int NRHS, const double* a, std::ptrdiff_t lda,
-                     double* b, std::ptrdiff_t ldb) {
+NLF_BAND_LOOP void eliminate_loads(int NEQ, int MBAND, int NRHS, const double* a,
+                                   std::ptrdiff_t lda, double* b, std::ptrdiff_t ldb) {
   if (NRHS <= 0) return;
   double h[BLOCK];
   for (int n = 1; n <= NEQ - 1; ++n) {
