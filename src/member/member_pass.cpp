@@ -117,6 +117,10 @@ bool shared_out(const FibreStore& fs, const MemberTeam* team) {
   return team != nullptr && team->threads() > 1 && fs.in_memory();
 }
 
+// Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
+// NEQ would otherwise keep growing from pass to pass.
+void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
+
 void build_into_team(void* ctx, int m) {
   Job& j = *static_cast<Job*>(ctx);
   MemberResult res;
@@ -171,6 +175,14 @@ struct ReducingPass {
     last = first + NEQ;
     fixed = last + NEQ;
     next = fixed + NEQ;
+  }
+
+  // Clears A and R and finds the rows' members, springs and prescribed
+  // directions; runs while the other threads start on the members.
+  void prepare() {
+    Model& md = job.md;
+    md.A().fill(0.0);
+    clear_forces(md);
     std::fill(need, next, 0);
     std::fill(first, last, -1);
     for (int m = 1; m <= md.NM; ++m)
@@ -218,6 +230,7 @@ struct ReducingPass {
 
   static void ordered(void* ctx, int m) {
     ReducingPass& p = *static_cast<ReducingPass*>(ctx);
+    if (m == 0) return p.prepare();
     if (p.failure) return;
     try {
       add_from_team(p.job.md, p.job.team, m, p.singular_any);
@@ -235,16 +248,15 @@ struct ReducingPass {
 
 bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team) {
   singular_any = false;
-  if (md.NEQ > 0 && md.MBAND > 0) md.A().fill(0.0);
-  // Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
-  // NEQ would otherwise keep growing from pass to pass.
-  md.R.fill(0.0, 3 * md.NJ);
-
   fs.pass_begin();
   bool reduced = false;
   int* work = shared_out(fs, team) && md.NEQ > 0 && md.MBAND > 0
                   ? team->workspace(ReducingPass::workspace(md))
                   : nullptr;
+  if (work == nullptr) {
+    if (md.NEQ > 0 && md.MBAND > 0) md.A().fill(0.0);
+    clear_forces(md);
+  }
   if (work != nullptr) {
     ReducingPass pass(md, fs, *team, KTAN, work);
     team->run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass);

@@ -139,6 +139,7 @@ void MemberTeam::run(int nm, Body body, void* ctx) {
 
 void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx) {
   if (workers_.empty() || nm <= kChunk) {
+    ordered(ctx, 0);
     for (int m = 1; m <= nm; ++m) {
       body(ctx, m);
       ordered(ctx, m);
@@ -146,6 +147,7 @@ void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx) {
     return;
   }
   start_round(nm, body, ctx);
+  ordered(ctx, 0);
   for (int m = 1; m <= nm;) {
     if (done_[m].load(std::memory_order_acquire) == stamp_) {
       ordered(ctx, m++);

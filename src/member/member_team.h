@@ -40,7 +40,8 @@ class MemberTeam {
   // Like run, and the calling thread also calls ordered(ctx, m) for
   // m = 1..nm in member order, each as soon as body(ctx, m) has returned on
   // whichever thread took m. While the next member is not done yet, the
-  // calling thread takes members itself.
+  // calling thread takes members itself. Before all that it calls
+  // ordered(ctx, 0) once, while the other threads start on the members.
   void run_ordered(int nm, Body body, Body ordered, void* ctx);
 
   // The integers set aside at construction, or nullptr when fewer than n.
