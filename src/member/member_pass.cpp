@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 
 #include "member/fibre_law.h"
 #include "member/vec2.h"
@@ -116,36 +117,157 @@ bool shared_out(const FibreStore& fs, const MemberTeam* team) {
   return team != nullptr && team->threads() > 1 && fs.in_memory();
 }
 
+// Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
+// NEQ would otherwise keep growing from pass to pass.
+void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
+
+void build_into_team(void* ctx, int m) {
+  Job& j = *static_cast<Job*>(ctx);
+  MemberResult res;
+  j.team.singular(m) = !build_member(j.md, m, j.fs.held_member(m), j.KTAN, res);
+  std::copy(res.cond.KM.a.begin(), res.cond.KM.a.end(), j.team.KM(m));
+  std::copy(res.cond.FM.begin(), res.cond.FM.end(), j.team.FM(m));
+}
+
+// Member m from the team's buffers into A and R, after its warning.
+void add_from_team(Model& md, MemberTeam& team, int m, bool& singular_any) {
+  if (team.singular(m)) {
+    singular_any = true;
+    warn_singular(m);
+  }
+  std::array<double, 36> KM;
+  std::array<double, 6> FM;
+  std::copy_n(team.KM(m), 36, KM.begin());
+  std::copy_n(team.FM(m), 6, FM.begin());
+  ADDMEMBER(m, md.IJ, md.A(), KM, md.R, FM, md.IEQ);
+}
+
+// The pass on a team, with the band matrix completed and reduced while the
+// members are still being built. The calling thread adds the members in
+// member order as they are done; a row of A is complete once the last
+// member touching it (and every row above) is in, and then takes its
+// springs (in spring order) and the penalty of a prescribed direction, as
+// the iteration would put them on afterwards. A pivot row is taken as soon
+// as every row it reaches is complete. Each entry of A thus sees the same
+// operations in the same order as when the members, springs, penalties and
+// elimination follow one another.
+struct ReducingPass {
+  Job job;
+  int NEQ, MBAND;
+  int* need;     // need[e-1]: the last member touching row e
+  int* first;    // first[e-1]: first spring entry on row e, or -1
+  int* last;     // last[e-1]: last spring entry on row e
+  int* next;     // next[i]: the next spring entry on the same row, or -1
+  int* fixed;    // fixed[e-1]: row e carries a prescribed direction
+  int complete = 0;  // rows 1..complete are complete
+  int reduced = 0;   // pivot rows 1..reduced are taken
+  bool singular_any = false;
+  std::exception_ptr failure;
+
+  static std::size_t workspace(const Model& md) {
+    return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
+  }
+
+  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w)
+      : job{md, fs, team, KTAN}, NEQ(md.NEQ), MBAND(md.MBAND) {
+    need = w;
+    first = need + NEQ;
+    last = first + NEQ;
+    fixed = last + NEQ;
+    next = fixed + NEQ;
+  }
+
+  // Clears A and R and finds the rows' members, springs and prescribed
+  // directions; runs while the other threads start on the members.
+  void prepare() {
+    Model& md = job.md;
+    md.A().fill(0.0);
+    clear_forces(md);
+    std::fill(need, next, 0);
+    std::fill(first, last, -1);
+    for (int m = 1; m <= md.NM; ++m)
+      for (int end = 1; end <= 2; ++end)
+        for (int d = 1; d <= 3; ++d) {
+          const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
+          if (e >= 1 && e <= NEQ) need[e - 1] = m;
+        }
+    for (int k = 1; k <= md.NK; ++k)
+      for (int d = 1; d <= 3; ++d) {
+        const int i = 3 * (k - 1) + (d - 1);
+        const int e = md.IEQ(3 * (md.KJ(k) - 1) + d);
+        next[i] = -1;
+        if (e < 1 || e > NEQ) continue;
+        if (first[e - 1] < 0)
+          first[e - 1] = i;
+        else
+          next[last[e - 1]] = i;
+        last[e - 1] = i;
+      }
+    for (int j = 1; j <= md.NJ; ++j)
+      for (int d = 1; d <= 3; ++d)
+        if (md.LTYPE((d - 1) * md.sz.MUMJ + j) > 0) {
+          const int e = md.IEQ(3 * (j - 1) + d);
+          if (e >= 1 && e <= NEQ) fixed[e - 1] = 1;
+        }
+  }
+
+  // Completes the rows whose members are all in, members 1..m added, and
+  // takes the pivot rows that reach only complete rows.
+  void advance(int m) {
+    Model& md = job.md;
+    double* a = md.A().data();
+    while (complete < NEQ && need[complete] <= m) {
+      const int e = ++complete;
+      for (int i = first[e - 1]; i >= 0; i = next[i]) a[e - 1] += md.KF(i / 3 + 1, i % 3 + 1);
+      if (fixed[e - 1]) a[e - 1] = PENALTY;
+    }
+    const int upto = complete == NEQ ? NEQ - 1 : std::min(complete - MBAND + 1, NEQ - 1);
+    if (upto > reduced) {
+      BANDREDUCE(md.A(), NEQ, MBAND, reduced + 1, upto);
+      reduced = upto;
+    }
+  }
+
+  static void ordered(void* ctx, int m) {
+    ReducingPass& p = *static_cast<ReducingPass*>(ctx);
+    if (m == 0) return p.prepare();
+    if (p.failure) return;
+    try {
+      add_from_team(p.job.md, p.job.team, m, p.singular_any);
+    } catch (...) {  // a band overrun: stop when every thread is done
+      p.failure = std::current_exception();
+      return;
+    }
+    p.advance(m);
+  }
+
+  static void build(void* ctx, int m) { build_into_team(&static_cast<ReducingPass*>(ctx)->job, m); }
+};
+
 }  // namespace
 
-void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team) {
+bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team) {
   singular_any = false;
-  if (md.NEQ > 0 && md.MBAND > 0) md.A().fill(0.0);
-  // Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
-  // NEQ would otherwise keep growing from pass to pass.
-  md.R.fill(0.0, 3 * md.NJ);
-
   fs.pass_begin();
-  if (shared_out(fs, team)) {
+  bool reduced = false;
+  int* work = shared_out(fs, team) && md.NEQ > 0 && md.MBAND > 0
+                  ? team->workspace(ReducingPass::workspace(md))
+                  : nullptr;
+  if (work == nullptr) {
+    if (md.NEQ > 0 && md.MBAND > 0) md.A().fill(0.0);
+    clear_forces(md);
+  }
+  if (work != nullptr) {
+    ReducingPass pass(md, fs, *team, KTAN, work);
+    team->run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass);
+    singular_any = pass.singular_any;
+    if (pass.failure) std::rethrow_exception(pass.failure);
+    pass.advance(md.NM);
+    reduced = true;
+  } else if (shared_out(fs, team)) {
     Job job{md, fs, *team, KTAN};
-    team->run(md.NM, [](void* ctx, int m) {
-      Job& j = *static_cast<Job*>(ctx);
-      MemberResult res;
-      j.team.singular(m) = !build_member(j.md, m, j.fs.held_member(m), j.KTAN, res);
-      std::copy(res.cond.KM.a.begin(), res.cond.KM.a.end(), j.team.KM(m));
-      std::copy(res.cond.FM.begin(), res.cond.FM.end(), j.team.FM(m));
-    }, &job);
-    std::array<double, 36> KM;
-    std::array<double, 6> FM;
-    for (int m = 1; m <= md.NM; ++m) {
-      if (team->singular(m)) {
-        singular_any = true;
-        warn_singular(m);
-      }
-      std::copy_n(team->KM(m), 36, KM.begin());
-      std::copy_n(team->FM(m), 6, FM.begin());
-      ADDMEMBER(m, md.IJ, md.A(), KM, md.R, FM, md.IEQ);
-    }
+    team->run(md.NM, build_into_team, &job);
+    for (int m = 1; m <= md.NM; ++m) add_from_team(md, *team, m, singular_any);
   } else {
     MemberResult res;
     for (int m = 1; m <= md.NM; ++m) {
@@ -158,7 +280,10 @@ void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberT
     }
   }
   fs.pass_end();
+  return reduced;
 }
+
+std::size_t member_pass_workspace(const Model& md) { return ReducingPass::workspace(md); }
 
 void update_members(Model& md, FibreStore& fs, MemberTeam* team) {
   fs.update_begin();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 #include "member/condense.h"
 #include "member/member_team.h"
@@ -46,9 +47,17 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 // all 3 NJ resisting forces, builds every member and adds it into them.
 // singular_any tells whether any member's inner system was singular; each
 // such member is named in a warning on standard error. A team of several
-// threads shares the members out when the fibre state is in memory.
-void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
+// threads shares the members out when the fibre state is in memory; with
+// room in the team's workspace (member_pass_workspace) the calling thread
+// then also puts the springs and the penalties of the prescribed directions
+// on the diagonal and reduces A while the members are built. The return
+// value tells whether it did: A is then ready for BANDSOLVE with `reduced`
+// set, and neither springs nor penalties may be added again.
+bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
                 MemberTeam* team = nullptr);
+
+// The integers a team's workspace needs for MEMBERPASS to reduce A as it goes.
+std::size_t member_pass_workspace(const Model& md);
 
 // The 18 node-point increments of member m (points 1..6, each X, Y, R) from
 // the solution by equation: the end points take their joints' values, the

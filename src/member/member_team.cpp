@@ -61,10 +61,13 @@ int threads_from_environment() {
   return static_cast<int>(n);
 }
 
-MemberTeam::MemberTeam(int threads, int capacity)
+MemberTeam::MemberTeam(int threads, int capacity, std::size_t workspace)
     : km_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 36),
       fm_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 6),
-      singular_(static_cast<std::size_t>(capacity > 0 ? capacity : 0)) {
+      singular_(static_cast<std::size_t>(capacity > 0 ? capacity : 0)),
+      work_(workspace),
+      done_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]) {
+  for (int m = 0; m <= std::max(capacity, 0); ++m) done_[m].store(0, std::memory_order_relaxed);
   // More threads than chunks of members would only wait.
   const int useful = (capacity + kChunk - 1) / kChunk;
   const int n = std::min(threads, useful);
@@ -84,13 +87,15 @@ MemberTeam::~MemberTeam() {
   for (std::thread& t : workers_) t.join();
 }
 
-void MemberTeam::take_members() {
-  for (;;) {
-    const int first = next_.fetch_add(chunk_, std::memory_order_relaxed) + 1;
-    if (first > nm_) return;
-    const int last = std::min(first + chunk_ - 1, nm_);
-    for (int m = first; m <= last; ++m) body_(ctx_, m);
+bool MemberTeam::take_chunk() {
+  const int first = next_.fetch_add(chunk_, std::memory_order_relaxed) + 1;
+  if (first > nm_) return false;
+  const int last = std::min(first + chunk_ - 1, nm_);
+  for (int m = first; m <= last; ++m) {
+    body_(ctx_, m);
+    done_[m].store(stamp_, std::memory_order_release);
   }
+  return true;
 }
 
 void MemberTeam::worker_loop() {
@@ -103,11 +108,7 @@ void MemberTeam::worker_loop() {
   }
 }
 
-void MemberTeam::run(int nm, Body body, void* ctx) {
-  if (workers_.empty() || nm <= kChunk) {
-    for (int m = 1; m <= nm; ++m) body(ctx, m);
-    return;
-  }
+void MemberTeam::start_round(int nm, Body body, void* ctx) {
   body_ = body;
   ctx_ = ctx;
   nm_ = nm;
@@ -117,10 +118,45 @@ void MemberTeam::run(int nm, Body body, void* ctx) {
   chunk_ = std::max(kChunk, nm / (16 * threads()));
   next_.store(0, std::memory_order_relaxed);
   busy_.store(static_cast<int>(workers_.size()));
+  stamp_ = round_.load(std::memory_order_relaxed) + 1;
   round_.fetch_add(1);  // publishes the job to the workers
   round_.notify_all();
-  take_members();
+}
+
+void MemberTeam::await_workers() {
   for (int b = busy_.load(); b != 0;) b = await_change(busy_, b);
+}
+
+void MemberTeam::run(int nm, Body body, void* ctx) {
+  if (workers_.empty() || nm <= kChunk) {
+    for (int m = 1; m <= nm; ++m) body(ctx, m);
+    return;
+  }
+  start_round(nm, body, ctx);
+  take_members();
+  await_workers();
+}
+
+void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx) {
+  if (workers_.empty() || nm <= kChunk) {
+    ordered(ctx, 0);
+    for (int m = 1; m <= nm; ++m) {
+      body(ctx, m);
+      ordered(ctx, m);
+    }
+    return;
+  }
+  start_round(nm, body, ctx);
+  ordered(ctx, 0);
+  for (int m = 1; m <= nm;) {
+    if (done_[m].load(std::memory_order_acquire) == stamp_) {
+      ordered(ctx, m++);
+    } else if (!take_chunk()) {
+      // Only members other threads are still working on are left.
+      std::this_thread::yield();
+    }
+  }
+  await_workers();
 }
 
 }  // namespace nlf

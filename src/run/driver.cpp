@@ -100,7 +100,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   GroupPath path;
   // The threads of the member loops, started once for the whole run.
   const int threads = threads_from_environment();
-  MemberTeam team(fs.in_memory() ? threads : 1, md.NM);
+  MemberTeam team(fs.in_memory() ? threads : 1, md.NM, member_pass_workspace(md));
   const int NJ = md.NJ, NM = md.NM;
 
   for (;;) {
@@ -145,17 +145,17 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
 
     for (;;) {
       bool singular = false;
-      MEMBERPASS(md, fs, s.ktan, singular, &team);
+      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team);
 
       set_applied_load(md, g, s.dl_applied);
-      add_springs(md, A);
+      add_springs(md, A, !reduced);
       if (arc) add_reference_load(md, g);
       add_resisting_forces(md, arc ? 2 : 1);
 
       if (convergence_test(md, g, s, listing)) break;
 
       try {
-        solve(md, g, s, A, DETLOG, listing, pivots);
+        solve(md, g, s, A, DETLOG, listing, pivots, reduced);
       } catch (const PivotStop&) {
         report_lost_stiffness(g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;

@@ -42,8 +42,9 @@ struct StepState {
 // so far; the next three add in order.
 void set_applied_load(Model& md, const LoadGroup& g, double dl_applied);
 // Spring forces come off the unbalanced forces, spring stiffnesses go onto
-// the diagonal of the band matrix A.
-void add_springs(Model& md, const RMat& A);
+// the diagonal of the band matrix A (unless `stiffness` is false: a member
+// pass that reduced A has put them there already).
+void add_springs(Model& md, const RMat& A, bool stiffness = true);
 // Arc-length control: FACTOR x pattern into the first load column.
 void add_reference_load(Model& md, const LoadGroup& g);
 // The resisting forces come off; the unbalanced forces go into the load
@@ -59,9 +60,10 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
 
 // Prescribed displacements and the band solution of every load column, with
 // the determinant line in the listing. `pivots` selects and receives the
-// count of negative pivots (solver/band.h).
+// count of negative pivots (solver/band.h). `reduced`: the member pass has
+// already put the penalties on A and reduced it.
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing, PivotCount& pivots);
+           TextOut& listing, PivotCount& pivots, bool reduced = false);
 
 // The iteration increment DITER: the solution itself under load control.
 void load_control_increment(Model& md);

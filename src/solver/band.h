@@ -41,10 +41,12 @@ void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36
 // Enforces the prescribed directions (flag > 0) of joints 1..NJ, joint by
 // joint and within a joint X, Y, rotation: A(e,1) = PENALTY, and every load
 // column B(e,c) = factor * PENALTY * PDISP when `impose` is nonzero, else 0.
-// Directions sharing an equation: the last one taken sets the load.
+// Directions sharing an equation: the last one taken sets the load. With
+// `pivots` false the penalties are taken to be on A already (a member pass
+// that reduced A as it went) and only the load columns are set.
 void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
                      const IVec& LTYPE, int NJ, const IVec& IEQ, int impose, int NJL,
-                     double factor);
+                     double factor, bool pivots = true);
 
 // The pivot test's treatment of negative pivots. By default a negative
 // pivot fails like a zero one. A caller that follows the equilibrium path
@@ -67,10 +69,17 @@ struct PivotStop : Stop {};
 // substitution and sets DETLOG; a failed pivot test ends the run with
 // PivotStop (status 1) after its diagnostics are in the listing. `count`,
 // when given, selects the treatment of negative pivots and receives their
-// number.
+// number. `reduced` says that BANDREDUCE has already taken every pivot row
+// of A; only the load columns are then reduced.
 void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
-               TextOut& listing, PivotCount* count = nullptr);
+               TextOut& listing, PivotCount* count = nullptr, bool reduced = false);
+
+// The elimination of BANDSOLVE on A alone, pivot rows n0 .. n1 (1 <= n0,
+// n1 <= NEQ-1), in order. Rows n0 .. min(n1+MBAND-1, NEQ) must be complete
+// and rows below n0 reduced. Taking the pivot rows in several ranges gives
+// the same bits as taking them in one.
+void BANDREDUCE(const RMat& A, int NEQ, int MBAND, int n0, int n1);
 
 // Pivot test on a reduced band matrix: every force direction of joints
 // 1..NJ (in joint, then direction order; linked directions each time) must

@@ -28,18 +28,19 @@ constexpr int BLOCK = 64;
 #define NLF_BAND_LOOP
 #endif
 
-// Forward elimination of A and the load columns B, pivot rows 1 .. NEQ-1.
-// Row n is not scaled: A(n, 2..) keep the reduced coupling terms for the
-// back substitution. With offsets u = i-n (the row) and t = u+j-1 (the
-// column K(i, n+t) that A(i, j) holds), each entry gets exactly one update
-// per pivot row,
+// Forward elimination of A, pivot rows n0 .. n1 (n1 <= NEQ-1). Row n is not
+// scaled: A(n, 2..) keep the reduced coupling terms for the back
+// substitution. With offsets u = i-n (the row) and t = u+j-1 (the column
+// K(i, n+t) that A(i, j) holds), each entry gets exactly one update per
+// pivot row,
 //   A(n+u, j) -= A(n, t+1) * H(u),   H(u) = (1/P) * A(n, u+1),
-// so the blocking of (u, t) does not change the result.
-NLF_BAND_LOOP void eliminate(int NEQ, int MBAND, int NRHS, double* a, std::ptrdiff_t lda,
-                             double* b, std::ptrdiff_t ldb) {
+// so neither the blocking of (u, t) nor the split into ranges of pivot rows
+// changes the result.
+NLF_BAND_LOOP void eliminate_matrix(int NEQ, int MBAND, int n0, int n1, double* a,
+                                    std::ptrdiff_t lda) {
   double h[BLOCK];   // H(u) for u = u0 ..
   double rt[BLOCK];  // A(n, t+1) for t = t0 ..
-  for (int n = 1; n <= NEQ - 1; ++n) {
+  for (int n = n0; n <= n1; ++n) {
     const double* rown = a + (n - 1);  // A(n, k+1) = rown[k*lda]
     const double rp = 1.0 / rown[0];
     const int U = std::min(n + MBAND - 1, NEQ) - n;  // rows n+1 .. n+U are coupled
@@ -56,6 +57,25 @@ NLF_BAND_LOOP void eliminate(int NEQ, int MBAND, int NRHS, double* a, std::ptrdi
           for (int u = ua; u <= ub; ++u) col[u] -= rt[u + r0] * h[u - u0];
         }
       }
+    }
+  }
+}
+
+// Forward elimination of the load columns B with the pivot rows of the
+// reduced A. Row n of A is final once pivot n is taken, so H(u) is the same
+// value the matrix elimination used, and each B(n+u, c) gets the same
+// updates in the same order as if both were reduced together.
+NLF_BAND_LOOP void eliminate_loads(int NEQ, int MBAND, int NRHS, const double* a,
+                                   std::ptrdiff_t lda, double* b, std::ptrdiff_t ldb) {
+  if (NRHS <= 0) return;
+  double h[BLOCK];
+  for (int n = 1; n <= NEQ - 1; ++n) {
+    const double* rown = a + (n - 1);
+    const double rp = 1.0 / rown[0];
+    const int U = std::min(n + MBAND - 1, NEQ) - n;
+    for (int u0 = 1; u0 <= U; u0 += BLOCK) {
+      const int u1 = std::min(u0 + BLOCK - 1, U);
+      for (int u = u0; u <= u1; ++u) h[u - u0] = rp * rown[u * lda];
       for (int c = 0; c < NRHS; ++c) {
         double* bc = b + c * ldb + (n - 1);  // bc[u] = B(n+u, c)
         const double bn = bc[0];
@@ -85,7 +105,7 @@ void substitute(int NEQ, int MBAND, int NRHS, const double* a, std::ptrdiff_t ld
 
 void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
-               TextOut& listing, PivotCount* count) {
+               TextOut& listing, PivotCount* count, bool reduced) {
   if (count) count->negative = 0;
   if (NEQ <= 0) return;
   assert(A.ld >= NEQ && A.cols >= std::max(MBAND, 1));
@@ -101,9 +121,15 @@ void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const
     return;
   }
 
-  eliminate(NEQ, MBAND, NRHS, a, lda, b, ldb);
+  if (!reduced) eliminate_matrix(NEQ, MBAND, 1, NEQ - 1, a, lda);
+  eliminate_loads(NEQ, MBAND, NRHS, a, lda, b, ldb);
   if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
   substitute(NEQ, MBAND, NRHS, a, lda, b, ldb, x, ldx);
+}
+
+void BANDREDUCE(const RMat& A, int NEQ, int MBAND, int n0, int n1) {
+  assert(n0 >= 1 && n1 <= NEQ - 1 && A.ld >= NEQ && A.cols >= std::max(MBAND, 1));
+  if (n0 <= n1) eliminate_matrix(NEQ, MBAND, n0, n1, A.data(), A.ld);
 }
 
 bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,

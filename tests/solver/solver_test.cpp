@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -29,11 +30,12 @@ struct Sys {
       for (int j = 0; j < mb && i + j < neq; ++j) a[i + j * ld] = K[i + (i + j) * neq];
   }
   // Joint count from IEQ; false when the run was stopped.
-  bool solve(std::vector<int> ieq, std::vector<int> lt, int njl, TextOut& out, PivotCount* count = nullptr) {
+  bool solve(std::vector<int> ieq, std::vector<int> lt, int njl, TextOut& out,
+             PivotCount* count = nullptr, bool reduced = false) {
     try {
       BANDSOLVE(neq, mb, nr, RMat(b.data(), ld, nr), RMat(a.data(), ld, mb),
                 RMat(x.data(), ld, nr), IVec(lt.data(), lt.size()), ieq.size() / 3, det,
-                IVec(ieq.data(), ieq.size()), njl, out, count);
+                IVec(ieq.data(), ieq.size()), njl, out, count, reduced);
     } catch (const PivotStop& s) {
       EXPECT_EQ(s.status, 1);
       return false;
@@ -79,6 +81,36 @@ TEST(BandSolve, RandomBandSystemsAgainstDenseResidualAndDeterminant) {
       }
       EXPECT_NEAR(s.det, n % 3 == 0 ? logdet : 0.0, 1e-12 * logdet);  // free joints only
     }
+  }
+}
+
+// Pivot rows taken beforehand, in ranges of any length, and then the load
+// columns alone: the same bits as one solve.
+TEST(BandSolve, PivotRowsReducedInRangesGiveTheSameBits) {
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (auto [n, mb] : {std::pair{40, 7}, std::pair{90, 70}, std::pair{12, 1}}) {
+    Sys whole(n, mb, 2, 1);
+    for (int i = 0; i < n; ++i) {
+      for (int j = i + 1; j < std::min(n, i + mb); ++j)
+        whole.K[i + j * n] = whole.K[j + i * n] = u(gen);
+      whole.K[i + i * n] = 1.0 + 2.0 * mb + u(gen);
+    }
+    for (double& v : whole.b) v = u(gen);
+    whole.band();
+    Sys parts = whole;
+    std::vector<int> ieq(n - n % 3);
+    for (int k = 0; k < int(ieq.size()); ++k) ieq[k] = k + 1;
+    const std::vector<int> lt(ieq.size(), 0);
+    TextOut out;
+    ASSERT_TRUE(whole.solve(ieq, lt, n / 3, out));
+    const RMat A(parts.a.data(), parts.ld, mb);
+    for (int n0 = 1, len = 1; n0 <= n - 1; n0 += len, len = len % 5 + 1)
+      BANDREDUCE(A, n, mb, n0, std::min(n0 + len - 1, n - 1));
+    ASSERT_TRUE(parts.solve(ieq, lt, n / 3, out, nullptr, true));
+    EXPECT_EQ(std::memcmp(parts.x.data(), whole.x.data(), whole.x.size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(parts.a.data(), whole.a.data(), whole.a.size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(&parts.det, &whole.det, sizeof(double)), 0);
   }
 }
 
@@ -236,6 +268,13 @@ TEST(ApplyPrescribed, PenaltyLoadAndSolve) {
     const double u3 = (3 - (3 - 2 * u1) / 8) / (5 - 1.0 / 8), u2 = (3 - 2 * u1 - u3) / 8;
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(x[k], (k % 3 == 0 ? u1 : k % 3 == 1 ? u2 : u3), 1e-12);
     EXPECT_NEAR(det, std::log(8 * 4.875 * 4.875), 1e-12);  // no penalty pivot in it
+
+    // Penalties already on A: only the load columns are set.
+    std::vector<double> a2{7, 8, 5, 2, 1, 0}, b2(6, 3.0);
+    APPLYPRESCRIBED(2, RMat(b2.data(), 3, 2), RMat(a2.data(), 3, 2), RVec(pd.data(), 6),
+                    IVec(lt.data(), 6), 2, IVec(ieq.data(), 6), impose, 2, 0.25, false);
+    EXPECT_EQ(a2, (std::vector<double>{7, 8, 5, 2, 1, 0}));
+    EXPECT_EQ(b2, (std::vector<double>{impose * 0.25 * 1e25 * 4, 3, 3, impose * 1e25, 3, 3}));
   }
 }
 
