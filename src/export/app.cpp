@@ -6,6 +6,7 @@
 
 #include "export/run_tables.h"
 #include "export/write.h"
+#include "results/arguments.h"
 
 namespace nlf::exporter {
 
@@ -35,47 +36,23 @@ std::string usage_text() {
 }
 
 Options parse_options(const std::vector<std::string>& args) {
+  using results::OptionKind;
   Options o;
-  bool deck_seen = false, options_end = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options_end || a.empty() || a[0] != '-' || a == "-") {
-      if (deck_seen) throw UsageError("more than one deck given ('" + o.deck.string() + "' and '" + a + "')");
-      o.deck = a;
-      deck_seen = true;
-      continue;
-    }
-    if (a == "--") {
-      options_end = true;
-      continue;
-    }
-    if (a == "-h" || a == "--help") {
+  bool deck_seen = false;
+  const auto kind = [](const std::string& n) {
+    if (n == "-h" || n == "--help") return OptionKind::kFlag;
+    if (n == "-d" || n == "--dir" || n == "-o" || n == "--output") return OptionKind::kValue;
+    return OptionKind::kUnknown;
+  };
+  const auto take = [&](const std::string& name, const std::string& value) {
+    if (name == "-h" || name == "--help") {
       o.help = true;
-      continue;
-    }
-    // "-o DIR", "-oDIR", "--output DIR", "--output=DIR".
-    std::string name = a, value;
-    bool has_value = false;
-    if (a.rfind("--", 0) == 0) {
-      if (const auto eq = a.find('='); eq != std::string::npos) {
-        name = a.substr(0, eq);
-        value = a.substr(eq + 1);
-        has_value = true;
-      }
-    } else if (a.size() > 2) {
-      name = a.substr(0, 2);
-      value = a.substr(2);
-      has_value = true;
-    }
-    const bool dir = name == "-d" || name == "--dir", output = name == "-o" || name == "--output";
-    if (!dir && !output) throw UsageError("unknown option '" + a + "'");
-    if (!has_value) {
-      if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a folder");
-      value = args[++i];
+      return;
     }
     if (value.empty()) throw UsageError("option '" + name + "' needs a folder");
-    (dir ? o.run_dir : o.out_dir) = value;
-  }
+    (name == "-d" || name == "--dir" ? o.run_dir : o.out_dir) = value;
+  };
+  results::scan_arguments<UsageError>(args, kind, take, o.deck, deck_seen);
   if (!deck_seen && !o.help) throw UsageError("no deck given");
   return o;
 }

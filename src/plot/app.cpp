@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "plot/html.h"
+#include "results/arguments.h"
 
 namespace nlf::plot {
 
@@ -54,47 +55,19 @@ std::string usage_text() {
 }
 
 Options parse_options(const std::vector<std::string>& args) {
+  using results::OptionKind;
   Options o;
   bool deck_seen = false;
-  bool options_end = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    if (options_end || a.empty() || a[0] != '-' || a == "-") {
-      if (deck_seen) throw UsageError("more than one deck given ('" + o.deck.string() + "' and '" + a + "')");
-      o.deck = a;
-      deck_seen = true;
-      continue;
-    }
-    if (a == "--") {
-      options_end = true;
-      continue;
-    }
-    // The option's name and its value: "--step=5", "--step 5", "-o DIR", "-oDIR".
-    std::string name = a, value;
-    bool has_value = false;
-    if (a.rfind("--", 0) == 0) {
-      const auto eq = a.find('=');
-      if (eq != std::string::npos) {
-        name = a.substr(0, eq);
-        value = a.substr(eq + 1);
-        has_value = true;
-      }
-    } else if (a.size() > 2) {
-      name = a.substr(0, 2);
-      value = a.substr(2);
-      has_value = true;
-    }
+  const auto kind = [](const std::string& n) {
+    if (n == "-h" || n == "--help" || n == "--html") return OptionKind::kFlag;
+    if (n == "-d" || n == "--dir" || n == "-o" || n == "--output" || n == "--step" || n == "--scale" || n == "--xy")
+      return OptionKind::kValue;
+    return OptionKind::kUnknown;
+  };
+  const auto take = [&](const std::string& name, const std::string& value) {
     if (name == "-h" || name == "--help" || name == "--html") {
-      if (has_value) throw UsageError("option '" + name + "' takes no value");
       (name == "--html" ? o.html : o.help) = true;
-      continue;
-    }
-    const bool known = name == "-d" || name == "--dir" || name == "-o" || name == "--output" || name == "--step" ||
-                       name == "--scale" || name == "--xy";
-    if (!known) throw UsageError("unknown option '" + a + "'");
-    if (!has_value) {
-      if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a value");
-      value = args[++i];
+      return;
     }
     if (name == "-d" || name == "--dir") {
       if (value.empty()) throw UsageError("option '" + name + "' needs a folder");
@@ -117,7 +90,8 @@ Options parse_options(const std::vector<std::string>& args) {
       o.xy = ColumnPair{parse_int(name, value.substr(0, comma), 0, 7, what),
                         parse_int(name, value.substr(comma + 1), 0, 7, what)};
     }
-  }
+  };
+  results::scan_arguments<UsageError>(args, kind, take, o.deck, deck_seen);
   if (!deck_seen && !o.help) throw UsageError("no deck given");
   return o;
 }

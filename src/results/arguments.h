@@ -1,0 +1,63 @@
+// The command line of the companion programs: one deck, options in the
+// forms "--name=V", "--name V", "-xV" and "-x V", and "--" before a deck
+// whose name begins with a minus sign.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace nlf::results {
+
+// What an option name is to the program that scans for it.
+enum class OptionKind { kUnknown, kFlag, kValue };
+
+// Walks `args` (those after the program name): the deck goes to `deck`,
+// every option to `take(name, value)` (an empty value for a flag). Throws
+// `error` (constructed from a message) for an unknown option, a flag given
+// a value, a value missing, or a second deck. `deck_seen` tells whether a
+// deck was named.
+template <class Error>
+void scan_arguments(const std::vector<std::string>& args, const std::function<OptionKind(const std::string&)>& kind,
+                    const std::function<void(const std::string&, const std::string&)>& take,
+                    std::filesystem::path& deck, bool& deck_seen) {
+  bool options_end = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_end || a.empty() || a[0] != '-' || a == "-") {
+      if (deck_seen) throw Error("more than one deck given ('" + deck.string() + "' and '" + a + "')");
+      deck = a;
+      deck_seen = true;
+      continue;
+    }
+    if (a == "--") {
+      options_end = true;
+      continue;
+    }
+    std::string name = a, value;
+    bool has_value = false;
+    if (a.rfind("--", 0) == 0) {
+      if (const auto eq = a.find('='); eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+        has_value = true;
+      }
+    } else if (a.size() > 2) {
+      name = a.substr(0, 2);
+      value = a.substr(2);
+      has_value = true;
+    }
+    const OptionKind k = kind(name);
+    if (k == OptionKind::kUnknown) throw Error("unknown option '" + a + "'");
+    if (k == OptionKind::kFlag) {
+      if (has_value) throw Error("option '" + name + "' takes no value");
+    } else if (!has_value) {
+      if (i + 1 >= args.size()) throw Error("option '" + name + "' needs a value");
+      value = args[++i];
+    }
+    take(name, value);
+  }
+}
+
+}  // namespace nlf::results
