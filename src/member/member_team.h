@@ -89,7 +89,6 @@ class MemberTeam {
   // The job of the current round.
   Body body_ = nullptr;
   void* ctx_ = nullptr;
-  int nm_ = 0;
   std::atomic<std::uint32_t> round_{0};  // bumped to start a round
   std::uint32_t stamp_ = 0;              // the current round (read by workers
                                          // after they see round_ change)
