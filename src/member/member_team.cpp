@@ -14,8 +14,13 @@ namespace nlf {
 
 namespace {
 
-constexpr int kChunk = 2;          // fewest members taken at a time
+constexpr int kFewest = 2;         // fewest members worth a thread
 constexpr long kMaxThreads = 256;  // more are refused as a likely mistake
+
+// The calling thread's share of the members against one worker's: a little
+// less, since it also prepares the band matrix and adds every member to it.
+constexpr double kMainWeight = 0.9;
+
 // Rounds follow each other within a fraction of a millisecond (one solve
 // apart): a waiting thread watches for the next one for a short while
 // before it sleeps, since waking a sleeping thread costs about as much as a
@@ -66,14 +71,19 @@ MemberTeam::MemberTeam(int threads, int capacity, std::size_t workspace)
       fm_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 6),
       singular_(static_cast<std::size_t>(capacity > 0 ? capacity : 0)),
       work_(workspace),
-      done_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]) {
-  for (int m = 0; m <= std::max(capacity, 0); ++m) done_[m].store(0, std::memory_order_relaxed);
-  // More threads than chunks of members would only wait.
-  const int useful = (capacity + kChunk - 1) / kChunk;
-  const int n = std::min(threads, useful);
+      done_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]),
+      claimed_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]) {
+  for (int m = 0; m <= std::max(capacity, 0); ++m) {
+    done_[m].store(0, std::memory_order_relaxed);
+    claimed_[m].store(0, std::memory_order_relaxed);
+  }
+  // More threads than a couple of members each would only wait.
+  const int useful = (capacity + kFewest - 1) / kFewest;
+  const int n = std::max(1, std::min(threads, useful));
+  ranges_.reset(new Range[static_cast<std::size_t>(n)]);
   for (int i = 1; i < n; ++i) {
     try {
-      workers_.emplace_back([this] { worker_loop(); });
+      workers_.emplace_back([this, i] { worker_loop(i); });
     } catch (const std::system_error&) {
       break;  // the machine gives no more threads: work with those started
     }
@@ -87,23 +97,63 @@ MemberTeam::~MemberTeam() {
   for (std::thread& t : workers_) t.join();
 }
 
-bool MemberTeam::take_chunk() {
-  const int first = next_.fetch_add(chunk_, std::memory_order_relaxed) + 1;
-  if (first > nm_) return false;
-  const int last = std::min(first + chunk_ - 1, nm_);
-  for (int m = first; m <= last; ++m) {
-    body_(ctx_, m);
-    done_[m].store(stamp_, std::memory_order_release);
+// The calling thread owns the first range and the workers the following
+// ones, in member order. Building its own members first, the calling thread
+// adds each to the band matrix at once; the workers' members are mostly done
+// by the time it reaches them.
+void MemberTeam::share_out(int nm) {
+  shared_nm_ = nm;
+  const int n = threads();
+  const int mine = static_cast<int>(nm * kMainWeight / (kMainWeight + n - 1) + 0.5);
+  ranges_[0].first = 1;
+  ranges_[0].last = mine;
+  int m = mine;
+  for (int t = 1; t < n; ++t) {
+    const int size = (nm - mine) / (n - 1) + (t <= (nm - mine) % (n - 1) ? 1 : 0);
+    ranges_[t].first = m + 1;
+    ranges_[t].last = m + size;
+    m += size;
   }
-  return true;
 }
 
-void MemberTeam::worker_loop() {
+int MemberTeam::take_own(int t) {
+  Range& r = ranges_[t];
+  if (r.front > r.last || !claim(r.front)) {
+    r.front = r.last + 1;  // the rest was taken from the back
+    return 0;
+  }
+  return r.front++;
+}
+
+int MemberTeam::take_other(int t) {
+  const int n = threads();
+  for (int k = 1; k < n; ++k) {
+    Range& r = ranges_[(t + k) % n];
+    const int m = r.back.load(std::memory_order_relaxed);
+    if (m >= r.first && claim(m)) {
+      r.back.store(m - 1, std::memory_order_relaxed);
+      return m;
+    }
+  }
+  return 0;
+}
+
+void MemberTeam::build(int m) {
+  body_(ctx_, m);
+  done_[m].store(stamp_, std::memory_order_release);
+}
+
+void MemberTeam::take_members(int t) {
+  for (int m; (m = take_own(t)) != 0;) build(m);
+  for (int m; (m = take_other(t)) != 0;) build(m);
+}
+
+void MemberTeam::worker_loop(int t) {
   std::uint32_t seen = 0;
   for (;;) {
     seen = await_change(round_, seen);
     if (stop_.load()) return;
-    take_members();
+    take_members(t);
     if (busy_.fetch_sub(1) == 1) busy_.notify_one();
   }
 }
@@ -111,12 +161,11 @@ void MemberTeam::worker_loop() {
 void MemberTeam::start_round(int nm, Body body, void* ctx) {
   body_ = body;
   ctx_ = ctx;
-  nm_ = nm;
-  // About sixteen chunks a thread: few enough that neighbouring members (whose
-  // entries in the member tables share cache lines) mostly stay on one
-  // thread, enough to even out the threads' shares.
-  chunk_ = std::max(kChunk, nm / (16 * threads()));
-  next_.store(0, std::memory_order_relaxed);
+  if (nm != shared_nm_) share_out(nm);
+  for (int t = 0; t < threads(); ++t) {
+    ranges_[t].front = ranges_[t].first;
+    ranges_[t].back.store(ranges_[t].last, std::memory_order_relaxed);
+  }
   busy_.store(static_cast<int>(workers_.size()));
   stamp_ = round_.load(std::memory_order_relaxed) + 1;
   round_.fetch_add(1);  // publishes the job to the workers
@@ -128,17 +177,17 @@ void MemberTeam::await_workers() {
 }
 
 void MemberTeam::run(int nm, Body body, void* ctx) {
-  if (workers_.empty() || nm <= kChunk) {
+  if (workers_.empty() || nm <= kFewest) {
     for (int m = 1; m <= nm; ++m) body(ctx, m);
     return;
   }
   start_round(nm, body, ctx);
-  take_members();
+  take_members(0);
   await_workers();
 }
 
 void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx) {
-  if (workers_.empty() || nm <= kChunk) {
+  if (workers_.empty() || nm <= kFewest) {
     ordered(ctx, 0);
     for (int m = 1; m <= nm; ++m) {
       body(ctx, m);
@@ -151,7 +200,11 @@ void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx) {
   for (int m = 1; m <= nm;) {
     if (done_[m].load(std::memory_order_acquire) == stamp_) {
       ordered(ctx, m++);
-    } else if (!take_chunk()) {
+    } else if (const int own = take_own(0); own != 0) {
+      build(own);
+    } else if (const int other = take_other(0); other != 0) {
+      build(other);
+    } else {
       // Only members other threads are still working on are left.
       std::this_thread::yield();
     }

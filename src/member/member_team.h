@@ -1,9 +1,12 @@
 // Threads that share the per-member work of an iteration. The team is made
 // once before the load steps; each use hands it a member function and waits
-// until every member is done. Members are taken in small chunks from a
-// shared counter, so the split varies from run to run, but each member's work
-// is the same whichever thread does it: whatever is summed over members is
-// summed afterwards, on the calling thread, in member order.
+// until every member is done. Each thread owns a fixed range of members that
+// stays the same from one use to the next, so that a member's fibre state
+// stays in the cache of the core that works on it; a thread done with its
+// own range takes members from the far end of another's. Which thread does a
+// member thus varies, but each member's work is the same whichever thread
+// does it: whatever is summed over members is summed afterwards, on the
+// calling thread, in member order.
 #pragma once
 
 #include <atomic>
@@ -54,28 +57,38 @@ class MemberTeam {
   unsigned char& singular(int m) { return singular_[static_cast<std::size_t>(m - 1)]; }
 
  private:
-  void worker_loop();
+  // The members owned by one thread: first..last, claimed from the front by
+  // the owner and from the back by other threads.
+  struct alignas(64) Range {
+    int first = 1, last = 0;
+    int front = 1;              // the owner's next member
+    std::atomic<int> back{0};  // the next member for the other threads
+  };
+
+  void worker_loop(int t);
   void start_round(int nm, Body body, void* ctx);
-  bool take_chunk();
-  void take_members() {
-    while (take_chunk()) {
-    }
-  }
+  void share_out(int nm);
+  bool claim(int m) { return claimed_[m].exchange(stamp_, std::memory_order_acq_rel) != stamp_; }
+  int take_own(int t);
+  int take_other(int t);
+  void build(int m);
+  void take_members(int t);
   void await_workers();
 
   std::vector<std::thread> workers_;
   std::vector<double> km_, fm_;
   std::vector<unsigned char> singular_;
   std::vector<int> work_;
-  // done_[m] holds the round in which member m was last done.
-  std::unique_ptr<std::atomic<std::uint32_t>[]> done_;
+  // done_[m] holds the round in which member m was last done, claimed_[m]
+  // the round in which a thread last took it.
+  std::unique_ptr<std::atomic<std::uint32_t>[]> done_, claimed_;
+  // ranges_[0] is the calling thread's, ranges_[t] worker t's.
+  std::unique_ptr<Range[]> ranges_;
+  int shared_nm_ = -1;  // the member count the ranges were made for
 
   // The job of the current round.
   Body body_ = nullptr;
   void* ctx_ = nullptr;
-  int nm_ = 0;
-  int chunk_ = 2;                    // members taken at a time
-  std::atomic<int> next_{0};         // next chunk to take
   std::atomic<std::uint32_t> round_{0};  // bumped to start a round
   std::uint32_t stamp_ = 0;              // the current round (read by workers
                                          // after they see round_ change)

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "io/stop.h"
@@ -21,6 +23,24 @@ TEST(MemberTeam, EveryMemberOnceInEveryRoundWhateverTheThreadCount) {
     EXPECT_EQ(seen[0], 0);
   }
   EXPECT_EQ(MemberTeam(4, 1).threads(), 1);  // no thread for a member too few
+}
+
+// Members of uneven cost make the threads take from each other's ranges, and
+// a smaller model after a larger one shares the members out anew.
+TEST(MemberTeam, EveryMemberOnceWhenThreadsTakeFromEachOther) {
+  for (int threads : {2, 3}) {
+    MemberTeam team(threads, 30);
+    for (int nm : {30, 7, 30}) {
+      std::vector<std::atomic<int>> seen(31);
+      for (int round = 0; round < 20; ++round)
+        team.run(nm, [](void* ctx, int m) {
+          if (m % 5 == 1) std::this_thread::sleep_for(std::chrono::microseconds(50));
+          (*static_cast<std::vector<std::atomic<int>>*>(ctx))[m].fetch_add(1);
+        }, &seen);
+      for (int m = 0; m <= 30; ++m)
+        EXPECT_EQ(seen[m].load(), m >= 1 && m <= nm ? 20 : 0) << threads << " threads, " << nm << " members, member " << m;
+    }
+  }
 }
 
 TEST(MemberTeam, OrderedCallsInMemberOrderEachAfterItsMember) {
