@@ -11,8 +11,8 @@
 #include "model/restart_read.h"
 #include "model/section_figures.h"
 #include "model/structure.h"
-#include "run/control.h"
-#include "run/history.h"
+#include "deck/control.h"
+#include "deck/history.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"
 

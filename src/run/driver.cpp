@@ -11,7 +11,7 @@
 #include "model/restart_read.h"
 #include "model/structure.h"
 #include "output/step_results.h"
-#include "run/history.h"
+#include "deck/history.h"
 #include "run/iteration.h"
 #include "run/path.h"
 #include "solver/band.h"

@@ -4,7 +4,7 @@
 
 #include "io/units.h"
 #include "store/model.h"
-#include "run/control.h"
+#include "deck/control.h"
 #include "run/report.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"

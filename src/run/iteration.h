@@ -14,7 +14,7 @@
 #pragma once
 
 #include "io/units.h"
-#include "run/history.h"
+#include "deck/history.h"
 #include "solver/band.h"
 #include "store/model.h"
 

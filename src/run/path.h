@@ -3,7 +3,7 @@
 #pragma once
 
 #include "io/units.h"
-#include "run/history.h"
+#include "deck/history.h"
 
 namespace nlf {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "io/stop.h"
-#include "run/banner.h"
-#include "run/control.h"
+#include "io/banner.h"
+#include "deck/control.h"
 #include "store/bind.h"
 
 namespace nlf {

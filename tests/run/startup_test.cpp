@@ -6,7 +6,7 @@
 #include <string>
 
 #include "io/card.h"
-#include "run/control.h"
+#include "deck/control.h"
 #include "store/bind.h"
 #include "support/test_support.h"
 

@@ -1,9 +1,9 @@
 // The load-history reader: patterns, groups and the finishing card.
 #include <gtest/gtest.h>
 
+#include "deck/history.h"
 #include "io/stop.h"
 #include "io/units.h"
-#include "run/history.h"
 #include "store/bind.h"
 #include "support/test_support.h"
 

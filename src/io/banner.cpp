@@ -1,4 +1,4 @@
-#include "run/banner.h"
+#include "io/banner.h"
 
 #include <array>
 #include <string_view>

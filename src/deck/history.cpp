@@ -1,4 +1,4 @@
-#include "run/history.h"
+#include "deck/history.h"
 
 #include <cmath>
 #include <cstdio>

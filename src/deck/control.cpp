@@ -1,12 +1,12 @@
-#include "run/control.h"
+#include "deck/control.h"
 
 #include <algorithm>
 #include <array>
 
+#include "deck/history.h"
+#include "io/banner.h"
 #include "io/stop.h"
 #include "model/deck_error.h"
-#include "run/banner.h"
-#include "run/history.h"
 
 namespace nlf {
 
