@@ -116,23 +116,15 @@ int export_run(const Options& o, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Options o;
-  try {
-    o = parse_options(args);
-  } catch (const UsageError& e) {
-    err << kProgram << ": " << e.what() << "\nTry '" << kProgram << " --help' for more information.\n";
-    return kUsage;
-  }
-  if (o.help) {
-    out << usage_text();
-    return kOk;
-  }
-  try {
-    return export_run(o, out, err);
-  } catch (const results::ResultError& e) {
-    err << kProgram << ": error: " << e.what() << '\n';
-    return kFailed;
-  }
+  return results::run_command<Options, UsageError>(kProgram, args, out, err, parse_options, usage_text(),
+                                                   [&](const Options& o) {
+                                                     try {
+                                                       return export_run(o, out, err);
+                                                     } catch (const results::ResultError& e) {
+                                                       err << kProgram << ": error: " << e.what() << '\n';
+                                                       return static_cast<int>(kFailed);
+                                                     }
+                                                   });
 }
 
 }  // namespace nlf::exporter

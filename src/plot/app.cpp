@@ -316,18 +316,8 @@ class Runner {
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  Options o;
-  try {
-    o = parse_options(args);
-  } catch (const UsageError& e) {
-    err << kProgram << ": " << e.what() << "\nTry '" << kProgram << " --help' for more information.\n";
-    return kUsage;
-  }
-  if (o.help) {
-    out << usage_text();
-    return kOk;
-  }
-  return Runner(o, out, err).go();
+  return results::run_command<Options, UsageError>(kProgram, args, out, err, parse_options, usage_text(),
+                                                   [&](const Options& o) { return Runner(o, out, err).go(); });
 }
 
 }  // namespace nlf::plot

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,26 @@ void scan_arguments(const std::vector<std::string>& args, const std::function<Op
     }
     take(name, value);
   }
+}
+
+// The start of a companion program: its options parsed (a usage error is
+// reported with a pointer to --help, status 2), --help answered (status 0),
+// else `body(options)` runs and gives the status.
+template <class Options, class Error, class Parse, class Body>
+int run_command(const char* program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                Parse parse, const std::string& usage, Body body) {
+  Options o;
+  try {
+    o = parse(args);
+  } catch (const Error& e) {
+    err << program << ": " << e.what() << "\nTry '" << program << " --help' for more information.\n";
+    return 2;
+  }
+  if (o.help) {
+    out << usage;
+    return 0;
+  }
+  return body(o);
 }
 
 }  // namespace nlf::results
