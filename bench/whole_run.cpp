@@ -2,7 +2,7 @@
 // member-iteration:
 //  - the 10-storey frame of 110 members, 20 load steps of 30 iterations,
 //    with the fibre state in memory and in scratch files, on one and on two
-//    threads (NLFRAME_THREADS);
+//    threads;
 //  - the 12-storey frame of 204 members (its fibre state goes to scratch
 //    files);
 //  - the 10-storey frame of 70 members pushed over by 200 arc-length steps
@@ -19,6 +19,7 @@
 #include <string>
 
 #include "run/run.h"
+#include "run/threads.h"
 
 namespace {
 
@@ -75,17 +76,16 @@ void run_frame(benchmark::State& state, const Run& r, bool scratch, const char* 
   const auto old = std::filesystem::current_path();
   std::filesystem::current_path(dir);
   std::ofstream(dir / "deck.dat") << frame(r);
-  ::setenv("NLFRAME_THREADS", threads, 1);
   const int members = r.storeys * (2 * r.bays + 1);
   nlf::DriverOptions opt;
   opt.force_scratch = scratch;
+  opt.threads = nlf::parse_thread_count(threads);
   long iterations = 0;
   for (auto _ : state) {
     nlf::RunSummary s;
     if (nlf::run_with_input("deck.dat\n", opt, &s) != 0) state.SkipWithError("run failed");
     iterations += s.iterations;
   }
-  ::unsetenv("NLFRAME_THREADS");
   std::filesystem::current_path(old);
   std::filesystem::remove_all(dir);
   state.counters["members"] = members;

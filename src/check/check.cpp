@@ -44,7 +44,9 @@ int watch_lines(const std::string& path) {
 class Checker {
  public:
   Checker(const std::string& path, DeckCheck& check, DeckFacts& facts)
-      : path_(path), check_(check), facts_(facts) {}
+      : path_(path), check_(check), facts_(facts) {
+    units_.set_findings(&check_);
+  }
 
   void run() {
     try {

@@ -107,7 +107,7 @@ Sizes counting_pass(Units& units, char comment) {
   std::string line;
   while (deck.next(line)) {
     if (is_comment(line, comment)) continue;
-    const Card c = decode_deck_card(line, deck.source(), true);
+    const Card c = decode_deck_card(units, line, deck.source(), true);
     switch (c.ch) {
       case 'K':
         ++sz.MUMR;
@@ -233,7 +233,7 @@ int scan_load_columns(Units& units, char comment, long control_line) {
   while (deck.next(line)) {
     if (is_comment(line, comment) || line.empty()) continue;
     if (line[0] != 'E' && line[0] != 'A') continue;
-    const Card c = decode_deck_card(line, deck.source(), true);
+    const Card c = decode_deck_card(units, line, deck.source(), true);
     if (c.X(2) != 0) nrhs = 2;
     check_group_card(units, c);
   }

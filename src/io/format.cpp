@@ -46,17 +46,20 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
   int pending = 0;  // blanks from nX, written only when something follows
   const Node* const nodes = nodes_.data();
   const int end = static_cast<int>(nodes_.size());
-  // The record is built in rec_, which only grows (in the first
+  // The record is built in rec, which only grows (in the first
   // applications), and is len characters long; the fields' slack lies
-  // beyond it. Its start and size are kept at hand in buf and cap.
+  // beyond it. Its start and size are kept at hand in buf and cap. The
+  // buffer belongs to the thread, so that runs in several threads can share
+  // the formats.
+  thread_local std::string rec(256, ' ');
   std::size_t len = 0;
-  char* buf = rec_.data();
-  std::size_t cap = rec_.size();
+  char* buf = rec.data();
+  std::size_t cap = rec.size();
   auto room = [&](std::size_t k) {
     if (len + k + kSlack > cap) {
-      rec_.resize(std::max(len + k + kSlack, 2 * cap));
-      buf = rec_.data();
-      cap = rec_.size();
+      rec.resize(std::max(len + k + kSlack, 2 * cap));
+      buf = rec.data();
+      cap = rec.size();
     }
     return buf + len;
   };

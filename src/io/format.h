@@ -73,7 +73,6 @@ class Format {
   std::string text_;
   int reversion_ = 0;  // where format reversion restarts
   bool reversion_has_data_ = false;  // a data descriptor follows reversion_
-  mutable std::string rec_;          // room for the record being built, reused
 };
 
 // Free-format (list-directed) output of a message: one blank, then the items

@@ -212,7 +212,6 @@ Format::Format(std::string_view text) {
   text_ = std::move(lits);
   for (std::size_t i = static_cast<std::size_t>(reversion_); i < nodes_.size(); ++i)
     if (nodes_[i].is_data()) reversion_has_data_ = true;
-  rec_.resize(256);
 }
 
 Format::~Format() = default;

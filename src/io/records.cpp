@@ -61,12 +61,13 @@ RecordFile::~RecordFile() {
   }
 }
 
-void RecordFile::open(const std::string& path, bool create) {
+void RecordFile::open(const std::string& path, bool create, const std::string& name) {
   close();
+  const std::string& shown = name.empty() ? path : name;
   std::FILE* f = std::fopen(path.c_str(), "r+b");
   if (f == nullptr && errno == ENOENT && create) f = std::fopen(path.c_str(), "w+b");
-  if (f == nullptr) throw FileError(path + ": cannot open: " + reason(errno));
-  attach(f, path);
+  if (f == nullptr) throw FileError(shown + ": cannot open: " + reason(errno));
+  attach(f, shown);
 }
 
 void RecordFile::attach(std::FILE* f, const std::string& name) {

@@ -26,7 +26,7 @@ class RecordFile {
   // Opens a named file for reading and writing, positioned at its start.
   // create: a missing file is created (writing is then possible); without
   // create a missing file is a FileError.
-  void open(const std::string& path, bool create);
+  void open(const std::string& path, bool create, const std::string& name = {});
   // Opens an anonymous scratch file that vanishes when it is closed or the
   // process ends.
   void open_scratch(const std::string& label);

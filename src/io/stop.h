@@ -4,14 +4,19 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace nlf {
 
 // The program's own stop after an error it detected itself. Its message has
-// already been written where the run writes it (listing or console); the
-// exit status is 1. A normal end is not a Stop.
+// already been written where the run writes it (listing or console), or it
+// is `message`, a line for standard error that the catcher writes; the exit
+// status is 1. A normal end is not a Stop.
 struct Stop {
+  Stop() = default;
+  Stop(int s, std::string m = {}) : status(s), message(std::move(m)) {}
   int status = 1;
+  std::string message;
 };
 
 // A failure of the file layer: a missing file, an end of file in the middle

@@ -2,6 +2,7 @@
 #include "io/units.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
 
 #include "io/stop.h"
@@ -16,6 +17,28 @@ std::string reason(int err) { return std::strerror(err); }
 
 }  // namespace
 
+// ---- StandardStreams ----------------------------------------------------
+
+void StandardStreams::console(std::string_view line) {
+  // Every line at once, so that progress shows while the run goes on;
+  // stdio buffers it further.
+  if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fputc('\n', stdout) == EOF)
+    throw FileError("standard output: cannot write: " + reason(errno));
+}
+
+void StandardStreams::flush_console() { std::fflush(stdout); }
+
+void StandardStreams::error(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+StandardStreams& standard_streams() {
+  static StandardStreams s;
+  return s;
+}
+
 // ---- TextOut ------------------------------------------------------------
 
 TextOut::~TextOut() {
@@ -25,26 +48,29 @@ TextOut::~TextOut() {
   }
 }
 
-void TextOut::open(const std::string& path) {
+void TextOut::open(const std::string& path, const std::string& name) {
   close();
+  const std::string& shown = name.empty() ? path : name;
   std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) throw FileError(path + ": cannot open: " + reason(errno));
+  if (f == nullptr) throw FileError(shown + ": cannot open: " + reason(errno));
   f_ = f;
-  owned_ = true;
-  name_ = path;
+  name_ = shown;
   buf_.clear();
   buf_.reserve(kFlushBytes + 4096);
 }
 
-void TextOut::attach(std::FILE* f) {
+void TextOut::attach(RunOutput* out) {
   close();
-  f_ = f;
-  owned_ = false;
-  name_ = f == stdout ? "standard output" : "console";
+  out_ = out;
+  name_ = "console";
   buf_.clear();
 }
 
 void TextOut::flush() {
+  if (out_ != nullptr) {
+    out_->flush_console();
+    return;
+  }
   if (f_ == nullptr) return;
   bool ok = buf_.empty() || std::fwrite(buf_.data(), 1, buf_.size(), f_) == buf_.size();
   buf_.clear();
@@ -53,9 +79,13 @@ void TextOut::flush() {
 }
 
 void TextOut::close() {
+  if (out_ != nullptr) {
+    out_->flush_console();
+    out_ = nullptr;
+    return;
+  }
   if (f_ == nullptr) return;
   std::FILE* f = f_;
-  bool owned = owned_;
   std::string err;
   try {
     flush();
@@ -63,20 +93,16 @@ void TextOut::close() {
     err = e.what();
   }
   f_ = nullptr;
-  owned_ = false;
-  if (owned && std::fclose(f) != 0 && err.empty()) err = name_ + ": cannot close: " + reason(errno);
+  if (std::fclose(f) != 0 && err.empty()) err = name_ + ": cannot close: " + reason(errno);
   if (!err.empty()) throw FileError(err);
 }
 
 void TextOut::record(std::string_view text) {
-  if (f_ == nullptr) throw FileError((name_.empty() ? "text file" : name_) + ": file is not open");
-  if (!owned_) {
-    // The console gets every line at once, so that progress shows while
-    // the run goes on; stdio buffers it further.
-    if (std::fwrite(text.data(), 1, text.size(), f_) != text.size() || std::fputc('\n', f_) == EOF)
-      throw FileError(name_ + ": cannot write: " + reason(errno));
+  if (out_ != nullptr) {
+    out_->console(text);
     return;
   }
+  if (f_ == nullptr) throw FileError((name_.empty() ? "text file" : name_) + ": file is not open");
   buf_.append(text);
   buf_.push_back('\n');
   if (buf_.size() >= kFlushBytes) {
@@ -92,12 +118,13 @@ void TextOut::message(std::initializer_list<Item> items) { record(free_format(it
 
 DeckIn::~DeckIn() { close(); }
 
-void DeckIn::open(const std::string& path) {
+void DeckIn::open(const std::string& path, const std::string& name) {
   close();
+  const std::string& shown = name.empty() ? path : name;
   std::FILE* f = std::fopen(path.c_str(), "r");
-  if (f == nullptr) throw FileError(path + ": cannot open the deck: " + reason(errno));
+  if (f == nullptr) throw FileError(shown + ": cannot open the deck: " + reason(errno));
   f_ = f;
-  name_ = path;
+  name_ = shown;
   lineno_ = 0;
 }
 
@@ -138,10 +165,26 @@ void DeckIn::rewind() {
 
 // ---- Units --------------------------------------------------------------
 
-Units::Units() {
+Units::Units(RunOutput& out, std::filesystem::path folder) : out_(&out), folder_(std::move(folder)) {
   auto con = std::make_unique<TextOut>();
-  con->attach(stdout);
+  con->attach(out_);
   text_[6] = std::move(con);
+}
+
+std::string Units::in_folder(const std::string& name) const {
+  if (folder_.empty() || name.empty() || name.front() == '/') return name;
+  return (folder_ / name).string();
+}
+
+void Units::open_deck(const std::string& name) { deck_.open(in_folder(name), name); }
+
+void Units::error_line(const char* fmt, ...) {
+  char buf[512];
+  std::va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  out_->error(buf);
 }
 
 Units::~Units() {
@@ -170,9 +213,9 @@ TextOut& Units::text(int unit) {
   auto& t = text_[unit];
   if (!t) t = std::make_unique<TextOut>();
   if (unit == 6)
-    t->attach(stdout);
+    t->attach(out_);
   else
-    t->open(fort_name(unit));
+    t->open(in_folder(fort_name(unit)), fort_name(unit));
   return *t;
 }
 
@@ -182,7 +225,7 @@ void Units::open_text(int unit, const std::string& path) {
     throw FileError("unit " + std::to_string(unit) + " is not a text output unit");
   auto& t = text_[unit];
   if (!t) t = std::make_unique<TextOut>();
-  t->open(path);
+  t->open(in_folder(path), path);
 }
 
 RecordFile& Units::record_unit(int unit, bool create) {
@@ -193,7 +236,7 @@ RecordFile& Units::record_unit(int unit, bool create) {
     throw FileError("unit " + std::to_string(unit) + " is in use for text and cannot hold records");
   auto& r = rec_[unit];
   if (!r) r = std::make_unique<RecordFile>();
-  r->open(fort_name(unit), create);
+  r->open(in_folder(fort_name(unit)), create, fort_name(unit));
   return *r;
 }
 

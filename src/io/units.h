@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -19,6 +20,36 @@
 
 namespace nlf {
 
+// Where a run's messages go: the console lines (unit 6) and the lines the
+// program writes on standard error. The program sends them to its standard
+// streams; a run inside another program collects them.
+class RunOutput {
+ public:
+  virtual ~RunOutput() = default;
+  virtual void console(std::string_view line) = 0;
+  // Everything written to the console so far is out before what follows.
+  virtual void flush_console() {}
+  // One line of standard error, without its newline.
+  virtual void error(std::string_view line) = 0;
+};
+
+// The program's own: standard output and standard error.
+class StandardStreams : public RunOutput {
+ public:
+  void console(std::string_view line) override;
+  void flush_console() override;
+  void error(std::string_view line) override;
+};
+StandardStreams& standard_streams();
+
+// The reports of a deck check, which collects every error of a deck instead
+// of stopping at the first (see model/deck_error.h).
+class FindingLog {
+ public:
+  virtual ~FindingLog() = default;
+  virtual void add(long line, const std::string& text, int status) = 0;
+};
+
 // A formatted sequential output file (or the console). Buffered: lines are
 // collected and handed to the file in large blocks.
 class TextOut : public RecordSink {
@@ -28,9 +59,10 @@ class TextOut : public RecordSink {
   TextOut(const TextOut&) = delete;
   TextOut& operator=(const TextOut&) = delete;
 
-  void open(const std::string& path);  // created or overwritten
-  void attach(std::FILE* f);           // console: standard output
-  bool is_open() const { return f_ != nullptr; }
+  // Created or overwritten; `name` names it in messages (default: path).
+  void open(const std::string& path, const std::string& name = {});
+  void attach(RunOutput* out);  // the console: every line handed on
+  bool is_open() const { return f_ != nullptr || out_ != nullptr; }
   void close();
   void flush();
 
@@ -47,7 +79,7 @@ class TextOut : public RecordSink {
 
  private:
   std::FILE* f_ = nullptr;
-  bool owned_ = false;
+  RunOutput* out_ = nullptr;
   std::string name_;
   std::string buf_;
 };
@@ -56,8 +88,9 @@ class TextOut : public RecordSink {
 // number kept for error reports.
 class DeckIn {
  public:
-  // Opens an existing file; a missing file is a FileError.
-  void open(const std::string& path);
+  // Opens an existing file; a missing file is a FileError. `name` names it
+  // in messages (default: path).
+  void open(const std::string& path, const std::string& name = {});
   bool is_open() const { return f_ != nullptr; }
   void close();
   ~DeckIn();
@@ -81,10 +114,23 @@ class DeckIn {
 
 class Units {
  public:
-  Units();
+  // A run's files are opened in `folder` (relative names only; empty: the
+  // current folder), its messages go to `out`.
+  explicit Units(RunOutput& out = standard_streams(), std::filesystem::path folder = {});
   ~Units();
 
   DeckIn& deck() { return deck_; }          // unit 15
+  // Opens the deck `name` (relative to the folder).
+  void open_deck(const std::string& name);
+  // A file name of the run as it is opened: in the run's folder.
+  std::string in_folder(const std::string& name) const;
+
+  RunOutput& output() { return *out_; }
+  // One line of standard error, printf-style, without the newline.
+  void error_line(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  // The deck check in force, which collects deck errors; nullptr in a run.
+  FindingLog* findings() const { return findings_; }
+  void set_findings(FindingLog* log) { findings_ = log; }
   // A text unit: 6 is the console; 16-21 are opened by name at start-up;
   // any other is opened as "fort.N" at its first use.
   TextOut& text(int unit);
@@ -111,6 +157,9 @@ class Units {
   // The record file of a unit, opened as "fort.N" at its first use.
   RecordFile& record_unit(int unit, bool create);
 
+  RunOutput* out_;
+  std::filesystem::path folder_;
+  FindingLog* findings_ = nullptr;
   DeckIn deck_;
   std::map<int, std::unique_ptr<TextOut>> text_;
   std::map<int, std::unique_ptr<RecordFile>> rec_;

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <exception>
+#include <string>
 
 #include "member/fibre_law.h"
 #include "member/vec2.h"
@@ -20,8 +20,8 @@ namespace nlf {
 
 namespace {
 
-void warn_singular(int m) {
-  std::fprintf(stderr, "nlframe: warning: member %d: singular inner system\n", m);
+void warn_singular(RunOutput* out, int m) {
+  if (out != nullptr) out->error("nlframe: warning: member " + std::to_string(m) + ": singular inner system");
 }
 
 // Node-point increments, fibre strain increments and the moved node points
@@ -111,6 +111,7 @@ struct Job {
   FibreStore& fs;
   MemberTeam& team;
   int KTAN;
+  RunOutput* out;
 };
 
 bool shared_out(const FibreStore& fs, const MemberTeam* team) {
@@ -130,10 +131,10 @@ void build_into_team(void* ctx, int m) {
 }
 
 // Member m from the team's buffers into A and R, after its warning.
-void add_from_team(Model& md, MemberTeam& team, int m, bool& singular_any) {
+void add_from_team(Model& md, MemberTeam& team, int m, bool& singular_any, RunOutput* out) {
   if (team.singular(m)) {
     singular_any = true;
-    warn_singular(m);
+    warn_singular(out, m);
   }
   std::array<double, 36> KM;
   std::array<double, 6> FM;
@@ -168,8 +169,8 @@ struct ReducingPass {
     return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
   }
 
-  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w)
-      : job{md, fs, team, KTAN}, NEQ(md.NEQ), MBAND(md.MBAND) {
+  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w, RunOutput* out)
+      : job{md, fs, team, KTAN, out}, NEQ(md.NEQ), MBAND(md.MBAND) {
     need = w;
     first = need + NEQ;
     last = first + NEQ;
@@ -233,7 +234,7 @@ struct ReducingPass {
     if (m == 0) return p.prepare();
     if (p.failure) return;
     try {
-      add_from_team(p.job.md, p.job.team, m, p.singular_any);
+      add_from_team(p.job.md, p.job.team, m, p.singular_any, p.job.out);
     } catch (...) {  // a band overrun: stop when every thread is done
       p.failure = std::current_exception();
       return;
@@ -246,7 +247,7 @@ struct ReducingPass {
 
 }  // namespace
 
-bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team) {
+bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team, RunOutput* out) {
   singular_any = false;
   fs.pass_begin();
   bool reduced = false;
@@ -258,23 +259,23 @@ bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberT
     clear_forces(md);
   }
   if (work != nullptr) {
-    ReducingPass pass(md, fs, *team, KTAN, work);
+    ReducingPass pass(md, fs, *team, KTAN, work, out);
     team->run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass);
     singular_any = pass.singular_any;
     if (pass.failure) std::rethrow_exception(pass.failure);
     pass.advance(md.NM);
     reduced = true;
   } else if (shared_out(fs, team)) {
-    Job job{md, fs, *team, KTAN};
+    Job job{md, fs, *team, KTAN, out};
     team->run(md.NM, build_into_team, &job);
-    for (int m = 1; m <= md.NM; ++m) add_from_team(md, *team, m, singular_any);
+    for (int m = 1; m <= md.NM; ++m) add_from_team(md, *team, m, singular_any, out);
   } else {
     MemberResult res;
     for (int m = 1; m <= md.NM; ++m) {
       const MemberFibres f = fs.pass_member(m);
       if (!build_member(md, m, f, KTAN, res)) {
         singular_any = true;
-        warn_singular(m);
+        warn_singular(out, m);
       }
       ADDMEMBER(m, md.IJ, md.A(), res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
     }
@@ -288,7 +289,7 @@ std::size_t member_pass_workspace(const Model& md) { return ReducingPass::worksp
 void update_members(Model& md, FibreStore& fs, MemberTeam* team) {
   fs.update_begin();
   if (shared_out(fs, team)) {
-    Job job{md, fs, *team, 0};
+    Job job{md, fs, *team, 0, nullptr};
     team->run(md.NM, [](void* ctx, int m) {
       Job& j = *static_cast<Job*>(ctx);
       recover_member(j.md, m, j.fs.held_member(m));
@@ -305,7 +306,7 @@ void update_members(Model& md, FibreStore& fs, MemberTeam* team) {
 void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam* team) {
   fs.commit_begin();
   if (shared_out(fs, team)) {
-    Job job{md, fs, *team, KTAN};
+    Job job{md, fs, *team, KTAN, nullptr};
     team->run(md.NM, [](void* ctx, int m) {
       Job& j = *static_cast<Job*>(ctx);
       commit_member(j.md, m, j.fs.held_member(m), j.KTAN);

@@ -10,6 +10,7 @@
 #include "member/condense.h"
 #include "member/member_team.h"
 #include "member/segment.h"
+#include "io/units.h"
 #include "store/model.h"
 #include "storage/fibre_store.h"
 
@@ -46,7 +47,7 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 // The member pass of one equilibrium iteration: clears the band matrix and
 // all 3 NJ resisting forces, builds every member and adds it into them.
 // singular_any tells whether any member's inner system was singular; each
-// such member is named in a warning on standard error. A team of several
+// such member is named in a warning on the run's standard error (`out`). A team of several
 // threads shares the members out when the fibre state is in memory; with
 // room in the team's workspace (member_pass_workspace) the calling thread
 // then also puts the springs and the penalties of the prescribed directions
@@ -54,7 +55,7 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 // value tells whether it did: A is then ready for BANDSOLVE with `reduced`
 // set, and neither springs nor penalties may be added again.
 bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
-                MemberTeam* team = nullptr);
+                MemberTeam* team = nullptr, RunOutput* out = nullptr);
 
 // The integers a team's workspace needs for MEMBERPASS to reduce A as it goes.
 std::size_t member_pass_workspace(const Model& md);

@@ -1,21 +1,15 @@
 #include "member/member_team.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <system_error>
-
-#include "io/stop.h"
 
 namespace nlf {
 
 namespace {
 
 constexpr int kFewest = 2;         // fewest members worth a thread
-constexpr long kMaxThreads = 256;  // more are refused as a likely mistake
 
 // The calling thread's share of the members against one worker's: a little
 // less, since it also prepares the band matrix and adds every member to it.
@@ -45,26 +39,6 @@ T await_change(const std::atomic<T>& v, T old) {
 }
 
 }  // namespace
-
-int threads_from_environment() {
-  const char* v = std::getenv("NLFRAME_THREADS");
-  if (v == nullptr || *v == '\0') {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxThreads));
-  }
-  bool digits = true;
-  for (const char* p = v; *p; ++p) digits = digits && *p >= '0' && *p <= '9';
-  errno = 0;
-  const long n = digits ? std::strtol(v, nullptr, 10) : 0;
-  if (!digits || errno != 0 || n < 1 || n > kMaxThreads) {
-    std::fprintf(stderr,
-                 "nlframe: NLFRAME_THREADS=%s: the number of threads must be a whole number from 1 "
-                 "to %ld\n",
-                 v, kMaxThreads);
-    throw Stop{1};
-  }
-  return static_cast<int>(n);
-}
 
 MemberTeam::MemberTeam(int threads, int capacity, std::size_t workspace)
     : km_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 36),

@@ -18,11 +18,6 @@
 
 namespace nlf {
 
-// The thread count from NLFRAME_THREADS: a positive integer, or when the
-// variable is unset or empty the number of cores of the machine. Any other
-// value stops the run (status 1) with a message on standard error.
-int threads_from_environment();
-
 class MemberTeam {
  public:
   // A team of `threads` threads (the calling thread among them) for models

@@ -1,17 +1,8 @@
 #include "model/deck_error.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#include "io/units.h"
 
 namespace nlf {
-
-namespace {
-
-DeckCheck* g_check = nullptr;
-
-}  // namespace
 
 std::string deck_place(const std::string& file, long line, int col_first, int col_last,
                        const std::string& detail) {
@@ -36,23 +27,23 @@ void deck_error(Units& units, const std::string& listing_text, long line, int co
   units.console().flush();
 
   const std::string text = deck_place(units.deck().name(), line, col_first, col_last, detail);
-  if (g_check != nullptr) {
-    g_check->add(line, text, 1);
+  if (FindingLog* check = units.findings()) {
+    check->add(line, text, 1);
     throw DeckRejected{};
   }
-  std::fprintf(stderr, "nlframe: %s\n", text.c_str());
-  std::fflush(stderr);
+  units.error_line("nlframe: %s", text.c_str());
   throw Stop{1};
 }
 
 void deck_warning(Units& units, long line, int col_first, int col_last, const std::string& detail) {
-  if (g_check != nullptr)
-    g_check->add(line, deck_place(units.deck().name(), line, col_first, col_last, "warning: " + detail),
+  if (FindingLog* check = units.findings())
+    check->add(line, deck_place(units.deck().name(), line, col_first, col_last, "warning: " + detail),
                  0);
 }
 
-Card decode_deck_card(std::string_view line, const FieldSource& src, bool blank_bad_fields) {
-  if (g_check == nullptr) return decode_card(line, src);
+Card decode_deck_card(Units& units, std::string_view line, const FieldSource& src, bool blank_bad_fields) {
+  FindingLog* const check = units.findings();
+  if (check == nullptr) return decode_card(line, src);
   std::string cols = card_columns(line);
   const auto blank_if_bad = [&](int col, int width, bool integer) {
     const std::string_view f = std::string_view(cols).substr(static_cast<std::size_t>(col - 1),
@@ -63,7 +54,7 @@ Card decode_deck_card(std::string_view line, const FieldSource& src, bool blank_
       else
         read_real_field(f, src, col);
     } catch (const FileError& e) {
-      g_check->add(src.line, e.what(), 2);
+      check->add(src.line, e.what(), 2);
       cols.replace(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(width),
                    static_cast<std::size_t>(width), ' ');
     }
@@ -73,12 +64,6 @@ Card decode_deck_card(std::string_view line, const FieldSource& src, bool blank_
   if (!blank_bad_fields && cols != card_columns(line)) throw DeckRejected{};
   return decode_card(cols, src);
 }
-
-DeckCheck::DeckCheck() : outer_(g_check) { g_check = this; }
-
-DeckCheck::~DeckCheck() { g_check = outer_; }
-
-DeckCheck* DeckCheck::active() { return g_check; }
 
 void DeckCheck::add(long line, const std::string& text, int status) {
   if (status == 1 && line > 0 && undecoded_lines_.count(line) != 0) return;

@@ -1,6 +1,7 @@
 // Rejecting a deck: the one way the input readers end the run on a card they
-// cannot accept. While a deck check is active (nlframe-check) the same calls
-// record the error and let the reader go on with the next card instead.
+// cannot accept. While a deck check collects the errors (nlframe-check) the
+// same calls record the error and let the reader go on with the next card
+// instead.
 #pragma once
 
 #include <set>
@@ -10,26 +11,25 @@
 
 #include "io/card.h"
 #include "io/stop.h"
+#include "io/units.h"
 
 namespace nlf {
 
-class Units;
-
 // Writes `listing_text` in free format (one blank, then the text) to the
-// listing and to the console, then one line on standard error naming the
-// deck file, the line and the columns of the offending field:
+// listing and to the console, then one line on the run's standard error
+// naming the deck file, the line and the columns of the offending field:
 //   nlframe: deck.dat: line 12, columns 2-4: <detail>
 // A col_first of 0 or less leaves the columns out (the card as a whole is at
 // fault); col_first == col_last names a single column. Then stops the run
 // with status 1.
 //
-// While a DeckCheck is active the stderr line is recorded there instead and
-// DeckRejected is thrown: the reader passes over the card.
+// While the units carry a DeckCheck the stderr line is recorded there
+// instead and DeckRejected is thrown: the reader passes over the card.
 [[noreturn]] void deck_error(Units& units, const std::string& listing_text, long line,
                              int col_first, int col_last, const std::string& detail);
 
 // A card that looks wrong but that the program accepts (impossible section
-// dimensions). Recorded while a DeckCheck is active; a run writes nothing.
+// dimensions). Recorded by a DeckCheck; a run writes nothing.
 void deck_warning(Units& units, long line, int col_first, int col_last, const std::string& detail);
 
 // "deck.dat: line 12, columns 2-4: <detail>", the form of every report on a
@@ -41,7 +41,7 @@ std::string deck_place(const std::string& file, long line, int col_first, int co
 // number is reported; then the card is refused (DeckRejected), or with
 // `blank_bad_fields` read with those fields blank, so that a pass that only
 // counts the cards still counts it.
-Card decode_deck_card(std::string_view line, const FieldSource& src, bool blank_bad_fields);
+Card decode_deck_card(Units& units, std::string_view line, const FieldSource& src, bool blank_bad_fields);
 
 // The card was refused while a check collects the errors: the reader goes on
 // with the next card. A Stop with status 1 for every other catcher.
@@ -55,21 +55,17 @@ struct DeckFinding {
   int status = 1;  // 1 a deck error, 2 a file-layer error, 0 a warning
 };
 
-// Scoped: while the object lives, deck_error and deck_warning record into
-// it (one check at a time). Repeated reports of the same text (a card
+// Handed to the units of a check (Units::set_findings), it takes what
+// deck_error and deck_warning report. Repeated reports of the same text (a card
 // that more than one pass reads) are kept once, and a card whose fields do
 // not decode gets no further errors: they would follow from the blanks.
-class DeckCheck {
+class DeckCheck : public FindingLog {
  public:
-  DeckCheck();
-  ~DeckCheck();
+  DeckCheck() = default;
   DeckCheck(const DeckCheck&) = delete;
   DeckCheck& operator=(const DeckCheck&) = delete;
 
-  // The check in force, or nullptr during a run.
-  static DeckCheck* active();
-
-  void add(long line, const std::string& text, int status);
+  void add(long line, const std::string& text, int status) override;
   const std::vector<DeckFinding>& findings() const { return findings_; }
   // The status of the first error (the one the run would have stopped
   // with), 0 when there is none.
@@ -81,7 +77,6 @@ class DeckCheck {
   std::vector<DeckFinding> findings_;
   std::unordered_set<std::string> texts_;
   std::set<long> undecoded_lines_;
-  DeckCheck* outer_ = nullptr;
 };
 
 }  // namespace nlf

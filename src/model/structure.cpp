@@ -325,7 +325,7 @@ void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long 
 
     // A deck check reports a card it refuses and goes on with the next.
     try {
-      if (structure_card(md, fs, units, decode_deck_card(cols, deck.source(), false), deck.line_number()))
+      if (structure_card(md, fs, units, decode_deck_card(units, cols, deck.source(), false), deck.line_number()))
         return;
     } catch (const DeckRejected&) {
     }

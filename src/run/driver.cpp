@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "io/stop.h"
 #include "member/member_pass.h"
@@ -39,7 +40,7 @@ void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bo
   const long long NFS = 20LL * 10 * nms;
   if (NSYMAX < 8 * NFS + 1) {
     units.console().message({"NSYMAX IS TOO SMALL"});
-    std::fprintf(stderr, "nlframe: the member-state store is too small for one member\n");
+    units.error_line("nlframe: the member-state store is too small for one member");
     throw Stop{1};
   }
   fs.setup(st.FSTORE.data(), nms, in_memory, units);
@@ -59,7 +60,7 @@ void check_band_storage(Model& md, Units& units) {
                              std::to_string(md.sz.MBAND) + " (A Q CARD AFTER THE M CARDS OF ITS JOINTS?)";
     units.listing().message({text});
     units.console().message({text});
-    std::fprintf(stderr, "nlframe: the band width %d exceeds the storage sized for %d\n", spread, md.sz.MBAND);
+    units.error_line("nlframe: the band width %d exceeds the storage sized for %d", spread, md.sz.MBAND);
     throw Stop{1};
   }
   md.MBAND = spread;
@@ -67,24 +68,29 @@ void check_band_storage(Model& md, Units& units) {
 
 // The line on standard error when the pivot test stops the run: where the
 // frame lost its stiffness, and what that means.
-void report_lost_stiffness(bool follow, bool arc, int ISTEP, double load_factor) {
+void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, double load_factor) {
   if (follow) {
-    std::fprintf(stderr,
-                 "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
-                 "not a number, the equations cannot be solved (see R.rst)\n",
-                 ISTEP, load_factor);
+    units.error_line(
+        "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
+        "not a number, the equations cannot be solved (see R.rst)",
+        ISTEP, load_factor);
   } else {
-    std::fprintf(stderr,
-                 "nlframe: step %d, load factor %.5G of its group: the frame lost its stiffness, a pivot is not "
-                 "positive (a limit point or a mechanism); %sX3 on the E card follows the path past a limit "
-                 "point (see R.rst)\n",
-                 ISTEP, load_factor, arc ? "" : "arc-length control (X2) with ");
+    units.error_line(
+        "nlframe: step %d, load factor %.5G of its group: the frame lost its stiffness, a pivot is not "
+        "positive (a limit point or a mechanism); %sX3 on the E card follows the path past a limit "
+        "point (see R.rst)",
+        ISTEP, load_factor, arc ? "" : "arc-length control (X2) with ");
   }
+}
+
+[[noreturn]] void cancelled(int ISTEP, int ITER) {
+  throw Stop{kCancelled, "nlframe: the run was cancelled in step " + std::to_string(ISTEP) + ", iteration " +
+                             std::to_string(ITER + 1)};
 }
 
 // The load steps from the first card of the load history to the F card.
 void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int ISTEP, RunSummary& summary,
-               NonConverged& warnings) {
+               NonConverged& warnings, const DriverOptions& opt) {
   TextOut& listing = units.listing();
   TextOut& console = units.console();
   static const Format heading(
@@ -99,8 +105,9 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   LoadGroup g;
   GroupPath path;
   // The threads of the member loops, started once for the whole run.
-  const int threads = threads_from_environment();
-  MemberTeam team(fs.in_memory() ? threads : 1, md.NM, member_pass_workspace(md));
+  MemberTeam team(fs.in_memory() ? opt.threads : 1, md.NM, member_pass_workspace(md));
+  RunHooks* const hooks = opt.hooks;
+  RunOutput* const out = &units.output();
   const int NJ = md.NJ, NM = md.NM;
 
   for (;;) {
@@ -142,10 +149,12 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     PivotCount pivots;
     pivots.follow = g.follow;
     const RMat A = md.A();
+    if (hooks) hooks->started = true;
 
     for (;;) {
+      if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
       bool singular = false;
-      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team);
+      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team, out);
 
       set_applied_load(md, g, s.dl_applied);
       add_springs(md, A, !reduced);
@@ -157,7 +166,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       try {
         solve(md, g, s, A, DETLOG, listing, pivots, reduced);
       } catch (const PivotStop&) {
-        report_lost_stiffness(g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
+        report_lost_stiffness(units, g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;
       }
       if (pivots.negative != negative_pivots) {
@@ -200,14 +209,15 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     ++KSTEP;
     if (ended) NLEFT = 0;
     if (NLEFT < 1 && arc) summary.add_peak({path.peak, path.peak_step});
+    if (hooks && hooks->progress) hooks->progress(ISTEP, path.load_factor);
   }
 }
 
 }  // namespace
 
-RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt) {
+void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt,
+                RunSummary& summary) {
   FibreStore fs;
-  RunSummary summary;
 
   decide_member_state(md, st, units, fs, opt.force_scratch);
   md.SPF.fill(0.0);
@@ -227,15 +237,22 @@ RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, cons
   if (ctl.IRESIN == 0 && md.state_kept) fs.initialise(md.NM, md.SYM, md.EYM);
   check_band_storage(md, units);
 
-  NonConverged warnings;
+  NonConverged warnings(units.output());
   try {
-    run_steps(md, units, ctl, fs, ISTEP, summary, warnings);
+    run_steps(md, units, ctl, fs, ISTEP, summary, warnings, opt);
+  } catch (Stop& stop) {
+    // The stop's own line comes before the ranges still open.
+    if (!stop.message.empty()) units.output().error(std::exchange(stop.message, {}));
+    warnings.finish();
+    summary.not_converged_ranges = warnings.ranges();
+    throw;
   } catch (...) {
     warnings.finish();
+    summary.not_converged_ranges = warnings.ranges();
     throw;
   }
   warnings.finish();
-  return summary;
+  summary.not_converged_ranges = warnings.ranges();
 }
 
 }  // namespace nlf

@@ -2,6 +2,9 @@
 // load history group by group, step by step, with equilibrium iterations.
 #pragma once
 
+#include <atomic>
+#include <functional>
+
 #include "io/units.h"
 #include "store/model.h"
 #include "deck/control.h"
@@ -11,11 +14,31 @@
 
 namespace nlf {
 
-struct DriverOptions {
-  bool force_scratch = false;  // keep the fibre state in scratch files
+// What a caller may ask of a run while it goes on.
+struct RunHooks {
+  // Set from another thread: the run stops before its next iteration
+  // (a Stop with kCancelled and a message).
+  const std::atomic<bool>* cancel = nullptr;
+  // Called after every load step with its number and the load factor of
+  // its group; it must not throw.
+  std::function<void(int step, double load_factor)> progress;
+  // Set by the run when its first load step begins: a stop before it
+  // came from the deck, not from the analysis.
+  bool started = false;
 };
 
-// Returns at the F card of the load history.
-RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt);
+// The status of a run stopped through RunHooks::cancel.
+constexpr int kCancelled = 3;
+
+struct DriverOptions {
+  bool force_scratch = false;  // keep the fibre state in scratch files
+  int threads = 1;             // threads of the member loops
+  RunHooks* hooks = nullptr;
+};
+
+// Returns at the F card of the load history. `summary` holds what the run
+// did, also when it stops early.
+void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt,
+                RunSummary& summary);
 
 }  // namespace nlf

@@ -23,18 +23,22 @@ void NonConverged::close() {
   if (!open_) return;
   open_ = false;
   const Range& r = cur_;
+  ranges_.push_back({r.first, r.last});
   if (lines_ >= kRangeLines) {
     absorb(r);
     return;
   }
   ++lines_;
+  char buf[200];
   if (r.first == r.last) {
-    std::fprintf(stderr, "nlframe: warning: step %d did not converge in %d iterations (ratio %.4E)\n", r.first,
-                 r.iterations, r.worst);
+    std::snprintf(buf, sizeof buf, "nlframe: warning: step %d did not converge in %d iterations (ratio %.4E)",
+                  r.first, r.iterations, r.worst);
   } else {
-    std::fprintf(stderr, "nlframe: warning: steps %d-%d did not converge: %d steps, largest ratio %.4E at step %d\n",
-                 r.first, r.last, r.last - r.first + 1, r.worst, r.worst_step);
+    std::snprintf(buf, sizeof buf,
+                  "nlframe: warning: steps %d-%d did not converge: %d steps, largest ratio %.4E at step %d", r.first,
+                  r.last, r.last - r.first + 1, r.worst, r.worst_step);
   }
+  out_.error(buf);
 }
 
 void NonConverged::absorb(const Range& r) {
@@ -54,10 +58,12 @@ void NonConverged::absorb(const Range& r) {
 void NonConverged::finish() {
   close();
   if (rest_ranges_ == 0) return;
-  std::fprintf(stderr,
-               "nlframe: warning: %d more steps from step %d to step %d did not converge (%d ranges), "
-               "largest ratio %.4E at step %d; R.rst lists every iteration\n",
-               rest_steps_, rest_.first, rest_.last, rest_ranges_, rest_.worst, rest_.worst_step);
+  char buf[300];
+  std::snprintf(buf, sizeof buf,
+                "nlframe: warning: %d more steps from step %d to step %d did not converge (%d ranges), "
+                "largest ratio %.4E at step %d; R.rst lists every iteration",
+                rest_steps_, rest_.first, rest_.last, rest_ranges_, rest_.worst, rest_.worst_step);
+  out_.error(buf);
   rest_ranges_ = rest_steps_ = 0;
 }
 

@@ -5,6 +5,9 @@
 
 #include <array>
 #include <string>
+#include <vector>
+
+#include "io/units.h"
 
 namespace nlf {
 
@@ -14,15 +17,24 @@ namespace nlf {
 // summed up in one closing line, so that a long run that fails to converge
 // over and over writes at most kRangeLines + 1 lines. The listing keeps
 // every step's iteration lines.
+struct StepRange {
+  int first = 0, last = 0;
+};
+
 class NonConverged {
  public:
   static constexpr int kRangeLines = 3;
+
+  explicit NonConverged(RunOutput& out) : out_(out) {}
 
   void add(int step, int iterations, double ratio);
   // A step that converged: closes the open range.
   void converged() { close(); }
   // The end of the run (complete or stopped): the open range and the rest.
   void finish();
+
+  // Every range closed so far, those summed up in the closing line included.
+  const std::vector<StepRange>& ranges() const { return ranges_; }
 
  private:
   struct Range {
@@ -33,6 +45,8 @@ class NonConverged {
   void close();
   void absorb(const Range& r);
 
+  RunOutput& out_;
+  std::vector<StepRange> ranges_;
   bool open_ = false;
   Range cur_;
   int lines_ = 0;
@@ -56,6 +70,7 @@ struct RunSummary {
   int not_converged = 0;
   std::array<GroupPeak, kPeaks> peaks{};
   int arc_groups = 0;  // arc-length groups run (those past kPeaks are only counted)
+  std::vector<StepRange> not_converged_ranges;  // every range of steps that did not converge
 
   void add_peak(const GroupPeak& p) {
     if (arc_groups < kPeaks) peaks[static_cast<std::size_t>(arc_groups)] = p;

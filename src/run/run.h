@@ -1,4 +1,5 @@
-// The run sequence: from reading the deck name to closing the files.
+// The program: the deck name from standard input, the thread count from the
+// environment, then the run (run/engine.h) in the current folder.
 #pragma once
 
 #include <string_view>
@@ -8,8 +9,8 @@
 namespace nlf {
 
 // Runs the whole program with the given standard-input text in the current
-// folder and returns its exit status.
-// When `summary` is given it receives the counts of the run.
+// folder, with opt.threads threads, and returns its exit status. When
+// `summary` is given it receives the counts of the run.
 int run_with_input(std::string_view stdin_text, const DriverOptions& opt = {},
                    RunSummary* summary = nullptr);
 

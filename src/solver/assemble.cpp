@@ -14,11 +14,12 @@ namespace {
 // numbers changed after the band width was found (a link card read after
 // the members that touch its slave joint), so the run stops here.
 [[noreturn]] void band_overrun(int m, int spread, int lo, int hi, const RMat& A) {
-  std::fprintf(stderr,
-               " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
-               "BAND WIDTH = %d , MATRIX SIZE = %d\n",
-               m, lo, hi, spread, A.cols, A.ld);
-  throw Stop{1};
+  char text[200];
+  std::snprintf(text, sizeof text,
+                " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
+                "BAND WIDTH = %d , MATRIX SIZE = %d",
+                m, lo, hi, spread, A.cols, A.ld);
+  throw Stop{1, text};
 }
 
 }  // namespace

@@ -72,23 +72,5 @@ TEST(MemberTeam, OrderedCallsInMemberOrderEachAfterItsMember) {
   }
 }
 
-TEST(MemberTeam, ThreadCountFromTheEnvironment) {
-  ::setenv("NLFRAME_THREADS", "3", 1);
-  EXPECT_EQ(threads_from_environment(), 3);
-  ::setenv("NLFRAME_THREADS", "", 1);
-  EXPECT_GE(threads_from_environment(), 1);
-  for (const char* bad : {"0", "-2", "two", "2.5", " 2", "2 ", "99999999999999999999"}) {
-    ::setenv("NLFRAME_THREADS", bad, 1);
-    try {
-      threads_from_environment();
-      ADD_FAILURE() << bad << " accepted";
-    } catch (const Stop& s) {
-      EXPECT_EQ(s.status, 1) << bad;
-    }
-  }
-  ::unsetenv("NLFRAME_THREADS");
-  EXPECT_GE(threads_from_environment(), 1);
-}
-
 }  // namespace
 }  // namespace nlf

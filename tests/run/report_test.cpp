@@ -3,29 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "run/report.h"
 
 namespace nlf {
 namespace {
 
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
+// The lines of standard error, each with its newline.
+struct Collect : RunOutput {
+  std::string text;
+  void console(std::string_view) override {}
+  void error(std::string_view line) override { (text += line) += '\n'; }
+  std::string take() { return std::exchange(text, {}); }
+};
 
 TEST(Report, NonConvergedStepsAsAFewRangesWrittenWhenTheyClose) {
-  NonConverged nc;
-  CaptureStderr();
+  Collect out;
+  NonConverged nc(out);
   nc.add(1, 30, 1e-3);
   nc.add(2, 30, 5e-3);
   nc.add(3, 30, 2e-3);
-  EXPECT_EQ(GetCapturedStderr(), "");  // the range is still open
-  CaptureStderr();
+  EXPECT_EQ(out.take(), "");  // the range is still open
   nc.converged();
   nc.converged();
-  EXPECT_EQ(GetCapturedStderr(),
+  EXPECT_EQ(out.take(),
             "nlframe: warning: steps 1-3 did not converge: 3 steps, largest ratio 5.0000E-03 at step 2\n");
 
-  CaptureStderr();
   nc.add(7, 12, 0.25);  // alone: the line of a single step
   nc.add(10, 30, 1e-4);
   nc.add(11, 30, 1e-5);
@@ -35,14 +39,16 @@ TEST(Report, NonConvergedStepsAsAFewRangesWrittenWhenTheyClose) {
   nc.add(30, 30, 1e-2);
   for (int s = 40; s <= 44; ++s) nc.add(s, 30, 1e-7);
   nc.finish();
-  EXPECT_EQ(GetCapturedStderr(),
+  EXPECT_EQ(out.take(),
             "nlframe: warning: step 7 did not converge in 12 iterations (ratio 2.5000E-01)\n"
             "nlframe: warning: steps 10-11 did not converge: 2 steps, largest ratio 1.0000E-04 at step 10\n"
             "nlframe: warning: 12 more steps from step 20 to step 44 did not converge (3 ranges), "
             "largest ratio 1.0000E-02 at step 30; R.rst lists every iteration\n");
-  CaptureStderr();
   nc.finish();
-  EXPECT_EQ(GetCapturedStderr(), "");
+  EXPECT_EQ(out.take(), "");
+  ASSERT_EQ(nc.ranges().size(), 6u);
+  EXPECT_EQ(nc.ranges()[3].first, 20);
+  EXPECT_EQ(nc.ranges()[5].last, 44);
 }
 
 TEST(Report, SummaryNamesTheLargestLoadFactorOfEveryArcLengthGroup) {

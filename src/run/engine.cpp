@@ -1,0 +1,192 @@
+#include "run/engine.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "io/stop.h"
+#include "io/banner.h"
+#include "deck/control.h"
+#include "run/driver.h"
+#include "run/threads.h"
+#include "store/bind.h"
+
+namespace nlf {
+
+namespace {
+
+constexpr char kComment = '$';
+
+// Result files: unit, file name, title.
+struct ResultFile {
+  int unit;
+  const char* name;
+  const char* title;
+};
+constexpr ResultFile kResultFiles[] = {
+    {17, "Mstr.rst", "********** MEMBER STRESS DISTRIBUTION ***********"},
+    {18, "Mdis.rst", "************* MEMBER DISPLACEMENTS **************"},
+    {19, "Mfor.rst", "**************** MEMBER FORCES ******************"},
+    {20, "Jdis.rst", "************* JOINT DISPLACEMENTS ***************"},
+    {21, "Jfor.rst", "**************** JOINT FORCES *******************"},
+};
+
+// The sizes line, the two layouts and their capacity checks.
+void print_sizes_and_layout(Units& units, const Sizes& sz) {
+  static const Format sizes_line("(1X,8I5)");
+  static const Format real_last("(1X,'LAST /NMAX =',I7,'/1X',I7)");
+  TextOut& listing = units.listing();
+  listing.message({" MUMM,MUMJ,MUMP,MUMT,MUMR,MUMS,MBAND,MUMW"});
+  listing.write(sizes_line, {sz.MUMM, sz.MUMJ, sz.MUMP, sz.MUMT, sz.MUMR, sz.MUMS, sz.MBAND, sz.MUMW});
+
+  const Layout L = compute_layout(sz);
+  listing.message({"INTEGER LAST/IMAX =", L.ilast, "/", IMAX});
+  if (L.ilast > IMAX) {
+    units.error_line("nlframe: the model needs %lld places of the integer workspace, which holds %d", L.ilast,
+                     IMAX);
+    throw Stop{1};
+  }
+  units.console().write(real_last, {L.rlast, NMAX});
+  if (L.rlast > NMAX) {
+    units.error_line("nlframe: the model needs %lld places of the real workspace, which holds %d", L.rlast,
+                     NMAX);
+    throw Stop{1};
+  }
+}
+
+void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
+  for (const auto& [unit, what] : {std::pair{ctl.IRESIN, "INPUT"}, std::pair{ctl.IRESOUT, "OUTPUT"}}) {
+    const bool asked = (what[0] == 'I') ? unit != 0 : unit >= 1;
+    if (!asked || !restart_unit_in_use(unit, nhist)) continue;
+    const std::string text =
+        std::string("ERROR ... RESTART ") + what + " UNIT " + std::to_string(unit) + " IS USED BY THE PROGRAM";
+    units.listing().message({text});
+    units.console().message({text});
+    units.error_line("nlframe: restart %s unit %d is a unit the program uses itself",
+                     what[0] == 'I' ? "input" : "output", unit);
+    throw Stop{1};
+  }
+}
+
+// Hands every line on and keeps those of standard error.
+class Recorder : public RunOutput {
+ public:
+  explicit Recorder(RunOutput& next, std::vector<std::string>& lines) : next_(next), lines_(lines) {}
+  void console(std::string_view line) override { next_.console(line); }
+  void flush_console() override { next_.flush_console(); }
+  void error(std::string_view line) override {
+    lines_.emplace_back(line);
+    next_.error(line);
+  }
+
+ private:
+  RunOutput& next_;
+  std::vector<std::string>& lines_;
+};
+
+void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s) {
+  const auto t0 = std::chrono::steady_clock::now();
+  units.open_deck(req.deck);
+
+  units.open_text(16, "R.rst");
+  write_banner(units.listing());
+  static const Format title("(/,/,10X,A)");
+  for (const ResultFile& f : kResultFiles) {
+    units.open_text(f.unit, f.name);
+    write_banner(units.text(f.unit));
+    units.text(f.unit).write(title, {f.title});
+  }
+  units.open_scratch(1);
+  units.open_scratch(2);
+
+  auto stores = std::make_unique<Stores>();
+  RunControl ctl = read_control_card(units);
+
+  check_restart_units(units, ctl, -1);
+  Sizes sz;
+  if (ctl.IRESIN != 0) {
+    sz = read_restart_sizes(units, ctl);
+    sz.NRHS = scan_load_columns(units, kComment, ctl.control_line);
+  } else {
+    sz = counting_pass(units, kComment);
+  }
+  print_sizes_and_layout(units, sz);
+  check_restart_units(units, ctl, sz.MUMW);
+
+  Model md;
+  bind_model(md, *stores, sz);
+  run_driver(md, *stores, units, ctl, opt, s);
+
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  units.error_line("nlframe: %s, %.2f s", summary_text(s).c_str(), secs);
+}
+
+// Closes the files in the order of the shutdown: deck, listing, result files,
+// then an end-of-file mark on scratch units 1 and 2.
+void shutdown(Units& units) {
+  units.deck().close();
+  for (int u = 16; u <= 21; ++u)
+    if (units.is_open(u)) units.text(u).close();
+  for (int u = 1; u <= 2; ++u)
+    if (units.is_open(u)) units.records(u).end_file();
+  units.close_all();
+}
+
+// The line that says why the run ended: the last one that is not a warning.
+std::string reason(const std::vector<std::string>& lines) {
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    std::string_view l = *it;
+    if (l.substr(0, 9) == "nlframe: ") l.remove_prefix(9);
+    while (!l.empty() && l.front() == ' ') l.remove_prefix(1);
+    if (l.substr(0, 8) != "warning:") return std::string(l);
+  }
+  return {};
+}
+
+}  // namespace
+
+RunResult run_deck(const RunRequest& req, RunOutput& out) {
+  const auto t0 = std::chrono::steady_clock::now();
+  RunResult r;
+  Recorder rec(out, r.messages);
+  RunHooks hooks;
+  hooks.cancel = req.cancel;
+  hooks.progress = req.progress;
+  DriverOptions opt;
+  opt.force_scratch = req.force_scratch;
+  opt.threads = req.threads;
+  opt.hooks = &hooks;
+
+  Units units(rec, req.folder);
+  try {
+    if (req.threads < 1 || req.threads > kMaxThreads)
+      throw Stop{1, "nlframe: " + std::to_string(req.threads) +
+                        " threads: the number of threads must be a whole number from 1 to " +
+                        std::to_string(kMaxThreads)};
+    run_sequence(req, opt, units, r.summary);
+  } catch (const Stop& s) {
+    if (!s.message.empty()) rec.error(s.message);
+    r.status = s.status;
+  } catch (const FileError& e) {
+    units.console().flush();
+    rec.error(std::string("nlframe: ") + e.what());
+    r.status = 2;
+  } catch (const std::bad_alloc&) {
+    rec.error("nlframe: out of memory");
+    r.status = 1;
+  }
+  try {
+    shutdown(units);
+  } catch (const FileError& e) {
+    rec.error(std::string("nlframe: ") + e.what());
+    if (r.status == 0) r.status = 2;
+  }
+  r.started = hooks.started;
+  r.message = r.status == 0 ? summary_text(r.summary) : reason(r.messages);
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  return r;
+}
+
+}  // namespace nlf
