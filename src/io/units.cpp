@@ -176,7 +176,9 @@ std::string Units::in_folder(const std::string& name) const {
   return (folder_ / name).string();
 }
 
-void Units::open_deck(const std::string& name) { deck_.open(in_folder(name), name); }
+void Units::open_deck(const std::string& path, const std::string& name) {
+  deck_.open(in_folder(path), name.empty() ? path : name);
+}
 
 void Units::error_line(const char* fmt, ...) {
   char buf[512];

@@ -120,8 +120,9 @@ class Units {
   ~Units();
 
   DeckIn& deck() { return deck_; }          // unit 15
-  // Opens the deck `name` (relative to the folder).
-  void open_deck(const std::string& name);
+  // Opens the deck `path` (relative to the folder), named `name` in
+  // messages (default: path).
+  void open_deck(const std::string& path, const std::string& name = {});
   // A file name of the run as it is opened: in the run's folder.
   std::string in_folder(const std::string& name) const;
 

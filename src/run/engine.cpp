@@ -88,7 +88,7 @@ class Recorder : public RunOutput {
 
 void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s) {
   const auto t0 = std::chrono::steady_clock::now();
-  units.open_deck(req.deck);
+  units.open_deck(req.deck, req.deck_name);
 
   units.open_text(16, "R.rst");
   write_banner(units.listing());

@@ -21,6 +21,7 @@ struct RunRequest {
   // The deck: a file name relative to the folder, or an absolute path. It
   // is named as given in the messages.
   std::string deck;
+  std::string deck_name;         // how the messages name the deck, if not as `deck`
   std::filesystem::path folder;  // the run's files go here; empty: the current folder
   int threads = 1;               // threads of the member loops, 1 to kMaxThreads
   bool force_scratch = false;    // the fibre state in scratch files whatever the size
