@@ -1,0 +1,49 @@
+"""Many decks at once: a pool of threads on this machine, or the workers of
+a dask.distributed cluster."""
+
+import os
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+
+def _folders(decks, workdir):
+    """A folder for every deck: named after the deck, under workdir (or beside
+    the deck); decks of the same name get -2, -3, ... after it."""
+    from . import _default_folder
+    out, taken = [], set()
+    for d in decks:
+        base = Path(workdir) / _default_folder(Path(d).name).name if workdir is not None else _default_folder(d)
+        folder, k = base, 1
+        while os.path.abspath(folder) in taken:
+            k += 1
+            folder = base.with_name("%s-%d" % (base.name, k))
+        taken.add(os.path.abspath(folder))
+        out.append(str(folder))
+    return out
+
+
+def run_one(deck, folder, threads=1):
+    """Runs one deck and returns its Summary; whatever goes wrong is in the
+    Summary (status and message), never raised. Runs on a dask worker too."""
+    from . import Summary, run
+    try:
+        return run(deck, workdir=folder, threads=threads).summary()
+    except (OSError, ValueError) as e:
+        status = 2 if isinstance(e, OSError) else 1
+        return Summary(str(deck), str(folder), status, str(e))
+    except Exception as e:  # a worker that fails for any other reason reports it as well
+        return Summary(str(deck), str(folder), 1, "%s: %s" % (type(e).__name__, e))
+
+
+def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
+    decks = [os.path.abspath(os.fspath(d)) for d in decks]
+    folders = [os.path.abspath(f) for f in _folders(decks, workdir)]
+    if client is not None:
+        futures = client.map(run_one, decks, folders, threads=threads, pure=False)
+        return client.gather(futures)
+    if jobs is None:
+        jobs = os.cpu_count() or 1
+    if isinstance(jobs, bool) or not isinstance(jobs, int) or jobs < 1:
+        raise ValueError("jobs must be a positive whole number, not %r" % (jobs,))
+    with ThreadPoolExecutor(max_workers=jobs) as pool:
+        return list(pool.map(lambda df: run_one(df[0], df[1], threads), zip(decks, folders)))

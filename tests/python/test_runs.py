@@ -1,0 +1,97 @@
+# Runs in-process: two at once in two threads write what the program writes,
+# a cancelled run stops cleanly without harm to the next, and every way a
+# deck fails reaches the caller in its own form.
+import threading
+from pathlib import Path
+
+import pytest
+
+import nlframe
+from conftest import expected, result_files
+
+
+def same_files(folder, name):
+    exp = expected(name)
+    assert result_files(folder) == result_files(exp)
+    for f in result_files(exp):
+        assert (Path(folder) / f).read_bytes() == (exp / f).read_bytes(), f
+
+
+def test_two_runs_at_once_write_what_the_program_writes(case):
+    decks = {"frame-110-arc": case("frame-110-arc"), "example-pushover": case("example-pushover")}
+    runs, steps = {}, {}
+
+    def go(name):
+        steps[name] = []
+        runs[name] = nlframe.run(decks[name], threads=2, progress=lambda s, lf: steps[name].append((s, lf)))
+
+    threads = [threading.Thread(target=go, args=(n,)) for n in decks]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for name, run in runs.items():
+        assert run.status == 0
+        same_files(run.folder, name)
+        assert [s for s, _ in steps[name]] == list(range(1, run.steps + 1))
+    peak = runs["frame-110-arc"].peaks[0]
+    assert dict(steps["frame-110-arc"])[peak.step] == peak.value
+
+
+def test_cancelled_run_stops_and_the_next_is_unharmed(case, tmp_path):
+    token = nlframe.Cancel()
+    seen = []
+
+    def progress(step, lf):
+        seen.append(step)
+        if step == 3:
+            threading.Thread(target=token.cancel).start()
+
+    run = nlframe.run(case("frame-110-arc"), workdir=tmp_path / "cut", threads=1, progress=progress, cancel=token)
+    assert token.cancelled
+    assert run.status == nlframe.CANCELLED
+    assert run.message.startswith("the run was cancelled in step ")
+    assert 3 <= run.steps < 15 and seen == list(range(1, run.steps + 1))
+    assert run.joint_displacements["step"].max() == run.steps  # files closed whole
+
+    def fails(step, lf):
+        raise KeyError("stop here")
+
+    with pytest.raises(KeyError):
+        nlframe.run(case("example-portal"), workdir=tmp_path / "raised", progress=fails)
+
+    again = nlframe.run(case("frame-110-arc"), threads=2)
+    assert again.status == 0
+    same_files(again.folder, "frame-110-arc")
+
+
+@pytest.mark.parametrize("name", ["member-undefined-section", "Startup.BadDecksStopWithAMessageNamingTheCard"])
+def test_deck_error_names_the_place_of_the_program_line(case, monkeypatch, name):
+    deck = case(name)
+    monkeypatch.chdir(deck.parent)
+    with pytest.raises(nlframe.DeckError) as e:
+        nlframe.run(deck.name, workdir="out")
+    line = (expected(name) / ".stderr").read_text().strip()
+    assert line == "nlframe: " + str(e.value)
+    assert line.startswith("nlframe: %s: line %d, columns %d-%d: " % ((e.value.file, e.value.line) + e.value.columns))
+    assert line.endswith(": " + e.value.message)
+    assert isinstance(e.value, ValueError)
+    assert [f.line for f in e.value.findings if f.severity == "error"][:1] == [e.value.line]
+    assert nlframe.check(deck.name) == e.value.findings
+
+
+def test_files_threads_and_stops(case, tmp_path):
+    with pytest.raises(FileNotFoundError, match="cannot open the deck"):
+        nlframe.run(tmp_path / "missing.dat")
+    deck = case("example-portal")
+    (tmp_path / "plain").write_text("")
+    with pytest.raises(OSError):
+        nlframe.run(deck, workdir=tmp_path / "plain")  # a file, not a folder
+    for bad in (0, 257, "2", 1.5, True):
+        with pytest.raises(ValueError):
+            nlframe.run(deck, threads=bad)
+
+    run = nlframe.run(case("limit-point-stop"), threads=1)
+    assert run.status == 1
+    assert "nlframe: " + run.message == (expected("limit-point-stop") / ".stderr").read_text().strip()
+    assert run.steps == 11
