@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "io/units.h"
+#include "run/driver.h"
 #include "run/report.h"
 
 namespace nlf {

@@ -1,0 +1,91 @@
+// The engine as a library: runs in folders of their own, two at once in one
+// process writing what the program writes, a cancelled run, and the
+// messages of a run that stops.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "run/engine.h"
+#include "support/test_support.h"
+
+namespace nlf {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+using test::TempDir;
+
+const fs::path kRegress = NLFRAME_REGRESS;
+
+// The deck of a stored case, as the program's run folder holds it.
+std::string deck_of(const std::string& name) {
+  std::string d = read_file(kRegress / "cases" / name / "1" / ".stdin");
+  while (!d.empty() && (d.back() == '\n' || d.back() == ' ')) d.pop_back();
+  return d;
+}
+
+RunResult run_case(const std::string& name, const fs::path& folder, int threads,
+                   const std::atomic<bool>* cancel = nullptr) {
+  fs::create_directories(folder);
+  fs::copy_file(kRegress / "cases" / name / "1" / deck_of(name), folder / deck_of(name));
+  RunRequest req;
+  req.deck = deck_of(name);
+  req.folder = folder;
+  req.threads = threads;
+  req.cancel = cancel;
+  QuietOutput quiet;
+  return run_deck(req, quiet);
+}
+
+void same_as_the_program(const std::string& name, const fs::path& folder) {
+  for (const auto& e : fs::directory_iterator(kRegress / "expected" / name / "1")) {
+    const std::string f = e.path().filename().string();
+    if (f.front() == '.') continue;
+    EXPECT_EQ(read_file(folder / f), read_file(e.path())) << name << ": " << f;
+  }
+}
+
+TEST(Engine, TwoRunsAtOnceInFoldersOfTheirOwn) {
+  TempDir dir;
+  RunResult a, b;
+  std::thread other([&] { a = run_case("frame-110-arc", dir / "a", 2); });
+  b = run_case("example-pushover", dir / "b", 1);
+  other.join();
+  ASSERT_EQ(a.status, 0) << a.message;
+  ASSERT_EQ(b.status, 0) << b.message;
+  same_as_the_program("frame-110-arc", dir / "a");
+  same_as_the_program("example-pushover", dir / "b");
+  EXPECT_EQ(a.summary.steps, 15);
+  EXPECT_EQ(a.message, summary_text(a.summary));
+  ASSERT_EQ(a.messages.size(), 1u);  // the summary line with its time
+  EXPECT_EQ(a.messages[0].rfind("nlframe: " + a.message + ", ", 0), 0u);
+  EXPECT_FALSE(fs::exists("R.rst"));  // nothing in the process's own folder
+}
+
+TEST(Engine, CancelledAndStoppedRunsSayWhy) {
+  TempDir dir;
+  std::atomic<bool> cancel{true};
+  const RunResult c = run_case("example-portal", dir / "c", 1, &cancel);
+  EXPECT_EQ(c.status, kCancelled);
+  EXPECT_TRUE(c.started);
+  EXPECT_EQ(c.message, "the run was cancelled in step 1, iteration 1");
+  EXPECT_FALSE(read_file(dir / "c" / "Jdis.rst").empty());  // closed with its banner
+
+  const RunResult d = run_case("member-undefined-section", dir / "d", 1);
+  EXPECT_EQ(d.status, 1);
+  EXPECT_FALSE(d.started);
+  EXPECT_EQ("nlframe: " + d.message + "\n", read_file(kRegress / "expected" / "member-undefined-section" / "1" / ".stderr"));
+
+  RunRequest missing;
+  missing.deck = "none.dat";
+  missing.folder = dir / "e";
+  QuietOutput quiet;
+  const RunResult e = run_deck(missing, quiet);
+  EXPECT_EQ(e.status, 2);
+  EXPECT_EQ(e.message.rfind("none.dat: cannot open the deck", 0), 0u) << e.message;
+}
+
+}  // namespace
+}  // namespace nlf
