@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
-#include <string>
 
 #include "member/fibre_law.h"
 #include "member/vec2.h"
@@ -21,7 +21,10 @@ namespace nlf {
 namespace {
 
 void warn_singular(RunOutput* out, int m) {
-  if (out != nullptr) out->error("nlframe: warning: member " + std::to_string(m) + ": singular inner system");
+  if (out == nullptr) return;
+  char text[80];
+  std::snprintf(text, sizeof text, "nlframe: warning: member %d: singular inner system", m);
+  out->error(text);
 }
 
 // Node-point increments, fibre strain increments and the moved node points

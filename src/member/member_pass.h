@@ -47,13 +47,13 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 // The member pass of one equilibrium iteration: clears the band matrix and
 // all 3 NJ resisting forces, builds every member and adds it into them.
 // singular_any tells whether any member's inner system was singular; each
-// such member is named in a warning on the run's standard error (`out`). A team of several
-// threads shares the members out when the fibre state is in memory; with
-// room in the team's workspace (member_pass_workspace) the calling thread
-// then also puts the springs and the penalties of the prescribed directions
-// on the diagonal and reduces A while the members are built. The return
-// value tells whether it did: A is then ready for BANDSOLVE with `reduced`
-// set, and neither springs nor penalties may be added again.
+// such member is named in a warning on the run's standard error (`out`). A
+// team of several threads shares the members out when the fibre state is in
+// memory; with room in the team's workspace (member_pass_workspace) the
+// calling thread then also puts the springs and the penalties of the
+// prescribed directions on the diagonal and reduces A while the members are
+// built. The return value tells whether it did: A is then ready for BANDSOLVE
+// with `reduced` set, and neither springs nor penalties may be added again.
 bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
                 MemberTeam* team = nullptr, RunOutput* out = nullptr);
 
