@@ -240,7 +240,9 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     after the deck, beside it), on `threads` threads (default: NLFRAME_THREADS,
     else every core). `progress(step, load_factor)` is called after every
     load step; `cancel` (a nlframe.Cancel) stops the run from another thread
-    at its next iteration (status nlframe.CANCELLED). The interpreter's lock
+    at its next iteration (status nlframe.CANCELLED). A progress function
+    that raises stops the run the same way (setting `cancel`, if given), and
+    its exception is raised once the run has closed its files. The interpreter's lock
     is released while the run goes on, so that threads can run several decks
     at once.
 
