@@ -95,3 +95,26 @@ def test_files_threads_and_stops(case, tmp_path):
     assert run.status == 1
     assert "nlframe: " + run.message == (expected("limit-point-stop") / ".stderr").read_text().strip()
     assert run.steps == 11
+
+
+def card(ch, i1=0, i2=0, i3=0, xs=()):
+    return "%s%3d%3d%3d" % (ch, i1, i2, i3) + "".join("%10s" % ("%g." % x if x == int(x) else "%g" % x)
+                                                      for x in xs) + "\n"
+
+
+def test_check_finds_every_error_and_warning(tmp_path, monkeypatch):
+    deck = ("   0  0  1     CHECKED\n" + card("P", xs=(2100, 21, 2100)) + card("J", 1, xs=(0, 0))
+            + card("J", 2, xs=(300, 0)) + card("O", 1, xs=(20, 10, 0, 0, 0, 2.4))
+            + card("R", 2, xs=(20, 0, 12, 0, 0, 2.4)) + card("M", 1, 7, 1, (0.2, 0.4, 0.6, 0.8))
+            + card("L", 30, 1) + card("B", 1, 111) + card("E", 0, 5, 5, (1e-8,)) + "F\n")
+    (tmp_path / "bad.dat").write_text(deck)
+    monkeypatch.chdir(tmp_path)
+    found = nlframe.check("bad.dat")
+    assert [(f.severity, f.line, f.columns) for f in found] == \
+        [("error", 2, (31, 40)), ("warning", 6, (31, 40)), ("error", 7, (5, 7))]
+    assert found[0].message == "P card gives E3 = 2100, which is not below E = 2100"
+    assert str(found[2]) == "bad.dat: line 7, columns 5-7: M card names joint 7, which is not defined"
+    with pytest.raises(nlframe.DeckError) as e:
+        nlframe.run("bad.dat")
+    assert (e.value.line, e.value.columns, e.value.findings) == (2, (31, 40), found)
+    assert not (tmp_path / "bad" / "Jdis.rst").read_text().count("STEP")
