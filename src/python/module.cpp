@@ -56,8 +56,9 @@ py::dict run_result(const nlf::RunResult& r) {
 }
 
 // Runs a deck; the lock is released while the engine works and taken back
-// for every call of the progress function. An exception of the progress
-// function cancels the run and is raised when the run has closed its files.
+// after every step, for the progress function and for Ctrl-C. An exception
+// of either cancels the run and is raised when the run has closed its
+// files.
 py::dict run(const std::string& deck, const std::string& name, const std::string& folder, int threads,
              py::object progress, std::shared_ptr<CancelToken> cancel) {
   if (threads < 1 || threads > nlf::kMaxThreads)
@@ -72,18 +73,18 @@ py::dict run(const std::string& deck, const std::string& name, const std::string
   req.threads = threads;
   req.cancel = &token.flag;
   std::unique_ptr<py::error_already_set> failure;
-  if (!progress.is_none()) {
-    req.progress = [&](int step, double load_factor) {
-      py::gil_scoped_acquire lock;
-      if (failure) return;
-      try {
-        progress(step, load_factor);
-      } catch (py::error_already_set& e) {
-        failure = std::make_unique<py::error_already_set>(std::move(e));
-        token.flag.store(true);
-      }
-    };
-  }
+  // After every step: Ctrl-C (in the main thread) and the progress function.
+  req.progress = [&](int step, double load_factor) {
+    py::gil_scoped_acquire lock;
+    if (failure) return;
+    try {
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      if (!progress.is_none()) progress(step, load_factor);
+    } catch (py::error_already_set& e) {
+      failure = std::make_unique<py::error_already_set>(std::move(e));
+      token.flag.store(true);
+    }
+  };
   nlf::RunResult r;
   {
     nlf::QuietOutput quiet;
