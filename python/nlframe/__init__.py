@@ -144,7 +144,7 @@ def _default_folder(deck):
     return p.with_suffix("") if p.suffix else p.with_name(p.name + ".run")
 
 
-def _raise_refused(name, folder, r):
+def _raise_refused(name, r):
     """A run that stopped before its first load step on the deck or on a
     file: the exception that says so."""
     message = r["message"]
@@ -258,7 +258,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     opened = name if _os.path.isabs(name) else _os.path.abspath(name)
     r = _nlframe.run(opened, name, _os.fspath(folder.resolve()), n, progress, cancel)
     if r["status"] != 0 and not r["started"]:
-        _raise_refused(name, folder, r)
+        _raise_refused(name, r)
     return Run(_Path(name), folder, r)
 
 

@@ -1,3 +1,6 @@
+// The run sequence of one deck: the files opened in the run's folder, the
+// control card, the sizes and the layout, the driver, and the shutdown that
+// closes every file whatever way the run ended.
 #include "run/engine.h"
 
 #include <chrono>
