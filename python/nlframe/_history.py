@@ -141,8 +141,6 @@ class History:
         """Ends the load history (written by deck() if not called)."""
         if self._pattern:
             raise ValueError("Model.finish: the last supports or loads have no group of steps")
-        if not self._groups:
-            raise ValueError("Model.finish: the load history has no group of steps")
         self._begin_history()
         self._finished = True
 

@@ -276,10 +276,12 @@ class Model(History):
 
         ends = [a]
         for k in range(1, parts):
-            with warnings.catch_warnings():
+            with warnings.catch_warnings():  # the new joints lie where the sine puts them, to 10 columns
                 warnings.simplefilter("ignore", FieldWarning)
                 ends.append(self.joint(*on_axis(k / parts)))
         ends.append(b)
+        given = [self._r(t, m, "fractions") for t in fr] + [self._r(bow_, m, "bow"), self._r(k6, m, "springs")]
+        load_ = self._r(q, m, "load")
         out = []
         for k in range(parts):
             (x0, y0), (x1, y1) = self._xy(ends[k]), self._xy(ends[k + 1])
@@ -288,14 +290,19 @@ class Model(History):
             part_bow = 0.0
             if bow_ and length:  # the sine between the new joints, matched at the middle of each part
                 part_bow = ((xm - (x0 + x1) / 2) * -(y1 - y0) + (ym - (y0 + y1) / 2) * (x1 - x0)) / length ** 2
-            reals = [self._r(t, m, "fractions") for t in fr] + [
-                self._r(part_bow if parts > 1 else bow_, m, "bow"), self._r(k6 / parts, m, "springs"),
-                self._r(q, m, "load")]
+            reals = given[:4] + [self._derived(part_bow, m, "bow"), self._derived(k6 / parts, m, "springs"),
+                                 load_] if parts > 1 else given + [load_]
             ints = (int_text(ends[k], 3, m, "a"), int_text(ends[k + 1], 3, m, "b"),
                     int_text(s if geometric else -s, 3, m, "section"))
             self._members.append((ends[k], ends[k + 1], card("M", ints, reals, 4)))
             out.append(len(self._members))
         return out
+
+    def _derived(self, value: float, method: str, arg: str) -> str:
+        """A value the builder works out itself, written to the nearest that fits."""
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", FieldWarning)
+            return self._r(value, method, arg)
 
     def _xy(self, j: int) -> tuple[float, float]:
         x, y, _ = self._joints.get(j, (0.0, 0.0, ""))
