@@ -2,12 +2,13 @@
 decks run through the program binary in a folder of their own."""
 
 import os
-import shutil
 import subprocess
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "python"))
+# The built package (build/python) wins when it is on the path; the source
+# tree serves the pure-Python builder without it.
+sys.path.append(os.path.join(ROOT, "python"))
 
 RESULT_FILES = ["Jfor.rst", "Jdis.rst", "Mfor.rst", "Mdis.rst", "Mstr.rst"]
 
