@@ -90,9 +90,12 @@ class Model(History):
         History.__init__(self)
 
     # ---- checks shared by the methods -----------------------------------
-    def _open(self, method: str) -> None:
+    def _open(self, method: str, restart: bool = False) -> None:
         if self._history_started:
             raise ValueError(f"Model.{method}: the structure is closed once the load history has begun")
+        if self.restart_in and not restart:
+            raise ValueError(f"Model.{method}: a continuing run (restart_in) takes the frame from its restart "
+                             "file; it may only copy sections, watch and set iteration limits")
         self._structure_given = True
 
     def _joint(self, joint, method: str, arg: str = "joint") -> int:
@@ -145,7 +148,7 @@ class Model(History):
                                                   ((E, "E"), (E2, "E2"), (E3, "E3"))], 3)
 
     def _add_section(self, letter: str, method: str, x: list, fy, number_=None, names=None) -> int:
-        self._open(method)
+        self._open(method, restart=letter == "C")
         fy_ = self._positive(fy, method, "yield_stress")
         if number_ is None:
             if self._nsections >= 999:
@@ -178,7 +181,8 @@ class Model(History):
         """A rolled section by name ("HEB300", "IPE 200"); the same name and
         values give the same section number."""
         shape = _tables.lookup(name)
-        key = (shape.name, float(yield_stress), bool(weak_axis), float(shift))
+        key = (shape.name, number(yield_stress, "section", "yield_stress"), bool(weak_axis),
+               number(shift, "section", "shift"))
         if key not in self._named:
             self._named[key] = self.i_section(shape.depth, shape.width, shape.web, shape.flange,
                                               shape.fillet, yield_stress, weak_axis, shift)
@@ -218,12 +222,12 @@ class Model(History):
         return self._add_section("C", "copy", [0.0] * 5 + [shift], yield_stress, s)
 
     # ---- joints, links, members, springs, watches -------------------------
-    def joint(self, x, y, number_: int | None = None) -> int:
+    def joint(self, x, y, number: int | None = None) -> int:
         """A joint at (x, y) cm; numbered 1, 2, ... unless a number is given."""
         self._open("joint")
         if len(self._joints) >= MAX_JOINTS:
             raise ValueError(f"Model.joint: a frame holds at most {MAX_JOINTS} joints")
-        n = number_ if number_ is not None else max(self._joints, default=0) + 1
+        n = number if number is not None else max(self._joints, default=0) + 1
         int_text(n, 3, "joint", "number", 1, 999)
         if n in self._joints:
             raise ValueError(f"Model.joint: joint number {n} is already used")
@@ -241,7 +245,7 @@ class Model(History):
         a, b = self._joint(a, "link", "a"), self._joint(b, "link", "b")
         if a == b:
             raise ValueError(f"Model.link: a and b are the same joint {a}")
-        c = _LINKS.get(code, code) if isinstance(code, str) else code
+        c = _LINKS.get(code, int(code) if code.isdigit() else code) if isinstance(code, str) else code
         int_text(c, 3, "link", "code", 1, 211)
         if c // 100 > 2 or c // 10 % 10 > 2 or c % 10 > 1:
             raise ValueError(f"Model.link: code {c:03d}: X and Y digits must be 0 to 2, the rotation digit 0 or 1")
@@ -274,14 +278,17 @@ class Model(History):
             e = math.sin(math.pi * t) * bow_ * span
             return xa + c * t * span - sn * e, ya + sn * t * span + c * e
 
+        if len(self._joints) + parts - 1 > MAX_JOINTS:
+            raise ValueError(f"Model.member: parts = {parts} needs {parts - 1} new joints; a frame holds at most "
+                             f"{MAX_JOINTS} joints and has {len(self._joints)}")
+        given = [self._r(t, m, "fractions") for t in fr] + [self._r(bow_, m, "bow"), self._r(k6, m, "springs")]
+        load_ = self._r(q, m, "load")
         ends = [a]
         for k in range(1, parts):
             with warnings.catch_warnings():  # the new joints lie where the sine puts them, to 10 columns
                 warnings.simplefilter("ignore", FieldWarning)
                 ends.append(self.joint(*on_axis(k / parts)))
         ends.append(b)
-        given = [self._r(t, m, "fractions") for t in fr] + [self._r(bow_, m, "bow"), self._r(k6, m, "springs")]
-        load_ = self._r(q, m, "load")
         out = []
         for k in range(parts):
             (x0, y0), (x1, y1) = self._xy(ends[k]), self._xy(ends[k + 1])
@@ -318,7 +325,7 @@ class Model(History):
     def watch(self, *codes) -> int:
         """A response curve of up to seven watch codes (force(2, "x"),
         displacement(5, "y"), or codes like 2.21); returns its unit (61, ...)."""
-        self._open("watch")
+        self._open("watch", restart=True)
         if not 1 <= len(codes) <= 7:
             raise ValueError(f"Model.watch: give 1 to 7 codes, not {len(codes)}")
         for code in codes:
@@ -343,7 +350,7 @@ class Model(History):
 
     def iterations(self, maximum: int, minimum: int = 1) -> None:
         """The most and the fewest equilibrium iterations of a step."""
-        self._open("iterations")
+        self._open("iterations", restart=True)
         int_text(maximum, 3, "iterations", "maximum", 1, 999)
         int_text(minimum, 3, "iterations", "minimum", 0, 99)
         if minimum >= maximum:

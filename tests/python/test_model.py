@@ -40,6 +40,8 @@ REFUSED = [
     (lambda m: m.joint(0., 1., 1000), r"Model\.joint: number = 1000 does not fit: it must lie in 1 to 999"),
     (lambda m: m.joint(0., 1., 2), r"Model\.joint: joint number 2 is already used"),
     (lambda m: m.joint(math.nan, 0.), r"Model\.joint: x = nan is not a finite number"),
+    (lambda m: [m.joint(k, 1.) for k in range(332)], r"Model\.joint: a frame holds at most 333 joints"),
+    (lambda m: m.member(1, 2, 1, parts=400), r"Model\.member: parts = 400 needs 399 new joints"),
     (lambda m: m.member(1, 9, 1), r"Model\.member: b 9 does not exist \(joints 1 to 2\)"),
     (lambda m: m.member(1, 2, 2), r"Model\.member: section 2 is beyond the section table \(sections 1 to 1\)"),
     (lambda m: m.member(1, 2, 1, fractions=(0.2, 0.6, 0.4, 0.8)), r"Model\.member: fractions .* rising"),
@@ -177,3 +179,37 @@ def test_run_and_check_go_through_the_package():
     assert all(str(f.severity).lower() != "error" for f in m.check())
     run = m.run()
     assert run.status == 0 and run.steps == 2
+
+
+@pytest.mark.skipif(program() is None, reason="no program binary in build/")
+def test_a_continuing_run_goes_on_where_the_saved_one_stopped(tmp_path):
+    def portal(restart_out=None, lateral=True):
+        m = Model("PORTAL", restart_out=restart_out)
+        m.material(2100., 21., 21.)
+        s = m.section("IPE200", 2.4)
+        j = [m.joint(x, y) for x, y in [(0., 0.), (0., 300.), (600., 300.), (600., 0.)]]
+        for a, b in zip(j, j[1:]):
+            m.member(a, b, s)
+        m.watch(2.21, 2.11)
+        m.supports(1, 4)
+        m.load(2, fy=-8.), m.load(3, fy=-8.)
+        m.load_steps(5)
+        if lateral:
+            m.load(2, fx=1.)
+            m.arc_length(5, 1.)
+        return m
+
+    whole = run_text(portal().deck(), str(tmp_path / "whole"))["fort.61"].decode().splitlines()
+    run_text(portal(restart_out=9, lateral=False).deck(), str(tmp_path / "first"))
+    m = Model("PORTAL GOES ON", restart_in=9)
+    with pytest.raises(ValueError, match=r"Model\.joint: a continuing run \(restart_in\) takes the frame"):
+        m.joint(0., 0.)
+    m.watch(2.21, 2.11)
+    m.supports(1, 4)
+    m.load(2, fx=1.)
+    m.arc_length(5, 1.)
+    assert m.deck().splitlines()[:3] == ["   9  0  1     PORTAL GOES ON", "W  0  0  0      2.21      2.11", "L-30  1  0"]
+    (tmp_path / "next").mkdir()
+    (tmp_path / "next" / "fort.9").write_bytes((tmp_path / "first" / "fort.9").read_bytes())
+    rest = run_text(m.deck(), str(tmp_path / "next"))["fort.61"].decode().splitlines()
+    assert rest == whole[-5:] and rest[0].split()[0] == "6"
