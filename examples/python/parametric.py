@@ -36,7 +36,7 @@ def frame(gravity: float) -> nlframe.Model:
     m.load_steps(4, tolerance=1e-8, detail=999)
     m.load(f1, fx=LATERAL[0])
     m.load(r1, fx=LATERAL[1])
-    m.arc_length(300, length=0.5, tolerance=1e-8, follow=True, target_iterations=4, end_below=0.8, detail=999)
+    m.arc_length(300, length=0.3, tolerance=1e-8, follow=True, target_iterations=5, end_below=0.8, detail=999)
     return m
 
 
