@@ -145,6 +145,6 @@ class History:
         self._finished = True
 
     def _history_lines(self) -> list[str]:
-        if not self._finished:
-            self.finish()
+        if self._pattern:  # deck() may be called on the way, so it closes nothing
+            raise ValueError("Model.deck: the last supports or loads have no group of steps")
         return self._history + ["F"]

@@ -103,6 +103,7 @@ def test_a_pattern_merges_cards_of_one_joint_and_keeps_the_supports():
     m.supports(2, fix="x")
     m.load(2, fy=-3.)
     m.load_steps(2)
+    m.deck()  # a look on the way closes nothing
     m.displace(2, dy=-0.5)
     m.displacement_steps(3)
     assert m.deck().splitlines()[-7:] == [
