@@ -167,7 +167,7 @@ def test_joint_cards_follow_a_narrow_order_unless_asked_not_to():
     assert sorted(order) == list(range(1, 13)) and max(abs(place[k] - place[k + 6]) for k in range(1, 7)) <= 2
 
 
-def test_run_and_check_go_through_the_package():
+def test_run_and_check_go_through_the_package(tmp_path):
     nlframe = pytest.importorskip("nlframe")
     if not hasattr(nlframe, "run"):
         pytest.skip("the compiled package is not built")
@@ -178,8 +178,8 @@ def test_run_and_check_go_through_the_package():
     m.load(2, fx=0.1)
     m.load_steps(2)
     assert all(str(f.severity).lower() != "error" for f in m.check())
-    run = m.run()
-    assert run.status == 0 and run.steps == 2
+    run = m.run(tmp_path / "run")
+    assert run.status == 0 and run.steps == 2 and (tmp_path / "run" / "model.dat").exists()
 
 
 @pytest.mark.skipif(program() is None, reason="no program binary in build/")
