@@ -276,8 +276,8 @@ def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
     return _run_many(decks, jobs=jobs, client=client, workdir=workdir, threads=threads)
 
 
-try:  # the model builder, when the package has it
-    from .model import Model  # noqa: F401
-    __all__.append("Model")
-except ImportError:
-    pass
+# The model builder: frames described in code, written out as decks.
+from .model import Model, FieldWarning, force, displacement  # noqa: E402
+from . import sections  # noqa: E402
+
+__all__ += ["Model", "FieldWarning", "force", "displacement", "sections"]

@@ -1,0 +1,150 @@
+"""The load history of a Model: patterns of supports, loads and prescribed
+displacements, the groups of steps that apply them, and the end."""
+
+from __future__ import annotations
+
+from ._fields import card, int_text, number, real_text
+
+_AXES = "xyr"
+
+
+class History:
+    """Mixin of Model: the load-history methods."""
+
+    def __init__(self) -> None:
+        self._history: list[str] = []
+        self._history_started = False
+        self._structure_given = False
+        self._pattern: dict[int, list] = {}   # joint: [three type digits, three values]
+        self._pattern_has_supports = False
+        self._standing: dict[int, list[int]] = {}
+        self._groups = 0
+        self._finished = False
+
+    def _add_comments(self, lines: list[str]) -> None:
+        if self._history_started or self._structure_given:
+            self._begin_history()
+            self._history += lines
+        else:
+            self._head += lines
+
+    def _begin_history(self) -> None:
+        if self._finished:
+            raise ValueError("Model: the load history is finished")
+        self._history_started = True
+
+    def _entry(self, method: str, joint: int) -> list:
+        self._begin_history()
+        j = self._joint(joint, method)
+        if not self._pattern:  # a new pattern keeps the supports of the last one
+            if method != "supports":
+                for k, types in self._standing.items():
+                    self._pattern[k] = [list(types), [0.0, 0.0, 0.0]]
+            else:
+                self._standing = {}
+        return self._pattern.setdefault(j, [[0, 0, 0], [0.0, 0.0, 0.0]])
+
+    def supports(self, *joints: int, fix: str = "xyr") -> None:
+        """Holds the directions `fix` ("xyr" fixed, "xy" pinned, "y" a roller)
+        of the joints at zero. The supports carry over into the next pattern
+        until a pattern begins with its own supports() call."""
+        if not joints:
+            raise ValueError("Model.supports: name at least one joint")
+        if not fix or any(c not in _AXES for c in fix) or len(set(fix)) != len(fix):
+            raise ValueError(f"Model.supports: fix = {fix!r} must be made of 'x', 'y' and 'r'")
+        for joint in joints:
+            types, values = self._entry("supports", joint)
+            for k, axis in enumerate(_AXES):
+                if axis in fix:
+                    if types[k] == 0 and values[k] != 0:
+                        raise ValueError(f"Model.supports: joint {joint} carries a load in {axis}")
+                    types[k] = 1
+            self._standing[int(joint)] = list(types)
+
+    def load(self, joint: int, fx=0.0, fy=0.0, m=0.0) -> None:
+        """Forces (t) and a moment (t·cm) at a joint, per step times the load factor."""
+        vals = [number(v, "load", n) for v, n in ((fx, "fx"), (fy, "fy"), (m, "m"))]
+        types, values = self._entry("load", joint)
+        for k, v in enumerate(vals):
+            if v and types[k]:
+                raise ValueError(f"Model.load: joint {joint} is held in {_AXES[k]}; a load there does nothing")
+            if v:
+                values[k] = v
+
+    def displace(self, joint: int, dx=None, dy=None, r=None) -> None:
+        """Prescribed displacements (cm) and rotation (radians) of a joint,
+        imposed per step by displacement_steps."""
+        given = [(k, number(v, "displace", n)) for k, (v, n) in enumerate(((dx, "dx"), (dy, "dy"), (r, "r")))
+                 if v is not None]
+        if not given:
+            raise ValueError("Model.displace: give dx, dy or r")
+        types, values = self._entry("displace", joint)
+        for k, v in given:
+            if types[k] == 0 and values[k]:
+                raise ValueError(f"Model.displace: joint {joint} carries a load in {_AXES[k]}")
+            types[k], values[k] = 1, v
+
+    def _group(self, letter: str, method: str, steps, tolerance, detail, impose, x2=0.0, x3=0.0, x4=0.0, x5=0.0):
+        self._begin_history()
+        ints = (int_text(1 if impose else 0, 3, method, "impose"), int_text(steps, 3, method, "steps", 1, 999),
+                int_text(detail, 3, method, "detail", 0, 999))
+        tol = number(tolerance, method, "tolerance")
+        if tol < 0:
+            raise ValueError(f"Model.{method}: tolerance = {tol} must not be negative")
+        if not self._pattern and not self._groups:
+            raise ValueError(f"Model.{method}: no supports or loads before the first group")
+        for j, (types, values) in self._pattern.items():
+            code = f"{types[0]}{types[1]}{types[2]}".lstrip("0") or "0"
+            reals = [real_text(v, 10, method, "value") for v in values]
+            self._history.append(card("B", (f"{j:3d}", f"{code:>3}", "  0"), reals, 2 if any(values) else 0))
+        self._pattern, self._pattern_has_supports = {}, False
+        reals = [real_text(v, 10, method, n) for v, n in
+                 ((tol, "tolerance"), (x2, "length"), (x3, "follow"), (x4, "target_iterations"), (x5, "end_below"))]
+        self._history.append(card(letter, ints, reals, 1))
+        self._groups += 1
+
+    def load_steps(self, steps: int, tolerance=1e-8, detail: int = 1, impose: bool = False) -> None:
+        """`steps` load-controlled steps, each adding the pattern once.
+        `detail`: member node displacements every so many steps."""
+        self._group("E", "load_steps", steps, tolerance, detail, impose)
+
+    def displacement_steps(self, steps: int, tolerance=1e-8, detail: int = 1) -> None:
+        """Steps that move the prescribed directions by their values each step."""
+        self._group("E", "displacement_steps", steps, tolerance, detail, True)
+
+    def factored_steps(self, steps: int, factor, detail: int = 1, impose: bool = False) -> None:
+        """Load-controlled steps of `factor` times the pattern; the factor is
+        also the convergence tolerance of these steps."""
+        f = number(factor, "factored_steps", "factor")
+        if f <= 0:
+            raise ValueError(f"Model.factored_steps: factor = {f} must be positive")
+        self._group("A", "factored_steps", steps, f, detail, impose)
+
+    def arc_length(self, steps: int, length, tolerance=1e-8, follow: bool = False, target_iterations=0,
+                   end_below=0.0, detail: int = 1, impose: bool = False) -> None:
+        """Arc-length steps of `length`; follow=True passes limit points,
+        target_iterations adapts the length, end_below ends the group when the
+        load factor falls below that share of its largest value."""
+        m = "arc_length"
+        a = number(length, m, "length")
+        if a == 0:
+            raise ValueError("Model.arc_length: length must not be zero")
+        t = number(target_iterations, m, "target_iterations")
+        if t < 0:
+            raise ValueError(f"Model.arc_length: target_iterations = {t} must not be negative")
+        e = number(end_below, m, "end_below")
+        if not 0 <= e < 1:
+            raise ValueError(f"Model.arc_length: end_below = {e} must lie in 0 to 1 (below 1)")
+        self._group("E", m, steps, tolerance, detail, impose, a, 1.0 if follow else 0.0, t, e)
+
+    def finish(self) -> None:
+        """Ends the load history (written by deck() if not called)."""
+        if self._pattern:
+            raise ValueError("Model.finish: the last supports or loads have no group of steps")
+        self._begin_history()
+        self._finished = True
+
+    def _history_lines(self) -> list[str]:
+        if self._pattern:  # deck() may be called on the way, so it closes nothing
+            raise ValueError("Model.deck: the last supports or loads have no group of steps")
+        return self._history + ["F"]
