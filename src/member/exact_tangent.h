@@ -1,0 +1,65 @@
+// The exact member tangent: the derivative of the resisting forces that the
+// next member pass computes, with respect to the node-point increments of
+// this iteration.
+//
+// After a solve the recovery turns the increments into fibre strain
+// increments (with the points as they stood), moves the points (back onto
+// the chord for a member without geometric terms) and adds the Y increments
+// to the spring deflections. The next pass runs the fibre law in trial
+// mode, sums the stations, and forms every segment's end forces from its
+// new length and direction. The derivative therefore has
+//  - a material part: the slope of each fibre's trial branch, summed over
+//    the station, through the strain recovery of the segment;
+//  - a geometric part: the segment's end forces (axial force, shears,
+//    moments and spring forces) turn with the segment, the shear V = dM/L
+//    and the distributed load follow its length;
+//  - the springs: their force grows with the Y increment of their point.
+// The 0.5 theta^2 term of the strain recovery has no slope at a zero
+// increment. The matrix is not symmetric in general (unequal stations, the
+// shears turning, the load and the springs), so it goes to the general band
+// solver.
+#pragma once
+
+#include <array>
+
+#include "member/condense.h"
+#include "member/fibre_law.h"
+#include "member/member_pass.h"
+#include "member/segment.h"
+#include "store/model.h"
+
+namespace nlf {
+
+inline constexpr int NPDOF = 3 * NPT;  // the member's 18 point freedoms
+using Mat18 = SMat<NPDOF, NPDOF>;
+
+// Slope of the trial stress of FIBRELAW with respect to DEPS on the branch
+// the trial takes (E inside the range, E2 beyond a bound), the bounds moved
+// first where the law moves them.
+double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues& v, double DEPS);
+
+// Replaces the tangent sums SEA, SES, SEI of the ten stations by the sums of
+// the branch slopes (SN and SM, and the trial stresses, as station_sums left
+// them).
+void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
+                         std::array<StationValues, NSTA>& st);
+
+// The member's internal system as the pass builds it: the resisting forces
+// FE, FI of its five segments, and today's tangent blocks. c1, s1, c5, s5
+// are the cosines of the end segments.
+void member_system(const Model& md, int m, const std::array<StationValues, NSTA>& st,
+                   MemberSystem& sys, MemberResult& out);
+
+// The exact 18 x 18 tangent of member m, point order (points 1..6, each
+// X, Y, R): K(i, j) = d force i / d increment j. The stations carry the
+// branch slopes (branch_tangent_sums).
+void exact_member_matrix(const Model& md, int m, const std::array<StationValues, NSTA>& st,
+                         Mat18& K);
+
+// The pass's work for member m with the exact tangent: trial law, station
+// sums with branch slopes, the forces of today's pass, the exact blocks in
+// place of today's, condensation; recovery data and end forces written into
+// the model as build_member does. Returns false for a singular inner system.
+bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out);
+
+}  // namespace nlf
