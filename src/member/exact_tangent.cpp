@@ -1,6 +1,8 @@
 #include "member/exact_tangent.h"
 
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace nlf {
 
@@ -42,57 +44,47 @@ double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues&
 
 void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
                          std::array<StationValues, NSTA>& st) {
+  // A fibre inside its range or loading further has the slope that the
+  // pass's tangent gives it already (E2 exactly when its trial stress went
+  // past a bound); only a fibre whose range moves (a reversal beyond the
+  // range, or any fibre when KTAN < 0) is set right here.
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
   for (int k = 1; k <= NSTA; ++k) {
     double sea = 0.0, ses = 0.0, sei = 0.0;
     for (int i = 1; i <= NFIB; ++i) {
       const int j = MemberFibres::at(i, k);
-      const FibreValues v{f.SIGU[j], f.SIGL[j], f.EPSU[j], f.EPSL[j], f.SIG[j], f.EPS[j]};
-      const double ea = fibre_branch_slope(KTAN, mat, v, f.DEPS[j]) * md.AREA(sec, i);
-      const double z = md.ZF(sec, i);
+      const double sig = f.SIG[j], deps = f.DEPS[j];
+      const bool inside = !(f.SIGL[j] > sig) && !(sig > f.SIGU[j]);
+      if (KTAN >= 0 && (inside || deps * sig >= 0.0)) continue;
+      const FibreValues v{f.SIGU[j], f.SIGL[j], f.EPSU[j], f.EPSL[j], sig, f.EPS[j]};
+      const double d = fibre_branch_slope(KTAN, mat, v, deps) -
+                       FIBRETANGENT(KTAN, mat.E, mat.E2, f.SIGT[j], f.SIGL[j], f.SIGU[j]);
+      if (d == 0.0) continue;
+      const double ea = d * md.AREA(sec, i), z = md.ZF(sec, i);
       sea += ea;
       ses += ea * z;
       sei += ea * z * z;
     }
-    st[k - 1].SEA = sea;
-    st[k - 1].SES = ses;
-    st[k - 1].SEI = sei;
+    st[k - 1].SEA += sea;
+    st[k - 1].SES += ses;
+    st[k - 1].SEI += sei;
   }
 }
 
-void member_system(const Model& md, int m, const std::array<StationValues, NSTA>& st,
-                   MemberSystem& sys, MemberResult& out) {
-  sys.clear();
-  SegGeom g;
-  SegLoads ld;
-  ld.gamma = md.MGEO(m) != 0 ? 0.0 : 1.0;
-  ld.spring = md.MC6(m);
-  ld.load = md.MC7(m);
-  Mat6 KS, KN;
-  Vec6 FS, FN;
-  for (int k = 1; k <= NSEG; ++k) {
-    SEGTRANSFORM(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
-    if (k == 1) out.c1 = g.c, out.s1 = g.s;
-    if (k == NSEG) out.c5 = g.c, out.s5 = g.s;
-    ld.dyp1 = md.DPRUN(3 * k - 1, m);
-    ld.dyp2 = md.DPRUN(3 * (k + 1) - 1, m);
-    SEGSTIFF(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
-    MATTOBYNODE(KS, KN);
-    TOBYNODE(FS, FN);
-    CHAINADD(k, KN, FN, sys);
-  }
-}
-
-void exact_member_matrix(const Model& md, int m, const std::array<StationValues, NSTA>& st,
-                         Mat18& K) {
+void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>& st,
+                  ExactMember& out) {
+  Mat18& K = out.K;
   K.clear();
+  out.F.fill(0.0);
   const bool chord = md.MGEO(m) != 0;  // the points go back onto the chord
   const double spring = 0.5 * md.MC6(m), load = md.MC7(m);
   for (int k = 1; k <= NSEG; ++k) {
     SegGeom g;
     SEGTRANSFORM(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
     const double L = g.L, c = g.c, s = g.s;
+    if (k == 1) out.c1 = c, out.s1 = s;
+    if (k == NSEG) out.c5 = c, out.s5 = s;
     const StationValues& s1 = st[2 * k - 2];
     const StationValues& s2 = st[2 * k - 1];
 
@@ -116,10 +108,27 @@ void exact_member_matrix(const Model& md, int m, const std::array<StationValues,
       D(5, j) = m1;
       D(6, j) = -m2;
     }
-    // To global: TR^T D TR.
+    // To global: TR^T D TR. TR turns (X, Y) of each end by (c, s): local
+    // (u, w) of end e sit at positions e and e + 2, global (X, Y) too.
     Mat6 DT, KS;
-    mat_mul(D, g.TR, DT);
-    mat_mul_tn(g.TR, DT, KS);
+    for (int i = 1; i <= 6; ++i) {
+      for (int e = 1; e <= 2; ++e) {
+        const double du = D(i, e), dw = D(i, e + 2);
+        DT(i, e) = c * du - s * dw;
+        DT(i, e + 2) = s * du + c * dw;
+      }
+      DT(i, 5) = D(i, 5);
+      DT(i, 6) = D(i, 6);
+    }
+    for (int j = 1; j <= 6; ++j) {
+      for (int e = 1; e <= 2; ++e) {
+        const double hu = DT(e, j), hw = DT(e + 2, j);
+        KS(e, j) = c * hu - s * hw;
+        KS(e + 2, j) = s * hu + c * hw;
+      }
+      KS(5, j) = DT(5, j);
+      KS(6, j) = DT(6, j);
+    }
 
     // The forces the segment carries, local and global (segment order,
     // without the distributed load).
@@ -132,6 +141,10 @@ void exact_member_matrix(const Model& md, int m, const std::array<StationValues,
       X[e] = c * fu[e] - s * fw[e];
       Y[e] = s * fu[e] + c * fw[e];
     }
+
+    // The resisting forces: these end forces, the load's share, the moments.
+    const Vec6 FS{X[0], X[1], Y[0] + 0.5 * load * L, Y[1] + 0.5 * load * L, s1.SM, -s2.SM};
+    for (int i = 0; i < 6; ++i) out.F[seg_to_member(k, i)] += FS[i];
 
     // Springs: the local force k q grows with the point's Y increment.
     const double ks[2] = {k1, k2};
@@ -177,22 +190,66 @@ void exact_member_matrix(const Model& md, int m, const std::array<StationValues,
   }
 }
 
+namespace {
+
+// Solves KII X = B (the six KIE columns and FI) by elimination with row
+// interchanges. False when a pivot is 1.0E-20 or less in absolute value:
+// the caller then takes the inversion of today's condensation.
+bool solve_inner(Mat12 KII, SMat<NINNER, 7>& B) {
+  constexpr int n = NINNER;
+  double* a = KII.data();
+  double* b = B.data();
+  for (int k = 0; k < n; ++k) {
+    double* ck = a + n * k;
+    int p = k;
+    for (int i = k + 1; i < n; ++i)
+      if (std::fabs(ck[i]) > std::fabs(ck[p])) p = i;
+    if (!(std::fabs(ck[p]) > 1.0e-20)) return false;
+    if (p != k) {
+      for (int j = 0; j < n; ++j) std::swap(a[k + n * j], a[p + n * j]);
+      for (int j = 0; j < 7; ++j) std::swap(b[k + n * j], b[p + n * j]);
+    }
+    // The multipliers in the pivot column, then column by column.
+    const double rp = 1.0 / ck[k];
+    for (int i = k + 1; i < n; ++i) ck[i] *= rp;
+    for (int j = k + 1; j < n + 7; ++j) {
+      double* cj = j < n ? a + n * j : b + n * (j - n);
+      const double f = cj[k];
+      if (f == 0.0) continue;
+      for (int i = k + 1; i < n; ++i) cj[i] -= ck[i] * f;
+    }
+  }
+  for (int j = 0; j < 7; ++j) {
+    double* bj = b + n * j;
+    for (int k = n - 1; k >= 0; --k) {
+      const double x = bj[k] / a[k + n * k];
+      bj[k] = x;
+      if (x == 0.0) continue;
+      const double* ck = a + n * k;
+      for (int i = 0; i < k; ++i) bj[i] -= ck[i] * x;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out) {
   std::array<StationValues, NSTA> st;
   station_sums(md, m, f, KTAN, st);
   branch_tangent_sums(md, m, f, KTAN, st);
-  MemberSystem sys;
-  member_system(md, m, st, sys, out);
-  Mat18 K;
-  exact_member_matrix(md, m, st, K);
+  ExactMember ex;
+  exact_member(md, m, st, ex);
+  out.c1 = ex.c1, out.s1 = ex.s1, out.c5 = ex.c5, out.s5 = ex.s5;
 
   // The blocks: end joints are points 1 and 6, the inner points 2..5.
+  MemberSystem sys;
   auto end_pos = [](int i) { return i < 3 ? i : i - 12; };  // 0..2, 15..17 -> 0..5
   for (int j = 0; j < NPDOF; ++j) {
     const bool je = j < 3 || j >= 15;
     for (int i = 0; i < NPDOF; ++i) {
       const bool ie = i < 3 || i >= 15;
-      const double v = K.a[i + NPDOF * j];
+      const double v = ex.K.a[i + NPDOF * j];
       if (ie && je)
         sys.KEE.a[end_pos(i) + 6 * end_pos(j)] = v;
       else if (ie)
@@ -202,16 +259,34 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, Membe
       else
         sys.KII.a[(i - 3) + NINNER * (j - 3)] = v;
     }
+    if (je)
+      sys.FE[end_pos(j)] = ex.F[j];
+    else
+      sys.FI[j - 3] = ex.F[j];
   }
 
-  // Condensation with the general products (the coupling blocks are full
-  // when the points go back onto the chord).
+  // Condensation: RCM = -KII^-1 KIE, RCV = -KII^-1 FI, with the general
+  // products (the coupling blocks are full when the points go back onto
+  // the chord).
   Condensed& cd = out.cond;
-  const bool ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
-  mat_mul(sys.KII, sys.KIE, cd.RCM);
-  for (double& v : cd.RCM.a) v = -v;
-  mat_vec(sys.KII, sys.FI, cd.RCV);
-  for (double& v : cd.RCV) v = -v;
+  SMat<NINNER, 7> B;
+  for (int i = 1; i <= NINNER; ++i) {
+    for (int j = 1; j <= 6; ++j) B(i, j) = sys.KIE(i, j);
+    B(i, 7) = sys.FI[i - 1];
+  }
+  bool ok = solve_inner(sys.KII, B);
+  if (ok) {
+    for (int i = 1; i <= NINNER; ++i) {
+      for (int j = 1; j <= 6; ++j) cd.RCM(i, j) = -B(i, j);
+      cd.RCV[i - 1] = -B(i, 7);
+    }
+  } else {
+    ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
+    mat_mul(sys.KII, sys.KIE, cd.RCM);
+    for (double& v : cd.RCM.a) v = -v;
+    mat_vec(sys.KII, sys.FI, cd.RCV);
+    for (double& v : cd.RCV) v = -v;
+  }
   mat_mul(sys.KEI, cd.RCM, cd.KM);
   for (int i = 0; i < 36; ++i) cd.KM.a[i] += sys.KEE.a[i];
   mat_vec(sys.KEI, cd.RCV, cd.FM);

@@ -38,23 +38,23 @@ using Mat18 = SMat<NPDOF, NPDOF>;
 // first where the law moves them.
 double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues& v, double DEPS);
 
-// Replaces the tangent sums SEA, SES, SEI of the ten stations by the sums of
-// the branch slopes (SN and SM, and the trial stresses, as station_sums left
-// them).
+// Turns the tangent sums SEA, SES, SEI that station_sums left (with the
+// trial stresses) into the sums of the branch slopes.
 void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
                          std::array<StationValues, NSTA>& st);
 
-// The member's internal system as the pass builds it: the resisting forces
-// FE, FI of its five segments, and today's tangent blocks. c1, s1, c5, s5
-// are the cosines of the end segments.
-void member_system(const Model& md, int m, const std::array<StationValues, NSTA>& st,
-                   MemberSystem& sys, MemberResult& out);
-
-// The exact 18 x 18 tangent of member m, point order (points 1..6, each
-// X, Y, R): K(i, j) = d force i / d increment j. The stations carry the
-// branch slopes (branch_tangent_sums).
-void exact_member_matrix(const Model& md, int m, const std::array<StationValues, NSTA>& st,
-                         Mat18& K);
+// The exact tangent of member m and the resisting forces it is the
+// derivative of, point order (points 1..6, each X, Y, R):
+// K(i, j) = d F(i) / d increment j. The stations carry the branch slopes
+// (branch_tangent_sums). c1, s1, c5, s5 are the cosines of the end
+// segments.
+struct ExactMember {
+  Mat18 K;
+  std::array<double, NPDOF> F{};
+  double c1 = 1, s1 = 0, c5 = 1, s5 = 0;
+};
+void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>& st,
+                  ExactMember& out);
 
 // The pass's work for member m with the exact tangent: trial law, station
 // sums with branch slopes, the forces of today's pass, the exact blocks in
