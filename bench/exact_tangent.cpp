@@ -3,6 +3,8 @@
 //  - the portal pushed sideways past its peak by arc length (tolerance
 //    1.0E-08), 40 steps;
 //  - the 10-storey frame of 70 members pushed by 200 arc-length steps;
+//  - the same frame in rectangular sections under heavy gravity, pushed
+//    past its peak to 80 % of it;
 //  - an elastic L-shaped frame with pinned ends and a point load on its beam
 //    near the corner, through its limit point and snap-back (X3 = 1): with
 //    an adaptive arc length (X4 = 8 with the usual tangent, which then
@@ -75,6 +77,32 @@ std::string push70(double x6) {
   for (int c = 0; c <= bays; ++c) d += card('B', joint(0, c), 111, 0, {});
   for (int f = 1; f <= storeys; ++f) d += card('B', joint(f, 0), 0, 0, {0.3, 0});
   d += card('E', 0, 200, 5, {1e-8, 1, 0, 0, 0, x6});
+  return d + "F\n";
+}
+
+// The same 10 storeys of 3 bays in a 30 x 30 cm rectangle under heavy
+// gravity (5 steps of 25 t at every joint), then pushed sideways by arc
+// length past the peak of the base shear (X3 = 1, X4 = 4) to 80 % of it.
+std::string heavy(double x6) {
+  const int bays = 3, storeys = 10;
+  std::string d = "   0  0999     HEAVY FRAME\n" + card('P', 0, 0, 0, {2100, 21, 21}) +
+                  card('O', 1, 0, 0, {30, 30, 0, 0, 0, 2.4});
+  const auto joint = [&](int f, int c) { return f * (bays + 1) + c + 1; };
+  for (int f = 0; f <= storeys; ++f)
+    for (int c = 0; c <= bays; ++c) d += card('J', joint(f, c), 0, 0, {600.0 * c, 350.0 * f});
+  for (int f = 1; f <= storeys; ++f) {
+    for (int c = 0; c <= bays; ++c) d += card('M', joint(f - 1, c), joint(f, c), 1, {0.2, 0.4, 0.6, 0.8});
+    for (int c = 0; c < bays; ++c) d += card('M', joint(f, c), joint(f, c + 1), 1, {0.2, 0.4, 0.6, 0.8});
+  }
+  d += card('L', 30, 1);
+  std::string supports;
+  for (int c = 0; c <= bays; ++c) supports += card('B', joint(0, c), 111);
+  d += supports;
+  for (int f = 1; f <= storeys; ++f)
+    for (int c = 0; c <= bays; ++c) d += card('B', joint(f, c), 0, 0, {0, -25});
+  d += card('E', 0, 5, 5, {1e-8, 0, 0, 0, 0, x6}) + supports;
+  for (int f = 1; f <= storeys; ++f) d += card('B', joint(f, 0), 0, 0, {0.1 * f, 0});
+  d += card('E', 0, 120, 5, {1e-8, 2, 1, 4, 0.8, x6});
   return d + "F\n";
 }
 
@@ -152,6 +180,7 @@ void run_deck(benchmark::State& state, const std::string& deck, int group_start)
 
 void BM_Portal(benchmark::State& s) { run_deck(s, portal(s.range(0)), 5); }
 void BM_Push70(benchmark::State& s) { run_deck(s, push70(s.range(0)), 0); }
+void BM_HeavyPush(benchmark::State& s) { run_deck(s, heavy(s.range(0)), 5); }
 // X6 = 0 with X4 = 8, X6 = 1 with X4 = 4.
 void BM_LFrameAdaptive(benchmark::State& s) {
   run_deck(s, lframe(s.range(0), s.range(0) ? 4 : 8, 0.5, 300), 0);
@@ -160,6 +189,7 @@ void BM_LFrameFixed(benchmark::State& s) { run_deck(s, lframe(s.range(0), 0, 0.2
 
 BENCHMARK(BM_Portal)->ArgName("X6")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Push70)->ArgName("X6")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HeavyPush)->ArgName("X6")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LFrameAdaptive)->ArgName("X6")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LFrameFixed)->ArgName("X6")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
