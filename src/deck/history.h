@@ -22,7 +22,7 @@ struct LoadGroup {
   bool follow = false;  // X3 nonzero: negative pivots do not stop the group
   double ADAPT = 0;     // X4: the desired iterations a step; the arc length adapts
   double DROP = 0;      // X5: the group ends below this fraction of its peak
-  bool exact = false;   // X6 = 1: the exact tangent (0 or blank: today's)
+  bool exact = false;   // X6 = 1: the exact tangent (0 or blank: the usual one)
 };
 
 // The adapted arc length keeps within these multiples of the card's X2.

@@ -194,7 +194,7 @@ namespace {
 
 // Solves KII X = B (the six KIE columns and FI) by elimination with row
 // interchanges. False when a pivot is 1.0E-20 or less in absolute value:
-// the caller then takes the inversion of today's condensation.
+// the caller then inverts KII as the usual condensation does.
 bool solve_inner(Mat12 KII, SMat<NINNER, 7>& B) {
   constexpr int n = NINNER;
   double* a = KII.data();

@@ -15,9 +15,9 @@
 //    and the distributed load follow its length;
 //  - the springs: their force grows with the Y increment of their point.
 // The 0.5 theta^2 term of the strain recovery has no slope at a zero
-// increment. The matrix is not symmetric in general (unequal stations, the
-// shears turning, the load and the springs), so it goes to the general band
-// solver.
+// increment. The matrix is not symmetric in general (unequal stations at
+// the ends of a segment, the load, the springs, points put back on the
+// chord), so it goes to the general band solver.
 #pragma once
 
 #include <array>
@@ -57,9 +57,9 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
                   ExactMember& out);
 
 // The pass's work for member m with the exact tangent: trial law, station
-// sums with branch slopes, the forces of today's pass, the exact blocks in
-// place of today's, condensation; recovery data and end forces written into
-// the model as build_member does. Returns false for a singular inner system.
+// sums with branch slopes, the exact member, condensation; recovery data and
+// end forces written into the model as build_member does. Returns false for
+// a singular inner system.
 bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out);
 
 }  // namespace nlf
