@@ -59,7 +59,7 @@ void check_group_card(Units& units, const Card& c) {
   const long line = units.deck().line_number();
   const std::string where = std::string("ERROR IN ") + c.ch + " CARD AT LINE " + std::to_string(line) + ": ";
   const std::string card = std::string(1, c.ch) + " card";
-  for (int k = 3; k <= 5; ++k) {
+  for (int k = 3; k <= 6; ++k) {
     if (std::isfinite(c.X(k))) continue;
     deck_error(units, where + "X" + std::to_string(k) + " IS NOT A FINITE NUMBER", line, 10 * k + 1,
                10 * k + 10, card + " has X" + std::to_string(k) + " that is not a finite number");
@@ -73,6 +73,11 @@ void check_group_card(Units& units, const Card& c) {
     deck_error(units, where + "X5 = " + num(c.X(5)) + " (END OF A PUSH-OVER) IS OUTSIDE 0 TO 1", line, 51,
                60, card + " ends the group at " + num(c.X(5)) +
                        " of its largest load factor (X5); it must lie from 0 up to, not including, 1");
+  }
+  if (c.X(6) != 0 && c.X(6) != 1) {
+    deck_error(units, where + "X6 = " + num(c.X(6)) + " (TANGENT) IS NEITHER 0 NOR 1", line, 61, 70,
+               card + " asks for the tangent " + num(c.X(6)) +
+                   " (X6); it must be 0 or blank (the usual tangent) or 1 (the exact tangent)");
   }
 }
 
@@ -107,10 +112,12 @@ bool read_load_group(Model& md, Units& units, char comment, LoadGroup& g) {
         g.ARCLEN = c.X(2);
         g.follow = false;
         g.ADAPT = g.DROP = 0;
+        g.exact = false;
         if (reads_path_fields(c)) {
           g.follow = c.X(3) != 0;
           g.ADAPT = c.X(4);
           g.DROP = c.X(5);
+          g.exact = c.X(6) == 1;
         }
         return true;
       case 'F':

@@ -22,6 +22,7 @@ struct LoadGroup {
   bool follow = false;  // X3 nonzero: negative pivots do not stop the group
   double ADAPT = 0;     // X4: the desired iterations a step; the arc length adapts
   double DROP = 0;      // X5: the group ends below this fraction of its peak
+  bool exact = false;   // X6 = 1: the exact tangent (0 or blank: the usual one)
 };
 
 // The adapted arc length keeps within these multiples of the card's X2.
@@ -32,8 +33,8 @@ inline constexpr double kArcLengthMax = 10.0;
 bool reads_path_fields(const Card& c);
 
 // Refuses (deck error, status 1) the path-following fields of an A or E
-// card that the group could not use: a negative X4, an X5 outside [0, 1), a
-// value that is not finite. Called by the passes over the whole deck, so
+// card that the group could not use: a negative X4, an X5 outside [0, 1), an
+// X6 other than 0 or 1, a value that is not finite. Called by the passes over the whole deck, so
 // that a bad card stops the run before its first step.
 void check_group_card(Units& units, const Card& c);
 

@@ -12,9 +12,11 @@
 #include <cstdio>
 #include <exception>
 
+#include "member/exact_tangent.h"
 #include "member/fibre_law.h"
 #include "member/vec2.h"
 #include "solver/band.h"
+#include "solver/general_band.h"
 
 namespace nlf {
 
@@ -250,15 +252,20 @@ struct ReducingPass {
 
 }  // namespace
 
-bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team, RunOutput* out) {
+bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team, RunOutput* out,
+                GeneralBand* exact) {
   singular_any = false;
   fs.pass_begin();
   bool reduced = false;
+  if (exact) team = nullptr;  // the exact tangent is built on the calling thread
   int* work = shared_out(fs, team) && md.NEQ > 0 && md.MBAND > 0
                   ? team->workspace(ReducingPass::workspace(md))
                   : nullptr;
   if (work == nullptr) {
-    if (md.NEQ > 0 && md.MBAND > 0) md.A().fill(0.0);
+    if (exact)
+      exact->clear();
+    else if (md.NEQ > 0 && md.MBAND > 0)
+      md.A().fill(0.0);
     clear_forces(md);
   }
   if (work != nullptr) {
@@ -276,11 +283,14 @@ bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberT
     MemberResult res;
     for (int m = 1; m <= md.NM; ++m) {
       const MemberFibres f = fs.pass_member(m);
-      if (!build_member(md, m, f, KTAN, res)) {
+      if (!(exact ? build_member_exact(md, m, f, KTAN, res) : build_member(md, m, f, KTAN, res))) {
         singular_any = true;
         warn_singular(out, m);
       }
-      ADDMEMBER(m, md.IJ, md.A(), res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
+      if (exact)
+        ADDMEMBER_GENERAL(m, md.IJ, *exact, res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
+      else
+        ADDMEMBER(m, md.IJ, md.A(), res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
     }
   }
   fs.pass_end();

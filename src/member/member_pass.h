@@ -54,8 +54,12 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 // prescribed directions on the diagonal and reduces A while the members are
 // built. The return value tells whether it did: A is then ready for BANDSOLVE
 // with `reduced` set, and neither springs nor penalties may be added again.
+// With `exact` the pass forms the exact tangent of every member
+// (member/exact_tangent.h) into that general band instead of A, on the
+// calling thread, and returns false.
+struct GeneralBand;
 bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
-                MemberTeam* team = nullptr, RunOutput* out = nullptr);
+                MemberTeam* team = nullptr, RunOutput* out = nullptr, GeneralBand* exact = nullptr);
 
 // The integers a team's workspace needs for MEMBERPASS to reduce A as it goes.
 std::size_t member_pass_workspace(const Model& md);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "io/stop.h"
 #include "member/member_pass.h"
@@ -109,6 +110,11 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   RunHooks* const hooks = opt.hooks;
   RunOutput* const out = &units.output();
   const int NJ = md.NJ, NM = md.NM;
+  // The general band of the groups with the exact tangent (X6), set aside
+  // here and taken into use by the first such group.
+  std::vector<double> general_store;
+  general_store.reserve(GeneralBand::size(md.NEQ, md.MBAND));
+  GeneralBand general;
 
   for (;;) {
     ++ISTEP;
@@ -130,6 +136,10 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       }
       NLEFT = g.NSTEP;
       KSTEP = 0;
+      if (g.exact && general_store.empty()) {
+        general_store.resize(general_store.capacity());
+        general = GeneralBand{general_store.data(), md.NEQ, md.MBAND};
+      }
       path = GroupPath{};
     }
     const bool arc = g.arc_length();
@@ -154,17 +164,20 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     for (;;) {
       if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
       bool singular = false;
-      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team, out);
+      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team, out, g.exact ? &general : nullptr);
 
       set_applied_load(md, g, s.dl_applied);
-      add_springs(md, A, !reduced);
+      add_springs(md, A, !reduced && !g.exact);
       if (arc) add_reference_load(md, g);
       add_resisting_forces(md, arc ? 2 : 1);
 
       if (convergence_test(md, g, s, listing)) break;
 
       try {
-        solve(md, g, s, A, DETLOG, listing, pivots, reduced);
+        if (g.exact)
+          solve_general(md, g, s, general, DETLOG, listing, pivots);
+        else
+          solve(md, g, s, A, DETLOG, listing, pivots, reduced);
       } catch (const PivotStop&) {
         report_lost_stiffness(units, g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;

@@ -71,6 +71,26 @@ void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, dou
   write_detlog(listing, DETLOG);
 }
 
+void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
+                   double& DETLOG, TextOut& listing, PivotCount& pivots) {
+  for (int k = 1; k <= md.NK; ++k)
+    for (int d = 1; d <= 3; ++d) {
+      const int e = md.IEQ(3 * (md.KJ(k) - 1) + d);
+      G(e, e) += md.KF(k, d);
+    }
+  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.A(), md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
+                  g.FACTOR, false);
+  for (int j = 1; j <= md.NJ; ++j)
+    for (int d = 1; d <= 3; ++d)
+      if (md.LTYPE((d - 1) * md.sz.MUMJ + j) > 0) {
+        const int e = md.IEQ(3 * (j - 1) + d);
+        G(e, e) = PENALTY;
+      }
+  GENERALSOLVE(G, md.sz.NRHS, md.RHS, md.SOL, md.A(), md.LTYPE, md.NJ, DETLOG, md.IEQ, md.sz.MUMJ,
+               listing, &pivots);
+  write_detlog(listing, DETLOG);
+}
+
 void load_control_increment(Model& md) {
   for (int i = 1; i <= md.NEQ; ++i) md.DITER(i) = md.SOL(i, 1);
 }

@@ -16,6 +16,7 @@
 #include "io/units.h"
 #include "deck/history.h"
 #include "solver/band.h"
+#include "solver/general_band.h"
 #include "store/model.h"
 
 namespace nlf {
@@ -64,6 +65,12 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
 // already put the penalties on A and reduced it.
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
            TextOut& listing, PivotCount& pivots, bool reduced = false);
+
+// The same with the exact tangent, formed by the member pass in the general
+// band G: the springs' stiffnesses and the penalties go onto its diagonal,
+// the pivots are tested in column 1 of A.
+void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
+                   double& DETLOG, TextOut& listing, PivotCount& pivots);
 
 // The iteration increment DITER: the solution itself under load control.
 void load_control_increment(Model& md);

@@ -1,0 +1,75 @@
+#include "solver/general_band.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace nlf {
+
+void GeneralBand::clear() { std::fill(a, a + size(NEQ, MBAND), 0.0); }
+
+void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const std::array<double, 36>& S,
+                       const RVec& R, const std::array<double, 6>& F, const IVec& IEQ) {
+  const int I = IJ(m, 1), J = IJ(m, 2);
+  const int s[6] = {3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J};
+  int e[6];
+  int lo = 0, hi = 0;
+  for (int k = 0; k < 6; ++k) {
+    e[k] = IEQ(s[k]);
+    if (k == 0 || e[k] < lo) lo = e[k];
+    if (k == 0 || e[k] > hi) hi = e[k];
+  }
+  if (lo < 1 || hi > G.NEQ || hi - lo + 1 > G.MBAND) {
+    std::fprintf(stderr,
+                 " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
+                 "BAND WIDTH = %d , MATRIX SIZE = %d\n",
+                 m, lo, hi, hi - lo + 1, G.MBAND, G.NEQ);
+    throw Stop{1};
+  }
+  for (int k = 0; k < 6; ++k) R(s[k]) += F[k];
+  for (int c = 0; c < 6; ++c)
+    for (int r = 0; r < 6; ++r) G(e[r], e[c]) += S[r + 6 * c];
+}
+
+void GENERALSOLVE(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
+                  const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
+                  TextOut& listing, PivotCount* count) {
+  const int NEQ = G.NEQ, MB = G.MBAND;
+  if (count) count->negative = 0;
+  if (NEQ <= 0) return;
+  if (NEQ == 1) {
+    for (int c = 1; c <= NRHS; ++c) X(1, c) = B(1, c) / G(1, 1);
+    if (count && count->follow && G(1, 1) < 0.0) count->negative = 1;
+    return;
+  }
+
+  // Elimination: the multipliers take the places of the entries they clear.
+  for (int n = 1; n <= NEQ - 1; ++n) {
+    const double rp = 1.0 / G(n, n);
+    const int last = std::min(n + MB - 1, NEQ);
+    for (int r = n + 1; r <= last; ++r) {
+      double& l = G(r, n);
+      if (l == 0.0) continue;
+      l *= rp;
+      for (int c = n + 1; c <= last; ++c) G(r, c) -= l * G(n, c);
+    }
+  }
+  for (int c = 1; c <= NRHS; ++c)
+    for (int n = 1; n <= NEQ - 1; ++n) {
+      const double bn = B(n, c);
+      const int last = std::min(n + MB - 1, NEQ);
+      for (int r = n + 1; r <= last; ++r) B(r, c) -= G(r, n) * bn;
+    }
+
+  for (int e = 1; e <= NEQ; ++e) A(e, 1) = G(e, e);
+  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
+
+  for (int c = 1; c <= NRHS; ++c)
+    for (int n = NEQ; n >= 1; --n) {
+      double sum = 0.0;
+      const int last = std::min(n + MB - 1, NEQ);
+      for (int k = n + 1; k <= last; ++k) sum += G(n, k) * X(k, c);
+      X(n, c) = (B(n, c) - sum) / G(n, n);
+    }
+}
+
+}  // namespace nlf

@@ -1,0 +1,45 @@
+// A band matrix that need not be symmetric, for the exact tangent: both
+// halves of the band are stored and eliminated, without pivoting, like the
+// symmetric band. The pivots go through the same test and log-determinant.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "io/units.h"
+#include "solver/band.h"
+#include "store/views.h"
+
+namespace nlf {
+
+// K(i, j) for |i - j| < MBAND, row by row: row i holds K(i, i-MBAND+1) ..
+// K(i, i+MBAND-1) at a[(i-1) * width + (j - i + MBAND - 1)]. The storage
+// belongs to the caller (NEQ * width values).
+struct GeneralBand {
+  double* a = nullptr;
+  int NEQ = 0, MBAND = 0;
+  int width() const { return 2 * MBAND - 1; }
+  static std::size_t size(int NEQ, int MBAND) {
+    return static_cast<std::size_t>(NEQ > 0 ? NEQ : 1) * (2 * (MBAND > 0 ? MBAND : 1) - 1);
+  }
+  double& operator()(int i, int j) {
+    return a[static_cast<std::size_t>(i - 1) * width() + (j - i + MBAND - 1)];
+  }
+  void clear();
+};
+
+// Adds member m's 6 x 6 matrix S (column-major, end I then end J) and its
+// end forces F, as ADDMEMBER does, with both triangles of S. A member whose
+// equations do not fit the band stops the run as in ADDMEMBER.
+void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const std::array<double, 36>& S,
+                       const RVec& R, const std::array<double, 6>& F, const IVec& IEQ);
+
+// Solves G X = B for NRHS load columns by band elimination without
+// pivoting; G and B are overwritten. The pivots are copied into column 1
+// of the symmetric band A and tested there by PIVOTCHECK (DETLOG, negative
+// pivots, the diagnostics and the stop), as BANDSOLVE does.
+void GENERALSOLVE(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
+                  const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
+                  TextOut& listing, PivotCount* count = nullptr);
+
+}  // namespace nlf
