@@ -43,20 +43,18 @@ std::array<double, 6> member_end_forces(const Vec6& FM, double c1, double s1, do
 // forces (MEMF) written into the model.
 bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out);
 
-// The member pass of one equilibrium iteration: clears the band matrix and
-// all 3 NJ resisting forces, builds every member and adds it into them.
-// singular_any tells whether any member's inner system was singular; each
-// such member is named in a warning on standard error. A team of several
-// threads shares the members out when the fibre state is in memory; with
-// room in the team's workspace (member_pass_workspace) the calling thread
-// then also puts the springs and the penalties of the prescribed directions
-// on the diagonal and reduces A while the members are built. The return
-// value tells whether it did: A is then ready for BANDSOLVE with `reduced`
-// set, and neither springs nor penalties may be added again.
-bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
-                MemberTeam* team = nullptr);
+// The member pass of one equilibrium iteration: clears the band matrix A
+// and all 3 NJ resisting forces, builds every member and adds it into them,
+// puts the joint springs and the penalties of the prescribed directions on
+// the diagonal of A and reduces it: A is left ready for BANDSOLVE with
+// `reduced` set. singular_any tells whether any member's inner system was
+// singular; each such member is named in a warning on standard error. The
+// team's threads share the members out when the fibre state is in memory;
+// the team must have been made with member_pass_workspace integers set
+// aside for this model.
+void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team);
 
-// The integers a team's workspace needs for MEMBERPASS to reduce A as it goes.
+// The integers a team's workspace needs for MEMBERPASS.
 std::size_t member_pass_workspace(const Model& md);
 
 // The 18 node-point increments of member m (points 1..6, each X, Y, R) from
@@ -74,10 +72,10 @@ void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d, const 
 // Recovery after every solve, for every member: node-point increments from
 // DITER into DPT, fibre strain increments added to DEPS, node points moved
 // (and put back on the chord when MGEO is set).
-void update_members(Model& md, FibreStore& fs, MemberTeam* team = nullptr);
+void update_members(Model& md, FibreStore& fs, MemberTeam& team);
 
 // The state commit of a converged step: the fibre law in commit mode for
 // every fibre of every member.
-void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam* team = nullptr);
+void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam& team);
 
 }  // namespace nlf

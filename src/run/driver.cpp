@@ -145,17 +145,17 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
 
     for (;;) {
       bool singular = false;
-      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team);
+      MEMBERPASS(md, fs, s.ktan, singular, team);
 
       set_applied_load(md, g, s.dl_applied);
-      add_springs(md, A, !reduced);
+      add_springs(md);
       if (arc) add_reference_load(md, g);
       add_resisting_forces(md, arc ? 2 : 1);
 
       if (convergence_test(md, g, s, listing)) break;
 
       try {
-        solve(md, g, s, A, DETLOG, listing, pivots, reduced);
+        solve(md, g, s, A, DETLOG, listing, pivots);
       } catch (const PivotStop&) {
         report_lost_stiffness(g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;
@@ -169,7 +169,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       else
         load_control_increment(md);
 
-      update_members(md, fs, &team);
+      update_members(md, fs, team);
       update_springs(md, listing);
       update_totals(md);
 
@@ -178,7 +178,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       s.ktan = 0;
     }
 
-    commit_fibres(md, fs, s.ktan, &team);
+    commit_fibres(md, fs, s.ktan, team);
     if (arc) {
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j)

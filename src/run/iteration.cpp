@@ -24,14 +24,10 @@ void set_applied_load(Model& md, const LoadGroup& g, double dl_applied) {
     }
 }
 
-void add_springs(Model& md, const RMat& A, bool stiffness) {
+void add_springs(Model& md) {
   for (int k = 1; k <= md.NK; ++k) {
     const int j = md.KJ(k);
-    for (int d = 1; d <= 3; ++d) {
-      md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
-      const int e = md.IEQ(3 * (j - 1) + d);
-      if (stiffness) A(e, 1) += md.KF(k, d);
-    }
+    for (int d = 1; d <= 3; ++d) md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
   }
 }
 
@@ -63,11 +59,11 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
 }
 
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing, PivotCount& pivots, bool reduced) {
-  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, A, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
-                  g.FACTOR, !reduced);
+           TextOut& listing, PivotCount& pivots) {
+  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
+                  g.FACTOR);
   BANDSOLVE(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,
-            md.sz.MUMJ, listing, &pivots, reduced);
+            md.sz.MUMJ, listing, &pivots, true);
   write_detlog(listing, DETLOG);
 }
 

@@ -41,10 +41,9 @@ struct StepState {
 // sets them to the total applied load plus the step's load-factor increments
 // so far; the next three add in order.
 void set_applied_load(Model& md, const LoadGroup& g, double dl_applied);
-// Spring forces come off the unbalanced forces, spring stiffnesses go onto
-// the diagonal of the band matrix A (unless `stiffness` is false: a member
-// pass that reduced A has put them there already).
-void add_springs(Model& md, const RMat& A, bool stiffness = true);
+// Spring forces come off the unbalanced forces (the member pass has put the
+// spring stiffnesses on the diagonal of the band matrix).
+void add_springs(Model& md);
 // Arc-length control: FACTOR x pattern into the first load column.
 void add_reference_load(Model& md, const LoadGroup& g);
 // The resisting forces come off; the unbalanced forces go into the load
@@ -59,11 +58,11 @@ void add_resisting_forces(Model& md, int col);
 bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut& listing);
 
 // Prescribed displacements and the band solution of every load column, with
-// the determinant line in the listing. `pivots` selects and receives the
-// count of negative pivots (solver/band.h). `reduced`: the member pass has
-// already put the penalties on A and reduced it.
+// the determinant line in the listing, on the band matrix A as the member
+// pass leaves it (penalties on, reduced). `pivots` selects and receives the
+// count of negative pivots (solver/band.h).
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing, PivotCount& pivots, bool reduced = false);
+           TextOut& listing, PivotCount& pivots);
 
 // The iteration increment DITER: the solution itself under load control.
 void load_control_increment(Model& md);

@@ -38,15 +38,14 @@ inline constexpr double PENALTY = 1.0E25;
 void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36>& S,
                const RVec& R, const std::array<double, 6>& F, const IVec& IEQ);
 
-// Enforces the prescribed directions (flag > 0) of joints 1..NJ, joint by
-// joint and within a joint X, Y, rotation: A(e,1) = PENALTY, and every load
-// column B(e,c) = factor * PENALTY * PDISP when `impose` is nonzero, else 0.
-// Directions sharing an equation: the last one taken sets the load. With
-// `pivots` false the penalties are taken to be on A already (a member pass
-// that reduced A as it went) and only the load columns are set.
-void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
-                     const IVec& LTYPE, int NJ, const IVec& IEQ, int impose, int NJL,
-                     double factor, bool pivots = true);
+// The load columns of the prescribed directions (flag > 0) of joints
+// 1..NJ, joint by joint and within a joint X, Y, rotation: every load column
+// B(e,c) = factor * PENALTY * PDISP when `impose` is nonzero, else 0.
+// Directions sharing an equation: the last one taken sets the load. The
+// penalty A(e,1) = PENALTY on the diagonal goes on with the members (the
+// member pass completes each row of A with it).
+void APPLYPRESCRIBED(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
+                     const IVec& IEQ, int impose, int NJL, double factor);
 
 // The pivot test's treatment of negative pivots. By default a negative
 // pivot fails like a zero one. A caller that follows the equilibrium path
