@@ -10,13 +10,12 @@
 #include "io/stop.h"
 #include "io/banner.h"
 #include "deck/control.h"
+#include "deck/workspace.h"
 #include "store/bind.h"
 
 namespace nlf {
 
 namespace {
-
-constexpr char kComment = '$';
 
 // Result files: unit, file name, title.
 struct ResultFile {
@@ -47,30 +46,26 @@ void print_sizes_and_layout(Units& units, const Sizes& sz) {
   listing.write(sizes_line, {sz.MUMM, sz.MUMJ, sz.MUMP, sz.MUMT, sz.MUMR, sz.MUMS, sz.MBAND, sz.MUMW});
 
   const Layout L = compute_layout(sz);
-  listing.message({"INTEGER LAST/IMAX =", L.ilast, "/", IMAX});
-  if (L.ilast > IMAX) {
-    std::fprintf(stderr, "nlframe: the model needs %lld places of the integer workspace, which holds %d\n",
-                 L.ilast, IMAX);
+  const WorkspaceNeed integer = integer_workspace(L), real = real_workspace(L);
+  listing.message({"INTEGER LAST/IMAX =", integer.need, "/", integer.have});
+  if (!integer.fits()) {
+    std::fprintf(stderr, "nlframe: %s\n", integer.text().c_str());
     throw Stop{1};
   }
-  units.console().write(real_last, {L.rlast, NMAX});
-  if (L.rlast > NMAX) {
-    std::fprintf(stderr, "nlframe: the model needs %lld places of the real workspace, which holds %d\n",
-                 L.rlast, NMAX);
+  units.console().write(real_last, {real.need, real.have});
+  if (!real.fits()) {
+    std::fprintf(stderr, "nlframe: %s\n", real.text().c_str());
     throw Stop{1};
   }
 }
 
 void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
-  for (const auto& [unit, what] : {std::pair{ctl.IRESIN, "INPUT"}, std::pair{ctl.IRESOUT, "OUTPUT"}}) {
-    const bool asked = (what[0] == 'I') ? unit != 0 : unit >= 1;
-    if (!asked || !restart_unit_in_use(unit, nhist)) continue;
-    const std::string text =
-        std::string("ERROR ... RESTART ") + what + " UNIT " + std::to_string(unit) + " IS USED BY THE PROGRAM";
+  for (const UnitClash& c : restart_unit_clashes(ctl, nhist)) {
+    const std::string text = std::string("ERROR ... RESTART ") + (c.input ? "INPUT" : "OUTPUT") + " UNIT " +
+                             std::to_string(c.unit) + " IS USED BY THE PROGRAM";
     units.listing().message({text});
     units.console().message({text});
-    std::fprintf(stderr, "nlframe: restart %s unit %d is a unit the program uses itself\n",
-                 what[0] == 'I' ? "input" : "output", unit);
+    std::fprintf(stderr, "nlframe: %s\n", c.text().c_str());
     throw Stop{1};
   }
 }
