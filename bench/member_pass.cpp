@@ -176,7 +176,6 @@ void BM_MemberPassChain(benchmark::State& state) {
     MEMBERPASS(c.md, c.fs, 0, singular, team);
     benchmark::ClobberMemory();
   }
-  state.counters["threads"] = team.threads();
 }
 BENCHMARK(BM_MemberPassChain)->Arg(1)->Arg(2)->UseRealTime();
 
