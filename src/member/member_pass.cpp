@@ -124,7 +124,7 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // reaches is complete. Each entry of A thus sees the same operations in the
 // same order as when the members, springs, penalties and elimination follow
 // one another, whatever the number of threads.
-struct Pass {
+struct ReducingPass {
   Job job;
   int NEQ, MBAND;
   int* need;     // need[e-1]: the last member touching row e
@@ -141,7 +141,7 @@ struct Pass {
     return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
   }
 
-  Pass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w)
+  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w)
       : job{md, fs, team, KTAN}, NEQ(md.NEQ), MBAND(md.MBAND) {
     need = w;
     first = need + NEQ;
@@ -216,7 +216,7 @@ struct Pass {
   }
 
   static void build(void* ctx, int m) {
-    Job& j = static_cast<Pass*>(ctx)->job;
+    Job& j = static_cast<ReducingPass*>(ctx)->job;
     MemberResult res;
     j.team.singular(m) = !build_member(j.md, m, j.fs.member(m), j.KTAN, res);
     std::copy(res.cond.KM.a.begin(), res.cond.KM.a.end(), j.team.KM(m));
@@ -224,7 +224,7 @@ struct Pass {
   }
 
   static void ordered(void* ctx, int m) {
-    Pass& p = *static_cast<Pass*>(ctx);
+    ReducingPass& p = *static_cast<ReducingPass*>(ctx);
     if (m == 0) return p.prepare();
     if (p.failure) return;
     try {
@@ -240,19 +240,19 @@ struct Pass {
 }  // namespace
 
 void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team) {
-  int* work = team.workspace(Pass::workspace(md));
+  int* work = team.workspace(ReducingPass::workspace(md));
   if (work == nullptr) throw std::logic_error("member team made without the workspace of the pass");
   singular_any = false;
   fs.pass_begin();
-  Pass pass(md, fs, team, KTAN, work);
-  team.run_ordered(md.NM, Pass::build, Pass::ordered, &pass, fs.in_memory());
+  ReducingPass pass(md, fs, team, KTAN, work);
+  team.run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass, fs.in_memory());
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);
   pass.advance(md.NM);
   fs.pass_end();
 }
 
-std::size_t member_pass_workspace(const Model& md) { return Pass::workspace(md); }
+std::size_t member_pass_workspace(const Model& md) { return ReducingPass::workspace(md); }
 
 void update_members(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.update_begin();
