@@ -123,7 +123,10 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // prescribed direction. A pivot row is taken as soon as every row it
 // reaches is complete. Each entry of A thus sees the same operations in the
 // same order as when the members, springs, penalties and elimination follow
-// one another, whatever the number of threads.
+// one another, whatever the number of threads. With nobody else building
+// members (one thread, or the fibre state in scratch files) nothing is
+// gained by taking pivot rows early: the solve takes them all, and none is
+// taken when the convergence test ends the step before a solve.
 struct ReducingPass {
   Job job;
   int NEQ, MBAND;
@@ -134,6 +137,7 @@ struct ReducingPass {
   int* fixed;    // fixed[e-1]: row e carries a prescribed direction
   int complete = 0;  // rows 1..complete are complete
   int reduced = 0;   // pivot rows 1..reduced are taken
+  bool early = false;  // take pivot rows while members are built
   bool singular_any = false;
   std::exception_ptr failure;
 
@@ -191,15 +195,11 @@ struct ReducingPass {
       singular_any = true;
       warn_singular(m);
     }
-    std::array<double, 36> KM;
-    std::array<double, 6> FM;
-    std::copy_n(team.KM(m), 36, KM.begin());
-    std::copy_n(team.FM(m), 6, FM.begin());
-    ADDMEMBER(m, job.md.IJ, job.md.A(), KM, job.md.R, FM, job.md.IEQ);
+    ADDMEMBER(m, job.md.IJ, job.md.A(), team.KM(m), job.md.R, team.FM(m), job.md.IEQ);
   }
 
   // Completes the rows whose members are all in, members 1..m added, and
-  // takes the pivot rows that reach only complete rows.
+  // (early) takes the pivot rows that reach only complete rows.
   void advance(int m) {
     Model& md = job.md;
     double* a = md.A().data();
@@ -208,6 +208,7 @@ struct ReducingPass {
       for (int i = first[e - 1]; i >= 0; i = next[i]) a[e - 1] += md.KF(i / 3 + 1, i % 3 + 1);
       if (fixed[e - 1]) a[e - 1] = PENALTY;
     }
+    if (!early) return;
     const int upto = complete == NEQ ? NEQ - 1 : std::min(complete - MBAND + 1, NEQ - 1);
     if (upto > reduced) {
       BANDREDUCE(md.A(), NEQ, MBAND, reduced + 1, upto);
@@ -239,17 +240,19 @@ struct ReducingPass {
 
 }  // namespace
 
-void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team) {
+int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team) {
   int* work = team.workspace(ReducingPass::workspace(md));
   if (work == nullptr) throw std::logic_error("member team made without the workspace of the pass");
   singular_any = false;
   fs.pass_begin();
   ReducingPass pass(md, fs, team, KTAN, work);
+  pass.early = fs.in_memory() && team.threads() > 1;
   team.run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass, fs.in_memory());
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);
   pass.advance(md.NM);
   fs.pass_end();
+  return pass.reduced;
 }
 
 std::size_t member_pass_workspace(const Model& md) { return ReducingPass::workspace(md); }

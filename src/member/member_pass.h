@@ -45,14 +45,16 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 
 // The member pass of one equilibrium iteration: clears the band matrix A
 // and all 3 NJ resisting forces, builds every member and adds it into them,
-// puts the joint springs and the penalties of the prescribed directions on
-// the diagonal of A and reduces it: A is left ready for BANDSOLVE with
-// `reduced` set. singular_any tells whether any member's inner system was
-// singular; each such member is named in a warning on standard error. The
-// team's threads share the members out when the fibre state is in memory;
-// the team must have been made with member_pass_workspace integers set
-// aside for this model.
-void MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team);
+// and puts the joint springs and the penalties of the prescribed directions
+// on the diagonal of A. With several threads sharing the members out (the
+// fibre state in memory) the calling thread also takes pivot rows of A as
+// soon as every row they reach is complete. Returns the number n of pivot
+// rows taken: BANDREDUCE of rows n+1 .. NEQ-1 then leaves A ready for
+// BANDSOLVE with `reduced` set. singular_any tells whether any member's
+// inner system was singular; each such member is named in a warning on
+// standard error. The team must have been made with member_pass_workspace
+// integers set aside for this model.
+int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team);
 
 // The integers a team's workspace needs for MEMBERPASS.
 std::size_t member_pass_workspace(const Model& md);

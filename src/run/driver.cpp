@@ -138,7 +138,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
 
     for (;;) {
       bool singular = false;
-      MEMBERPASS(md, fs, s.ktan, singular, team);
+      const int taken = MEMBERPASS(md, fs, s.ktan, singular, team);
 
       set_applied_load(md, g, s.dl_applied);
       add_springs(md);
@@ -148,7 +148,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       if (convergence_test(md, g, s, listing)) break;
 
       try {
-        solve(md, g, s, A, DETLOG, listing, pivots);
+        solve(md, g, s, A, taken, DETLOG, listing, pivots);
       } catch (const PivotStop&) {
         report_lost_stiffness(g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;

@@ -58,8 +58,9 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
   return false;
 }
 
-void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
+void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
            TextOut& listing, PivotCount& pivots) {
+  if (md.NEQ > 1) BANDREDUCE(A, md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
   APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
                   g.FACTOR);
   BANDSOLVE(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,

@@ -59,9 +59,10 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
 
 // Prescribed displacements and the band solution of every load column, with
 // the determinant line in the listing, on the band matrix A as the member
-// pass leaves it (penalties on, reduced). `pivots` selects and receives the
-// count of negative pivots (solver/band.h).
-void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
+// pass leaves it (springs and penalties on, pivot rows 1..`taken` reduced).
+// `pivots` selects and receives the count of negative pivots
+// (solver/band.h).
+void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
            TextOut& listing, PivotCount& pivots);
 
 // The iteration increment DITER: the solution itself under load control.

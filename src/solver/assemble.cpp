@@ -23,8 +23,8 @@ namespace {
 
 }  // namespace
 
-void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36>& S,
-               const RVec& R, const std::array<double, 6>& F, const IVec& IEQ) {
+void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
+               const double* F, const IVec& IEQ) {
   const int I = IJ(m, 1);
   const int J = IJ(m, 2);
   const int s[6] = {3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J};

@@ -216,8 +216,9 @@ struct AddMember : testing::Test {
     for (int k = 0; k < 36; ++k) S[k] = 10 * (k % 6 + 1) + k / 6 + 1;
   }
   void add(int neq, int mband) {
-    ADDMEMBER(1, IMat(ij.data(), 1, 2), RMat(a.data(), neq, mband), S, RVec(r.data(), 6),
-              {1, 2, 3, 4, 5, 6}, IVec(ieq.data(), 6));
+    const double F[6] = {1, 2, 3, 4, 5, 6};
+    ADDMEMBER(1, IMat(ij.data(), 1, 2), RMat(a.data(), neq, mband), S.data(), RVec(r.data(), 6), F,
+              IVec(ieq.data(), 6));
   }
   double A(int neq, int i, int j) const { return a[(i - 1) + (j - 1) * neq]; }
 };
