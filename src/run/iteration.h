@@ -1,11 +1,14 @@
 // The stages of one equilibrium iteration of a load step, in the order the
 // driver runs them:
 //
-//   member pass                      (member/member_pass.h)
+//   member pass                      (member/member_pass.h): members,
+//                                    springs and penalties into the band
+//                                    matrix, part of its elimination
 //   unbalanced forces                applied load, springs, reference load,
 //                                    resisting forces
 //   convergence test                 from the second iteration on
-//   solve                            prescribed displacements, band solution
+//   solve                            the rest of the elimination, prescribed
+//                                    displacements, band solution
 //   iteration increment              load control, or arc-length control
 //   member recovery                  (member/member_pass.h)
 //   springs and totals               spring forces, displacements, node points
