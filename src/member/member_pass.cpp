@@ -218,7 +218,7 @@ struct ReducingPass {
 
   static void build(void* ctx, int m) {
     Job& j = static_cast<ReducingPass*>(ctx)->job;
-    MemberResult res;
+    static thread_local MemberResult res;  // every field is written for each member
     j.team.singular(m) = !build_member(j.md, m, j.fs.member(m), j.KTAN, res);
     std::copy(res.cond.KM.a.begin(), res.cond.KM.a.end(), j.team.KM(m));
     std::copy(res.cond.FM.begin(), res.cond.FM.end(), j.team.FM(m));
