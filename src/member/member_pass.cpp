@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 
@@ -125,12 +126,13 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // same order as when the members, springs, penalties and elimination follow
 // one another, whatever the number of threads. With nobody else building
 // members (one thread, or the fibre state in scratch files) nothing is
-// gained by taking pivot rows early: the solve takes them all, and none is
-// taken when the convergence test ends the step before a solve.
+// gained by doing this early: the rows are completed after the last member,
+// the solve takes every pivot row, and none is taken when the convergence
+// test ends the step before a solve.
 struct ReducingPass {
   Job job;
   int NEQ, MBAND;
-  int* need;     // need[e-1]: the last member touching row e
+  int* need;     // need[e-1]: the last member touching row e (early)
   int* first;    // first[e-1]: first spring entry on row e, or -1
   int* last;     // last[e-1]: last spring entry on row e
   int* next;     // next[i]: the next spring entry on the same row, or -1
@@ -160,14 +162,17 @@ struct ReducingPass {
     Model& md = job.md;
     if (NEQ > 0) md.A().fill(0.0);
     clear_forces(md);
-    std::fill(need, next, 0);
     std::fill(first, last, -1);
-    for (int m = 1; m <= md.NM; ++m)
-      for (int end = 1; end <= 2; ++end)
-        for (int d = 1; d <= 3; ++d) {
-          const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
-          if (e >= 1 && e <= NEQ) need[e - 1] = m;
-        }
+    std::fill(fixed, next, 0);
+    if (early) {
+      std::fill(need, first, 0);
+      for (int m = 1; m <= md.NM; ++m)
+        for (int end = 1; end <= 2; ++end)
+          for (int d = 1; d <= 3; ++d) {
+            const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
+            if (e >= 1 && e <= NEQ) need[e - 1] = m;
+          }
+    }
     for (int k = 1; k <= md.NK; ++k)
       for (int d = 1; d <= 3; ++d) {
         const int i = 3 * (k - 1) + (d - 1);
@@ -198,12 +203,13 @@ struct ReducingPass {
     ADDMEMBER(m, job.md.IJ, job.md.A(), team.KM(m), job.md.R, team.FM(m), job.md.IEQ);
   }
 
-  // Completes the rows whose members are all in, members 1..m added, and
-  // (early) takes the pivot rows that reach only complete rows.
+  // Completes the rows whose members are all in, members 1..m added (all
+  // rows at the end of the pass), and (early) takes the pivot rows that
+  // reach only complete rows.
   void advance(int m) {
     Model& md = job.md;
     double* a = md.A().data();
-    while (complete < NEQ && need[complete] <= m) {
+    while (complete < NEQ && (!early || need[complete] <= m)) {
       const int e = ++complete;
       for (int i = first[e - 1]; i >= 0; i = next[i]) a[e - 1] += md.KF(i / 3 + 1, i % 3 + 1);
       if (fixed[e - 1]) a[e - 1] = PENALTY;
@@ -220,8 +226,8 @@ struct ReducingPass {
     Job& j = static_cast<ReducingPass*>(ctx)->job;
     static thread_local MemberResult res;  // every field is written for each member
     j.team.singular(m) = !build_member(j.md, m, j.fs.member(m), j.KTAN, res);
-    std::copy(res.cond.KM.a.begin(), res.cond.KM.a.end(), j.team.KM(m));
-    std::copy(res.cond.FM.begin(), res.cond.FM.end(), j.team.FM(m));
+    std::memcpy(j.team.KM(m), res.cond.KM.data(), 36 * sizeof(double));
+    std::memcpy(j.team.FM(m), res.cond.FM.data(), 6 * sizeof(double));
   }
 
   static void ordered(void* ctx, int m) {
@@ -234,7 +240,7 @@ struct ReducingPass {
       p.failure = std::current_exception();
       return;
     }
-    p.advance(m);
+    if (p.early) p.advance(m);
   }
 };
 
