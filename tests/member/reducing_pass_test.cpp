@@ -123,5 +123,19 @@ TEST(ReducingPass, SameBitsAsThePlainPassOnAnyNumberOfThreads) {
   EXPECT_THROW(MEMBERPASS(t.md, t.fs, 0, singular, team), std::logic_error);
 }
 
+// A model of springs alone has no band width: its diagonal still starts
+// from zero on every pass instead of taking the springs again and again.
+TEST(ReducingPass, SpringsAloneAreNotAddedTwice) {
+  Chain t;
+  t.md.NM = 0, t.md.MBAND = 0;
+  MemberTeam team(1, Chain::NM, member_pass_workspace(t.md));
+  bool singular = false;
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(MEMBERPASS(t.md, t.fs, 0, singular, team), 0);
+    EXPECT_EQ(t.md.A()(25, 1), t.md.KF(3, 1));  // joint 9, X
+    EXPECT_EQ(t.md.A()(13, 1), t.md.KF(1, 1) + t.md.KF(2, 1));  // joint 5, X: two springs
+  }
+}
+
 }  // namespace
 }  // namespace nlf
