@@ -1,12 +1,18 @@
 // Time of the per-member work of one equilibrium iteration: the trial law
 // and station sums of 200 fibres, five segments, the chain, the inversion of
-// the inner system and the condensation.
+// the inner system and the condensation; and of the whole member pass of a
+// chain of 110 members on a team of one and of two threads (assembly,
+// springs, penalties and the whole reduction of the band matrix included).
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <memory>
 
 #include "member/member_pass.h"
+#include "io/units.h"
+#include "solver/band.h"
 #include "store/bind.h"
+#include "storage/fibre_store.h"
 
 namespace {
 
@@ -107,5 +113,72 @@ void BM_MatInvert(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MatInvert);
+
+}  // namespace
+
+namespace {
+
+using namespace nlf;
+
+// A bowed chain of 110 members over joints 1..111, a spring at every tenth
+// joint, the first joint held; the fibres take a bending increment that
+// yields the outer ones.
+struct BenchChain {
+  static constexpr int NM = 110, NJ = NM + 1;
+  std::unique_ptr<Stores> st = std::make_unique<Stores>();
+  Model md;
+  Units units;
+  FibreStore fs;
+
+  BenchChain() {
+    Sizes sz;
+    sz.MUMM = NM, sz.MUMJ = NJ, sz.MUMS = 1, sz.MUMR = NJ / 10, sz.MBAND = 6;
+    bind_model(md, *st, sz);
+    md.NJ = NJ, md.NM = NM, md.NEQ = 3 * NJ, md.MBAND = 6;
+    md.E = 2100, md.E2 = 21, md.E3 = 21;
+    for (int i = 1; i <= 3 * NJ; ++i) md.IEQ(i) = i;
+    for (int i = 1; i <= NFIB; ++i) md.AREA(1, i) = 2.0, md.ZF(1, i) = -10.5 + i;
+    for (int m = 1; m <= NM; ++m) {
+      md.IJ(m, 1) = m, md.IJ(m, 2) = m + 1;
+      md.ISEC(m) = 1;
+      md.SYM(m) = 2.4, md.EYM(m) = 2.4 / 2100;
+      for (int k = 1; k <= NPT; ++k) {
+        const double s = (m - 1) + 0.2 * (k - 1);
+        md.XM(m, k) = 300.0 * s;
+        md.YM(m, k) = 3.0 * (k - 1) * (6 - k);
+      }
+    }
+    md.NK = NJ / 10;
+    for (int k = 1; k <= md.NK; ++k) {
+      md.KJ(k) = 10 * k;
+      for (int d = 1; d <= 3; ++d) md.KF(k, d) = 100.0 * d;
+    }
+    for (int d = 1; d <= 3; ++d) md.LTYPE((d - 1) * NJ + 1) = 1;
+    fs.setup(st->FSTORE.data(), NM, true, units);
+    fs.initialise(NM, md.SYM, md.EYM);
+    fs.clear_increments(NM);
+    fs.update_begin();
+    for (int m = 1; m <= NM; ++m) {
+      const MemberFibres f = fs.update_member(m);
+      for (int k = 1; k <= NSTA; ++k)
+        for (int i = 1; i <= NFIB; ++i)
+          f.DEPS[MemberFibres::at(i, k)] = 0.0002 * md.ZF(1, i) * (k % 2 ? 1 : -1);
+      fs.update_put(m);
+    }
+    fs.update_end();
+  }
+};
+
+void BM_MemberPassChain(benchmark::State& state) {
+  BenchChain c;
+  MemberTeam team(static_cast<int>(state.range(0)), BenchChain::NM, member_pass_workspace(c.md));
+  bool singular = false;
+  for (auto _ : state) {
+    const int taken = MEMBERPASS(c.md, c.fs, 0, singular, team);
+    BANDREDUCE(c.md.A(), c.md.NEQ, c.md.MBAND, taken + 1, c.md.NEQ - 1);  // the solve's share
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MemberPassChain)->Arg(1)->Arg(2)->UseRealTime();
 
 }  // namespace

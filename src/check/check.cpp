@@ -7,12 +7,12 @@
 
 #include "io/stop.h"
 #include "io/units.h"
-#include "model/numbering.h"
 #include "model/restart_read.h"
 #include "model/section_figures.h"
 #include "model/structure.h"
 #include "deck/control.h"
 #include "deck/history.h"
+#include "deck/workspace.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"
 
@@ -20,7 +20,6 @@ namespace nlf {
 
 namespace {
 
-constexpr char kComment = '$';
 constexpr const char* kNullDevice = "/dev/null";
 
 // Lines with W in column 1: at least the number of response-curve files the
@@ -72,20 +71,13 @@ class Checker {
   // restart input cannot be read for that reason.
   bool restart_units(int nhist) {
     bool ok = true;
-    if (ctl_.IRESIN != 0 && restart_unit_in_use(ctl_.IRESIN, nhist)) {
-      unit_error(2, "input", ctl_.IRESIN);
-      ok = false;
+    for (const UnitClash& c : restart_unit_clashes(ctl_, nhist)) {
+      const long line = ctl_.control_line;
+      const int col = c.input ? 2 : 5;
+      check_.add(line, deck_place(path_, line, col, col + 2, c.text()), 1);
+      ok = ok && !c.input;
     }
-    if (ctl_.IRESOUT >= 1 && restart_unit_in_use(ctl_.IRESOUT, nhist)) unit_error(5, "output", ctl_.IRESOUT);
     return ok;
-  }
-  void unit_error(int col, const char* what, int unit) {
-    const long line = ctl_.control_line;
-    check_.add(line,
-               deck_place(path_, line, col, col + 2,
-                          std::string("restart ") + what + " unit " + std::to_string(unit) +
-                              " is a unit the program uses itself"),
-               1);
   }
 
   bool sizes() {
@@ -106,33 +98,33 @@ class Checker {
     }
     const Layout L = compute_layout(sz_);
     bool fits = true;
-    if (L.ilast > IMAX) fits = capacity_error(L.ilast, "integer", IMAX);
-    if (L.rlast > NMAX) fits = capacity_error(L.rlast, "real", NMAX);
+    for (const WorkspaceNeed& w : {integer_workspace(L), real_workspace(L)}) {
+      if (w.fits()) continue;
+      check_.add(0, path_ + ": " + w.text(), 1);
+      fits = false;
+    }
     if (!restart_units(sz_.MUMW) || !fits) return false;
 
+    const MemberStatePlan plan = member_state_plan(sz_);
+    if (!plan.fits) {
+      check_.add(0, path_ + ": the member-state store is too small for one member", 1);
+      return false;
+    }
     bind_model(md_, *stores_, sz_);
-    facts_.klast = 1600LL * sz_.MUMM;
-    facts_.in_memory = facts_.klast < NSYMAX;
-    fs_.setup(stores_->FSTORE.data(), facts_.in_memory ? std::max(sz_.MUMM, 1) : 1, facts_.in_memory,
-              units_);
+    facts_.klast = plan.KLAST;
+    facts_.in_memory = plan.in_memory;
+    fs_.setup(stores_->FSTORE.data(), plan.members_held, plan.in_memory, units_);
     return true;
-  }
-  bool capacity_error(long long need, const char* store, int have) {
-    check_.add(0,
-               path_ + ": the model needs " + std::to_string(need) + " places of the " + store +
-                   " workspace, which holds " + std::to_string(have),
-               1);
-    return false;
   }
 
   bool structure() {
     if (ctl_.IRESIN != 0) LOADSTATE(units_.records(ctl_.IRESIN), md_, fs_);
     read_structure(md_, fs_, units_, kComment, ctl_.control_line);
 
-    const int band = final_band_width(md_);
-    if (static_cast<long long>(md_.NEQ) * band > static_cast<long long>(sz_.NEQX()) * sz_.MBAND)
+    const BandStorage band = band_storage(md_);
+    if (!band.fits)
       check_.add(0,
-                 path_ + ": the band width " + std::to_string(band) + " exceeds the storage sized for " +
+                 path_ + ": the band width " + std::to_string(band.width) + " exceeds the storage sized for " +
                      std::to_string(sz_.MBAND) + " (a Q card after the M cards of its joints?)",
                  1);
     facts_.joints = md_.NJ;
@@ -140,7 +132,7 @@ class Checker {
     facts_.springs = md_.NK;
     facts_.watches = md_.NW;
     facts_.equations = md_.NEQ;
-    facts_.band = band;
+    facts_.band = band.width;
     facts_.E = md_.E;
     facts_.E2 = md_.E2;
     facts_.E3 = md_.E3;

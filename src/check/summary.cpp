@@ -1,20 +1,13 @@
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 
 #include "check/check.h"
+#include "io/format.h"
 
 namespace nlf {
 
 namespace {
-
-// A figure in at most six significant digits, as an engineer reads it.
-std::string g(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.6g", v);
-  return buf;
-}
 
 std::string plural(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -34,11 +27,11 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
                 plural(f.watches, "watch card", "watch cards"));
   out.push_back("  " + plural(f.equations, "equation", "equations") + ", band width " +
                 std::to_string(f.band));
-  out.push_back("  material: E " + g(f.E) + ", E2 " + g(f.E2) + ", E3 " + g(f.E3) + " t/cm2");
+  out.push_back("  material: E " + message_number(f.E) + ", E2 " + message_number(f.E2) + ", E3 " + message_number(f.E3) + " t/cm2");
   for (const SectionFacts& s : f.sections)
-    out.push_back("  section " + std::to_string(s.number) + ": area " + g(s.area) + " cm2, I " +
-                  g(s.inertia) + " cm4, Zp " + g(s.plastic) + " cm3, yield " + g(s.yield) +
-                  " t/cm2, Mp " + g(s.mp) + " t-cm, " + plural(s.members, "member", "members"));
+    out.push_back("  section " + std::to_string(s.number) + ": area " + message_number(s.area) + " cm2, I " +
+                  message_number(s.inertia) + " cm4, Zp " + message_number(s.plastic) + " cm3, yield " + message_number(s.yield) +
+                  " t/cm2, Mp " + message_number(s.mp) + " t-cm, " + plural(s.members, "member", "members"));
   std::string load = "  load history: " + plural(f.groups, "group", "groups") + ", " +
                      plural(f.steps, "step", "steps");
   if (f.arc_groups > 0) load += " (" + std::to_string(f.arc_groups) + " under arc-length control)";

@@ -45,7 +45,7 @@ RunControl read_control_card(Units& units) {
   std::string line;
   do {
     deck.next_or_fail(line, "the control card");
-  } while (is_comment(line, '$'));
+  } while (is_comment(line, kComment));
 
   const ControlCard cc = decode_control_card(line, deck.source());
   RunControl rc;

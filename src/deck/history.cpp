@@ -1,21 +1,14 @@
 #include "deck/history.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
+#include "io/format.h"
 #include "model/deck_error.h"
 
 namespace nlf {
 
 namespace {
-
-// A card value as the message shows it: shortest form that reads back.
-std::string num(double x) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.6g", x);
-  return buf;
-}
 
 // A B card: the load or prescribed displacement of one joint.
 void read_b_card(Model& md, Units& units, const Card& c) {
@@ -65,18 +58,18 @@ void check_group_card(Units& units, const Card& c) {
                10 * k + 10, card + " has X" + std::to_string(k) + " that is not a finite number");
   }
   if (c.X(4) < 0) {
-    deck_error(units, where + "X4 = " + num(c.X(4)) + " (ITERATIONS A STEP) IS NEGATIVE", line, 41, 50,
-               card + " asks for " + num(c.X(4)) +
+    deck_error(units, where + "X4 = " + message_number(c.X(4)) + " (ITERATIONS A STEP) IS NEGATIVE", line, 41, 50,
+               card + " asks for " + message_number(c.X(4)) +
                    " iterations a step (X4) to adapt the arc length; it must not be negative");
   }
   if (c.X(5) < 0 || c.X(5) >= 1) {
-    deck_error(units, where + "X5 = " + num(c.X(5)) + " (END OF A PUSH-OVER) IS OUTSIDE 0 TO 1", line, 51,
-               60, card + " ends the group at " + num(c.X(5)) +
+    deck_error(units, where + "X5 = " + message_number(c.X(5)) + " (END OF A PUSH-OVER) IS OUTSIDE 0 TO 1", line, 51,
+               60, card + " ends the group at " + message_number(c.X(5)) +
                        " of its largest load factor (X5); it must lie from 0 up to, not including, 1");
   }
   if (c.X(6) != 0 && c.X(6) != 1) {
-    deck_error(units, where + "X6 = " + num(c.X(6)) + " (TANGENT) IS NEITHER 0 NOR 1", line, 61, 70,
-               card + " asks for the tangent " + num(c.X(6)) +
+    deck_error(units, where + "X6 = " + message_number(c.X(6)) + " (TANGENT) IS NEITHER 0 NOR 1", line, 61, 70,
+               card + " asks for the tangent " + message_number(c.X(6)) +
                    " (X6); it must be 0 or blank (the usual tangent) or 1 (the exact tangent)");
   }
 }

@@ -8,6 +8,9 @@
 
 namespace nlf {
 
+// The comment character of a deck: a card with it in column 1 is skipped.
+inline constexpr char kComment = '$';
+
 // Where a field came from, for the file layer's error report.
 struct FieldSource {
   std::string_view file;

@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -196,6 +197,12 @@ std::string free_format(std::initializer_list<Item> items) {
     }
   }
   return s;
+}
+
+std::string message_number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%G", v);
+  return buf;
 }
 
 }  // namespace nlf

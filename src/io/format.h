@@ -80,4 +80,10 @@ class Format {
 // written as they stand, integers without padding.
 std::string free_format(std::initializer_list<Item> items);
 
+// A real inside the text of a message (deck errors, the deck check's
+// summary): six significant digits without trailing zeros, in exponent form
+// (2.1E+07) only when very large or small, so that a value prints the same
+// whichever card or program shows it.
+std::string message_number(double v);
+
 }  // namespace nlf

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "member/vec2.h"
+#include "store/lanes.h"
 
 namespace nlf {
 
@@ -166,7 +166,6 @@ inline double column_max(const double* c, int k) {
 
 // c += col * f over the 12 entries of a column (col 16-byte aligned).
 inline void add_scaled_column(double* c, const double* col, double f) {
-  typedef double V4u __attribute__((vector_size(32), aligned(8)));
   for (int r = 0; r < NINNER; r += 4) {
     V4u& cr = *reinterpret_cast<V4u*>(c + r);
     cr = cr + *reinterpret_cast<const V4u*>(col + r) * f;

@@ -4,22 +4,9 @@
 
 #include "member/fibre_law.h"
 #include "member/member_pass.h"
-#include "member/vec2.h"
+#include "store/lanes.h"
 
 namespace nlf {
-
-namespace {
-
-typedef double V4 __attribute__((vector_size(32)));
-typedef double V4u __attribute__((vector_size(32), aligned(8)));
-typedef std::int64_t M4 __attribute__((vector_size(32)));
-
-// Four doubles from or to any 8-byte address (written out in place: an
-// AVX vector passed by value would change the calling convention).
-#define NLF_LOAD4(p) (*reinterpret_cast<const V4u*>(p))
-#define NLF_STORE4(p) (*reinterpret_cast<V4u*>(p))
-
-}  // namespace
 
 // The trial law four fibres at a time: fibres inside their range, or outside
 // and loading further, take the lane arithmetic of FIBRELAW and FIBRETANGENT
@@ -66,7 +53,6 @@ NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, in
     NLF_STORE4(ea + i) = et * a;
   }
   for (int k = 0; k < NSTA; k += 2) {
-    typedef double V2 __attribute__((vector_size(16)));
     V2 sn{0.0, 0.0}, sm = sn, sea = sn, ses = sn, sei = sn;
     const double* fa0 = fa + k * NFIB;
     const double* ea0 = ea + k * NFIB;

@@ -1,22 +1,25 @@
 // The three member loops of the driver: the pass before every solve, the
 // recovery after it and the commit after a converged step. Each runs the
-// fibre store's begin / member / end sequence, so that the same code serves
-// the in-memory and the scratch-file state. With the fibre state in memory
-// and a team of several threads, the members are shared out among the
-// threads; the pass then adds them into the band matrix in member order, so
-// that the results do not depend on the number of threads.
+// fibre store's begin / member / end sequence on the member team: with the
+// fibre state in memory the members are shared out among its threads, in
+// scratch files the calling thread takes them in order; a team of one
+// thread is the serial case of the same code. The pass adds the members
+// into the band matrix in member order, so that the results do not depend
+// on the number of threads. A group with the exact tangent has the same
+// pass build its members with build_member_exact into the general band.
 #include "member/member_pass.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <stdexcept>
 
 #include "member/exact_tangent.h"
 #include "member/fibre_law.h"
-#include "member/vec2.h"
 #include "solver/band.h"
 #include "solver/general_band.h"
+#include "store/lanes.h"
 
 namespace nlf {
 
@@ -71,30 +74,27 @@ void recover_member(Model& md, int m, const MemberFibres& f) {
 // stress, EPS = EPS + DEPS with the lane arithmetic of FIBRELAW; any other
 // group goes through the scalar law.
 NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, int KTAN) {
-  typedef double V4 __attribute__((vector_size(32)));
-  typedef double V4u __attribute__((vector_size(32), aligned(8)));
-  typedef std::int64_t M4 __attribute__((vector_size(32)));
   static_assert(NFM % 4 == 0, "fibres go in fours");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
   for (int i = 0; i < NFM; i += 4) {
-    const V4 sig = *reinterpret_cast<const V4u*>(f.SIG + i);
-    const V4 su = *reinterpret_cast<const V4u*>(f.SIGU + i);
-    const V4 sl = *reinterpret_cast<const V4u*>(f.SIGL + i);
-    const V4 deps = *reinterpret_cast<const V4u*>(f.DEPS + i);
+    const V4 sig = NLF_LOAD4(f.SIG + i);
+    const V4 su = NLF_LOAD4(f.SIGU + i);
+    const V4 sl = NLF_LOAD4(f.SIGL + i);
+    const V4 deps = NLF_LOAD4(f.DEPS + i);
     const M4 inside = ~(sl > sig) & ~(sig > su);
     const M4 loading = KTAN >= 0 ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
     const M4 plain = inside | loading;
     if ((plain[0] & plain[1] & plain[2] & plain[3]) != 0) {
-      const V4 eps = *reinterpret_cast<const V4u*>(f.EPS + i);
-      const V4 eu = *reinterpret_cast<const V4u*>(f.EPSU + i);
-      const V4 el = *reinterpret_cast<const V4u*>(f.EPSL + i);
+      const V4 eps = NLF_LOAD4(f.EPS + i);
+      const V4 eu = NLF_LOAD4(f.EPSU + i);
+      const V4 el = NLF_LOAD4(f.EPSL + i);
       const V4 se = sig + E * deps;
       const V4 above = su + (eps + deps - eu) * E2;
       const V4 below = sl + (eps + deps - el) * E2;
       const V4 in = se > su ? above : (se < sl ? below : se);
-      *reinterpret_cast<V4u*>(f.SIG + i) = inside ? in : sig + E2 * deps;
-      *reinterpret_cast<V4u*>(f.EPS + i) = eps + deps;
+      NLF_STORE4(f.SIG + i) = inside ? in : sig + E2 * deps;
+      NLF_STORE4(f.EPS + i) = eps + deps;
       continue;
     }
     for (int at = i; at < i + 4; ++at) {
@@ -116,57 +116,41 @@ struct Job {
   FibreStore& fs;
   MemberTeam& team;
   int KTAN;
-  RunOutput* out;
 };
-
-bool shared_out(const FibreStore& fs, const MemberTeam* team) {
-  return team != nullptr && team->threads() > 1 && fs.in_memory();
-}
 
 // Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
 // NEQ would otherwise keep growing from pass to pass.
 void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 
-void build_into_team(void* ctx, int m) {
-  Job& j = *static_cast<Job*>(ctx);
-  MemberResult res;
-  j.team.singular(m) = !build_member(j.md, m, j.fs.held_member(m), j.KTAN, res);
-  std::copy(res.cond.KM.a.begin(), res.cond.KM.a.end(), j.team.KM(m));
-  std::copy(res.cond.FM.begin(), res.cond.FM.end(), j.team.FM(m));
-}
-
-// Member m from the team's buffers into A and R, after its warning.
-void add_from_team(Model& md, MemberTeam& team, int m, bool& singular_any, RunOutput* out) {
-  if (team.singular(m)) {
-    singular_any = true;
-    warn_singular(out, m);
-  }
-  std::array<double, 36> KM;
-  std::array<double, 6> FM;
-  std::copy_n(team.KM(m), 36, KM.begin());
-  std::copy_n(team.FM(m), 6, FM.begin());
-  ADDMEMBER(m, md.IJ, md.A(), KM, md.R, FM, md.IEQ);
-}
-
-// The pass on a team, with the band matrix completed and reduced while the
-// members are still being built. The calling thread adds the members in
-// member order as they are done; a row of A is complete once the last
-// member touching it (and every row above) is in, and then takes its
-// springs (in spring order) and the penalty of a prescribed direction, as
-// the iteration would put them on afterwards. A pivot row is taken as soon
-// as every row it reaches is complete. Each entry of A thus sees the same
-// operations in the same order as when the members, springs, penalties and
-// elimination follow one another.
+// The pass, with the band matrix completed and reduced while the members
+// are built. Any thread builds a member into the team's buffers; the
+// calling thread adds the members in member order as they are done. A row
+// of A is complete once the last member touching it (and every row above)
+// is in, and then takes its springs (in spring order) and the penalty of a
+// prescribed direction. A pivot row is taken as soon as every row it
+// reaches is complete. Each entry of A thus sees the same operations in the
+// same order as when the members, springs, penalties and elimination follow
+// one another, whatever the number of threads. With nobody else building
+// members (one thread, or the fibre state in scratch files) nothing is
+// gained by doing this early: the rows are completed after the last member,
+// the solve takes every pivot row, and none is taken when the convergence
+// test ends the step before a solve. With the exact tangent (`general`
+// set) the members go with build_member_exact into the general band, whose
+// rows take the springs and penalties the same way; its elimination is the
+// solve's own, so no pivot row is taken here.
 struct ReducingPass {
   Job job;
+  RunOutput* out;
+  GeneralBand* general;
   int NEQ, MBAND;
-  int* need;     // need[e-1]: the last member touching row e
+  int* need;     // need[e-1]: the last member touching row e (early)
   int* first;    // first[e-1]: first spring entry on row e, or -1
   int* last;     // last[e-1]: last spring entry on row e
   int* next;     // next[i]: the next spring entry on the same row, or -1
   int* fixed;    // fixed[e-1]: row e carries a prescribed direction
   int complete = 0;  // rows 1..complete are complete
   int reduced = 0;   // pivot rows 1..reduced are taken
+  bool early = false;  // take pivot rows while members are built
   bool singular_any = false;
   std::exception_ptr failure;
 
@@ -174,8 +158,9 @@ struct ReducingPass {
     return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
   }
 
-  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w, RunOutput* out)
-      : job{md, fs, team, KTAN, out}, NEQ(md.NEQ), MBAND(md.MBAND) {
+  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w, RunOutput* out,
+               GeneralBand* general)
+      : job{md, fs, team, KTAN}, out(out), general(general), NEQ(md.NEQ), MBAND(md.MBAND) {
     need = w;
     first = need + NEQ;
     last = first + NEQ;
@@ -187,16 +172,22 @@ struct ReducingPass {
   // directions; runs while the other threads start on the members.
   void prepare() {
     Model& md = job.md;
-    md.A().fill(0.0);
+    if (general)
+      general->clear();
+    else if (NEQ > 0)
+      md.A().fill(0.0);
     clear_forces(md);
-    std::fill(need, next, 0);
     std::fill(first, last, -1);
-    for (int m = 1; m <= md.NM; ++m)
-      for (int end = 1; end <= 2; ++end)
-        for (int d = 1; d <= 3; ++d) {
-          const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
-          if (e >= 1 && e <= NEQ) need[e - 1] = m;
-        }
+    std::fill(fixed, next, 0);
+    if (early) {
+      std::fill(need, first, 0);
+      for (int m = 1; m <= md.NM; ++m)
+        for (int end = 1; end <= 2; ++end)
+          for (int d = 1; d <= 3; ++d) {
+            const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
+            if (e >= 1 && e <= NEQ) need[e - 1] = m;
+          }
+    }
     for (int k = 1; k <= md.NK; ++k)
       for (int d = 1; d <= 3; ++d) {
         const int i = 3 * (k - 1) + (d - 1);
@@ -217,16 +208,32 @@ struct ReducingPass {
         }
   }
 
-  // Completes the rows whose members are all in, members 1..m added, and
-  // takes the pivot rows that reach only complete rows.
+  // Member m from the team's buffers into A and R, after its warning.
+  void add(int m) {
+    MemberTeam& team = job.team;
+    if (team.singular(m)) {
+      singular_any = true;
+      warn_singular(out, m);
+    }
+    if (general)
+      ADDMEMBER_GENERAL(m, job.md.IJ, *general, team.KM(m), job.md.R, team.FM(m), job.md.IEQ);
+    else
+      ADDMEMBER(m, job.md.IJ, job.md.A(), team.KM(m), job.md.R, team.FM(m), job.md.IEQ);
+  }
+
+  // Completes the rows whose members are all in, members 1..m added (all
+  // rows at the end of the pass), and (early) takes the pivot rows that
+  // reach only complete rows.
   void advance(int m) {
     Model& md = job.md;
     double* a = md.A().data();
-    while (complete < NEQ && need[complete] <= m) {
+    while (complete < NEQ && (!early || need[complete] <= m)) {
       const int e = ++complete;
-      for (int i = first[e - 1]; i >= 0; i = next[i]) a[e - 1] += md.KF(i / 3 + 1, i % 3 + 1);
-      if (fixed[e - 1]) a[e - 1] = PENALTY;
+      double& diagonal = general ? (*general)(e, e) : a[e - 1];
+      for (int i = first[e - 1]; i >= 0; i = next[i]) diagonal += md.KF(i / 3 + 1, i % 3 + 1);
+      if (fixed[e - 1]) diagonal = PENALTY;
     }
+    if (!early) return;
     const int upto = complete == NEQ ? NEQ - 1 : std::min(complete - MBAND + 1, NEQ - 1);
     if (upto > reduced) {
       BANDREDUCE(md.A(), NEQ, MBAND, reduced + 1, upto);
@@ -234,102 +241,70 @@ struct ReducingPass {
     }
   }
 
+  static void build(void* ctx, int m) {
+    ReducingPass& p = *static_cast<ReducingPass*>(ctx);
+    Job& j = p.job;
+    static thread_local MemberResult res;  // every field the pass uses is written for each member
+    const MemberFibres f = j.fs.member(m);
+    j.team.singular(m) = !(p.general ? build_member_exact(j.md, m, f, j.KTAN, res)
+                                     : build_member(j.md, m, f, j.KTAN, res));
+    std::memcpy(j.team.KM(m), res.cond.KM.data(), 36 * sizeof(double));
+    std::memcpy(j.team.FM(m), res.cond.FM.data(), 6 * sizeof(double));
+  }
+
   static void ordered(void* ctx, int m) {
     ReducingPass& p = *static_cast<ReducingPass*>(ctx);
     if (m == 0) return p.prepare();
     if (p.failure) return;
     try {
-      add_from_team(p.job.md, p.job.team, m, p.singular_any, p.job.out);
+      p.add(m);
     } catch (...) {  // a band overrun: stop when every thread is done
       p.failure = std::current_exception();
       return;
     }
-    p.advance(m);
+    if (p.early) p.advance(m);
   }
-
-  static void build(void* ctx, int m) { build_into_team(&static_cast<ReducingPass*>(ctx)->job, m); }
 };
 
 }  // namespace
 
-bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam* team, RunOutput* out,
-                GeneralBand* exact) {
+int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team, RunOutput* out,
+               GeneralBand* exact) {
+  int* work = team.workspace(ReducingPass::workspace(md));
+  if (work == nullptr) throw std::logic_error("member team made without the workspace of the pass");
   singular_any = false;
   fs.pass_begin();
-  bool reduced = false;
-  if (exact) team = nullptr;  // the exact tangent is built on the calling thread
-  int* work = shared_out(fs, team) && md.NEQ > 0 && md.MBAND > 0
-                  ? team->workspace(ReducingPass::workspace(md))
-                  : nullptr;
-  if (work == nullptr) {
-    if (exact)
-      exact->clear();
-    else if (md.NEQ > 0 && md.MBAND > 0)
-      md.A().fill(0.0);
-    clear_forces(md);
-  }
-  if (work != nullptr) {
-    ReducingPass pass(md, fs, *team, KTAN, work, out);
-    team->run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass);
-    singular_any = pass.singular_any;
-    if (pass.failure) std::rethrow_exception(pass.failure);
-    pass.advance(md.NM);
-    reduced = true;
-  } else if (shared_out(fs, team)) {
-    Job job{md, fs, *team, KTAN, out};
-    team->run(md.NM, build_into_team, &job);
-    for (int m = 1; m <= md.NM; ++m) add_from_team(md, *team, m, singular_any, out);
-  } else {
-    MemberResult res;
-    for (int m = 1; m <= md.NM; ++m) {
-      const MemberFibres f = fs.pass_member(m);
-      if (!(exact ? build_member_exact(md, m, f, KTAN, res) : build_member(md, m, f, KTAN, res))) {
-        singular_any = true;
-        warn_singular(out, m);
-      }
-      if (exact)
-        ADDMEMBER_GENERAL(m, md.IJ, *exact, res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
-      else
-        ADDMEMBER(m, md.IJ, md.A(), res.cond.KM.a, md.R, res.cond.FM, md.IEQ);
-    }
-  }
+  ReducingPass pass(md, fs, team, KTAN, work, out, exact);
+  pass.early = exact == nullptr && fs.in_memory() && team.threads() > 1;
+  team.run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass, fs.in_memory());
+  singular_any = pass.singular_any;
+  if (pass.failure) std::rethrow_exception(pass.failure);
+  pass.advance(md.NM);
   fs.pass_end();
-  return reduced;
+  return pass.reduced;
 }
 
 std::size_t member_pass_workspace(const Model& md) { return ReducingPass::workspace(md); }
 
-void update_members(Model& md, FibreStore& fs, MemberTeam* team) {
+void update_members(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.update_begin();
-  if (shared_out(fs, team)) {
-    Job job{md, fs, *team, 0, nullptr};
-    team->run(md.NM, [](void* ctx, int m) {
-      Job& j = *static_cast<Job*>(ctx);
-      recover_member(j.md, m, j.fs.held_member(m));
-    }, &job);
-  } else {
-    for (int m = 1; m <= md.NM; ++m) {
-      recover_member(md, m, fs.update_member(m));
-      fs.update_put(m);
-    }
-  }
+  Job job{md, fs, team, 0};
+  team.run(md.NM, [](void* ctx, int m) {
+    Job& j = *static_cast<Job*>(ctx);
+    recover_member(j.md, m, j.fs.member(m));
+    j.fs.put(m);
+  }, &job, fs.in_memory());
   fs.update_end();
 }
 
-void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam* team) {
+void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam& team) {
   fs.commit_begin();
-  if (shared_out(fs, team)) {
-    Job job{md, fs, *team, KTAN, nullptr};
-    team->run(md.NM, [](void* ctx, int m) {
-      Job& j = *static_cast<Job*>(ctx);
-      commit_member(j.md, m, j.fs.held_member(m), j.KTAN);
-    }, &job);
-  } else {
-    for (int m = 1; m <= md.NM; ++m) {
-      commit_member(md, m, fs.commit_member(m), KTAN);
-      fs.commit_put(m);
-    }
-  }
+  Job job{md, fs, team, KTAN};
+  team.run(md.NM, [](void* ctx, int m) {
+    Job& j = *static_cast<Job*>(ctx);
+    commit_member(j.md, m, j.fs.member(m), j.KTAN);
+    j.fs.put(m);
+  }, &job, fs.in_memory());
   fs.commit_end();
 }
 

@@ -44,24 +44,26 @@ std::array<double, 6> member_end_forces(const Vec6& FM, double c1, double s1, do
 // forces (MEMF) written into the model.
 bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out);
 
-// The member pass of one equilibrium iteration: clears the band matrix and
-// all 3 NJ resisting forces, builds every member and adds it into them.
-// singular_any tells whether any member's inner system was singular; each
-// such member is named in a warning on the run's standard error (`out`). A
-// team of several threads shares the members out when the fibre state is in
-// memory; with room in the team's workspace (member_pass_workspace) the
-// calling thread then also puts the springs and the penalties of the
-// prescribed directions on the diagonal and reduces A while the members are
-// built. The return value tells whether it did: A is then ready for BANDSOLVE
-// with `reduced` set, and neither springs nor penalties may be added again.
-// With `exact` the pass forms the exact tangent of every member
-// (member/exact_tangent.h) into that general band instead of A, on the
-// calling thread, and returns false.
+// The member pass of one equilibrium iteration: clears the band matrix A
+// and all 3 NJ resisting forces, builds every member and adds it into them,
+// and puts the joint springs and the penalties of the prescribed directions
+// on the diagonal of A. With several threads sharing the members out (the
+// fibre state in memory) the calling thread also takes pivot rows of A as
+// soon as every row they reach is complete. Returns the number n of pivot
+// rows taken: BANDREDUCE of rows n+1 .. NEQ-1 then leaves A ready for
+// BANDSOLVE with `reduced` set. singular_any tells whether any member's
+// inner system was singular; each such member is named in a warning on the
+// run's standard error (`out`). The team must have been made with
+// member_pass_workspace integers set aside for this model.
+// With `exact` the same pass forms the exact tangent of every member
+// (member/exact_tangent.h), on as many threads, into that general band
+// instead of A, springs and penalties on its diagonal, and takes no pivot
+// row (returns 0).
 struct GeneralBand;
-bool MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any,
-                MemberTeam* team = nullptr, RunOutput* out = nullptr, GeneralBand* exact = nullptr);
+int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team,
+               RunOutput* out = nullptr, GeneralBand* exact = nullptr);
 
-// The integers a team's workspace needs for MEMBERPASS to reduce A as it goes.
+// The integers a team's workspace needs for MEMBERPASS.
 std::size_t member_pass_workspace(const Model& md);
 
 // The 18 node-point increments of member m (points 1..6, each X, Y, R) from
@@ -79,10 +81,10 @@ void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d, const 
 // Recovery after every solve, for every member: node-point increments from
 // DITER into DPT, fibre strain increments added to DEPS, node points moved
 // (and put back on the chord when MGEO is set).
-void update_members(Model& md, FibreStore& fs, MemberTeam* team = nullptr);
+void update_members(Model& md, FibreStore& fs, MemberTeam& team);
 
 // The state commit of a converged step: the fibre law in commit mode for
 // every fibre of every member.
-void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam* team = nullptr);
+void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam& team);
 
 }  // namespace nlf

@@ -150,8 +150,8 @@ void MemberTeam::await_workers() {
   for (int b = busy_.load(); b != 0;) b = await_change(busy_, b);
 }
 
-void MemberTeam::run(int nm, Body body, void* ctx) {
-  if (workers_.empty() || nm <= kFewest) {
+void MemberTeam::run(int nm, Body body, void* ctx, bool shared) {
+  if (!shared || workers_.empty() || nm <= kFewest) {
     for (int m = 1; m <= nm; ++m) body(ctx, m);
     return;
   }
@@ -160,8 +160,8 @@ void MemberTeam::run(int nm, Body body, void* ctx) {
   await_workers();
 }
 
-void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx) {
-  if (workers_.empty() || nm <= kFewest) {
+void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx, bool shared) {
+  if (!shared || workers_.empty() || nm <= kFewest) {
     ordered(ctx, 0);
     for (int m = 1; m <= nm; ++m) {
       body(ctx, m);

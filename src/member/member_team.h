@@ -31,16 +31,18 @@ class MemberTeam {
   int threads() const { return 1 + static_cast<int>(workers_.size()); }
 
   // Calls body(ctx, m) once for every member m = 1..nm, on all threads, and
-  // returns when every call has returned.
+  // returns when every call has returned. With `shared` false (or a team of
+  // one thread) the calling thread alone calls it, for m = 1..nm in order.
   using Body = void (*)(void* ctx, int m);
-  void run(int nm, Body body, void* ctx);
+  void run(int nm, Body body, void* ctx, bool shared = true);
 
   // Like run, and the calling thread also calls ordered(ctx, m) for
   // m = 1..nm in member order, each as soon as body(ctx, m) has returned on
   // whichever thread took m. While the next member is not done yet, the
   // calling thread takes members itself. Before all that it calls
   // ordered(ctx, 0) once, while the other threads start on the members.
-  void run_ordered(int nm, Body body, Body ordered, void* ctx);
+  // On one thread: ordered(ctx, 0), then body and ordered for each member.
+  void run_ordered(int nm, Body body, Body ordered, void* ctx, bool shared = true);
 
   // The integers set aside at construction, or nullptr when fewer than n.
   int* workspace(std::size_t n) { return n <= work_.size() ? work_.data() : nullptr; }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "member/vec2.h"
+#include "store/lanes.h"
 
 namespace nlf {
 

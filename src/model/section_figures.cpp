@@ -3,19 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <initializer_list>
 #include <utility>
+
+#include "io/format.h"
 
 namespace nlf {
 
 namespace {
-
-std::string num(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%G", v);
-  return buf;
-}
 
 // Columns of the real field Xk.
 DimensionFault fault(int k, const std::string& what) {
@@ -30,7 +25,7 @@ struct Field {
 DimensionFault first_not_positive(const Card& c, std::initializer_list<Field> fields) {
   for (const Field& f : fields)
     if (!(c.X(f.k) > 0.0))
-      return fault(f.k, std::string(f.name) + " " + num(c.X(f.k)) + " is not positive");
+      return fault(f.k, std::string(f.name) + " " + message_number(c.X(f.k)) + " is not positive");
   return {};
 }
 
@@ -78,24 +73,24 @@ DimensionFault impossible_dimensions(const Card& c) {
       DimensionFault d = first_not_positive(
           c, {{2, "flange width"}, {3, "stem thickness"}, {4, "flange thickness"}});
       if (d.what.empty() && !(c.X(1) > c.X(4)))
-        d = fault(1, "depth " + num(c.X(1)) + " is not above the flange thickness " + num(c.X(4)));
+        d = fault(1, "depth " + message_number(c.X(1)) + " is not above the flange thickness " + message_number(c.X(4)));
       return d;
     }
     case 'I': {
       DimensionFault d = first_not_positive(
           c, {{2, "flange width"}, {3, "web thickness"}, {4, "flange thickness"}});
-      if (d.what.empty() && c.X(5) < 0.0) d = fault(5, "fillet radius " + num(c.X(5)) + " is negative");
+      if (d.what.empty() && c.X(5) < 0.0) d = fault(5, "fillet radius " + message_number(c.X(5)) + " is negative");
       if (d.what.empty() && !(0.5 * c.X(1) - 0.9 * c.X(5) - c.X(4) > 0.0))
-        d = fault(1, "half the depth " + num(c.X(1)) +
+        d = fault(1, "half the depth " + message_number(c.X(1)) +
                          " is not more than the flange and fillet (tf + 0.9 r)");
       return d;
     }
     case 'H': {
       DimensionFault d = first_not_positive(
           c, {{2, "flange width"}, {3, "web thickness"}, {4, "flange thickness"}});
-      if (d.what.empty() && c.X(5) < 0.0) d = fault(5, "fillet radius " + num(c.X(5)) + " is negative");
+      if (d.what.empty() && c.X(5) < 0.0) d = fault(5, "fillet radius " + message_number(c.X(5)) + " is negative");
       if (d.what.empty() && !((c.X(2) - c.X(3)) / 2.0 - 0.9 * c.X(5) > 0.0))
-        d = fault(2, "half the flange width " + num(c.X(2)) +
+        d = fault(2, "half the flange width " + message_number(c.X(2)) +
                          " is not more than half the web and the fillet (tw/2 + 0.9 r)");
       return d;
     }
@@ -104,8 +99,8 @@ DimensionFault impossible_dimensions(const Card& c) {
     case 'R': {
       DimensionFault d = first_not_positive(c, {{1, "diameter"}});
       if (d.what.empty() && c.X(3) > 0.0 && c.X(3) >= 0.5 * c.X(1))
-        d = fault(3, "wall thickness " + num(c.X(3)) + " is not below the radius " +
-                         num(0.5 * c.X(1)));
+        d = fault(3, "wall thickness " + message_number(c.X(3)) + " is not below the radius " +
+                         message_number(0.5 * c.X(1)));
       return d;
     }
     default:

@@ -1,7 +1,6 @@
 #include "model/structure.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <numbers>
 #include <string>
@@ -21,12 +20,6 @@ namespace nlf {
 namespace {
 
 std::string str(long v) { return std::to_string(v); }
-
-std::string num(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%G", v);
-  return buf;
-}
 
 // Columns of the fields of the general card layout.
 constexpr int I_COL[4] = {0, 2, 5, 8};
@@ -119,8 +112,8 @@ void member_card(Model& md, const Card& c, const CardContext& cx) {
     if (md.E == 0.0)
       cx.fail(0, 0, "NO P CARD BEFORE THE MEMBER (E = 0)",
               "comes before any P card: Young's modulus E is not set");
-    cx.fail(0, 0, "YOUNG'S MODULUS E = " + num(md.E) + " NOT POSITIVE",
-            "uses Young's modulus E = " + num(md.E) + ", which is not positive");
+    cx.fail(0, 0, "YOUNG'S MODULUS E = " + message_number(md.E) + " NOT POSITIVE",
+            "uses Young's modulus E = " + message_number(md.E) + ", which is not positive");
   }
 
   // Node points: end A, the four inner points at the card's fractions
@@ -190,8 +183,8 @@ void spring_card(Model& md, const Card& c, const CardContext& cx) {
 
 void material_card(Model& md, const Card& c, const CardContext& cx) {
   if (!(c.X(3) < c.X(1)))
-    cx.fail(x_first(3), x_last(3), "E3 = " + num(c.X(3)) + " NOT BELOW E = " + num(c.X(1)),
-            "gives E3 = " + num(c.X(3)) + ", which is not below E = " + num(c.X(1)));
+    cx.fail(x_first(3), x_last(3), "E3 = " + message_number(c.X(3)) + " NOT BELOW E = " + message_number(c.X(1)),
+            "gives E3 = " + message_number(c.X(3)) + ", which is not below E = " + message_number(c.X(1)));
   md.E = c.X(1);
   md.E2 = c.X(2);
   md.E3 = c.X(3);
@@ -233,11 +226,11 @@ void watch_card(Model& md, const Card& c, const CardContext& cx) {
   for (int k = 1; k <= 7; ++k) {
     const double v = c.X(k);
     if (v < 0.0)
-      cx.fail(x_first(k), x_last(k), "WATCH CODE " + num(v) + " NEGATIVE",
-              "watch code " + num(v) + " is negative");
+      cx.fail(x_first(k), x_last(k), "WATCH CODE " + message_number(v) + " NEGATIVE",
+              "watch code " + message_number(v) + " is negative");
     if (v + 0.5 >= MAXJOINTNO + 1)
-      cx.fail(x_first(k), x_last(k), "WATCH CODE " + num(v) + " NAMES A JOINT ABOVE 999",
-              "watch code " + num(v) + " names a joint number above 999");
+      cx.fail(x_first(k), x_last(k), "WATCH CODE " + message_number(v) + " NAMES A JOINT ABOVE 999",
+              "watch code " + message_number(v) + " names a joint number above 999");
   }
   const int w = ++md.NW;
   for (int k = 1; k <= 7; ++k)

@@ -25,7 +25,7 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
   bool control = false, history = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string cols = card_columns(lines[i]);
-    if (cols[0] == '$') continue;
+    if (cols[0] == kComment) continue;
     const FieldSource src{name, static_cast<long>(i + 1)};
     const std::string at = name + ", line " + std::to_string(i + 1);
     try {

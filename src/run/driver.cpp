@@ -9,11 +9,11 @@
 
 #include "io/stop.h"
 #include "member/member_pass.h"
-#include "model/numbering.h"
 #include "model/restart_read.h"
 #include "model/structure.h"
 #include "output/step_results.h"
 #include "deck/history.h"
+#include "deck/workspace.h"
 #include "run/iteration.h"
 #include "run/path.h"
 #include "solver/band.h"
@@ -23,28 +23,22 @@ namespace nlf {
 
 namespace {
 
-constexpr char kComment = '$';
-
 // Member-state decision: every member's fibres in the member-state store, or
 // one member at a time with the rest in scratch files.
 void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bool force_scratch) {
   TextOut& listing = units.listing();
-  const long long KLAST = 1600LL * md.sz.MUMM;
-  listing.message({"KLAST /NSYMAX =", static_cast<long long>(KLAST), "/", NSYMAX});
-  bool in_memory = KLAST < NSYMAX && !force_scratch;
-  int nms = md.sz.MUMM > 0 ? md.sz.MUMM : 1;
-  if (!in_memory) {
+  const MemberStatePlan plan = member_state_plan(md.sz, force_scratch);
+  listing.message({"KLAST /NSYMAX =", plan.KLAST, "/", NSYMAX});
+  if (!plan.in_memory) {
     listing.message({"***ERR MEMORY NOT ENOUGH, SAVE DATA IN HARD DISK*"});
     units.console().message({"***ERR MEMORY NOT ENOUGH, SAVE DATA IN HARD DISK*"});
-    nms = 1;
   }
-  const long long NFS = 20LL * 10 * nms;
-  if (NSYMAX < 8 * NFS + 1) {
+  if (!plan.fits) {
     units.console().message({"NSYMAX IS TOO SMALL"});
     units.error_line("nlframe: the member-state store is too small for one member");
     throw Stop{1};
   }
-  fs.setup(st.FSTORE.data(), nms, in_memory, units);
+  fs.setup(st.FSTORE.data(), plan.members_held, plan.in_memory, units);
 }
 
 // The band width that assembly needs with the final equation numbers. A link
@@ -53,18 +47,16 @@ void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bo
 // band is widened to it when the storage allows, and the run stops cleanly
 // otherwise (never an assembly outside the band).
 void check_band_storage(Model& md, Units& units) {
-  const int spread = final_band_width(md);
-  const long long need = static_cast<long long>(md.NEQ) * spread;
-  const long long have = static_cast<long long>(md.sz.NEQX()) * md.sz.MBAND;
-  if (need > have) {
-    const std::string text = "ERROR ... BAND WIDTH " + std::to_string(spread) + " EXCEEDS THE STORAGE FOR " +
+  const BandStorage band = band_storage(md);
+  if (!band.fits) {
+    const std::string text = "ERROR ... BAND WIDTH " + std::to_string(band.width) + " EXCEEDS THE STORAGE FOR " +
                              std::to_string(md.sz.MBAND) + " (A Q CARD AFTER THE M CARDS OF ITS JOINTS?)";
     units.listing().message({text});
     units.console().message({text});
-    units.error_line("nlframe: the band width %d exceeds the storage sized for %d", spread, md.sz.MBAND);
+    units.error_line("nlframe: the band width %d exceeds the storage sized for %d", band.width, md.sz.MBAND);
     throw Stop{1};
   }
-  md.MBAND = spread;
+  md.MBAND = band.width;
 }
 
 // The line on standard error when the pivot test stops the run: where the
@@ -164,10 +156,10 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     for (;;) {
       if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
       bool singular = false;
-      const bool reduced = MEMBERPASS(md, fs, s.ktan, singular, &team, out, g.exact ? &general : nullptr);
+      const int taken = MEMBERPASS(md, fs, s.ktan, singular, team, out, g.exact ? &general : nullptr);
 
       set_applied_load(md, g, s.dl_applied);
-      add_springs(md, A, !reduced && !g.exact);
+      add_springs(md);
       if (arc) add_reference_load(md, g);
       add_resisting_forces(md, arc ? 2 : 1);
 
@@ -177,7 +169,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         if (g.exact)
           solve_general(md, g, s, general, DETLOG, listing, pivots);
         else
-          solve(md, g, s, A, DETLOG, listing, pivots, reduced);
+          solve(md, g, s, A, taken, DETLOG, listing, pivots);
       } catch (const PivotStop&) {
         report_lost_stiffness(units, g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;
@@ -191,7 +183,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       else
         load_control_increment(md);
 
-      update_members(md, fs, &team);
+      update_members(md, fs, team);
       update_springs(md, listing);
       update_totals(md);
 
@@ -200,7 +192,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       s.ktan = 0;
     }
 
-    commit_fibres(md, fs, s.ktan, &team);
+    commit_fibres(md, fs, s.ktan, team);
     if (arc) {
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j)

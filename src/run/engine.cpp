@@ -12,6 +12,8 @@
 #include "io/stop.h"
 #include "io/banner.h"
 #include "deck/control.h"
+#include "deck/workspace.h"
+#include "io/card.h"
 #include "run/driver.h"
 #include "run/threads.h"
 #include "store/bind.h"
@@ -19,8 +21,6 @@
 namespace nlf {
 
 namespace {
-
-constexpr char kComment = '$';
 
 // Result files: unit, file name, title.
 struct ResultFile {
@@ -45,30 +45,26 @@ void print_sizes_and_layout(Units& units, const Sizes& sz) {
   listing.write(sizes_line, {sz.MUMM, sz.MUMJ, sz.MUMP, sz.MUMT, sz.MUMR, sz.MUMS, sz.MBAND, sz.MUMW});
 
   const Layout L = compute_layout(sz);
-  listing.message({"INTEGER LAST/IMAX =", L.ilast, "/", IMAX});
-  if (L.ilast > IMAX) {
-    units.error_line("nlframe: the model needs %lld places of the integer workspace, which holds %d", L.ilast,
-                     IMAX);
+  const WorkspaceNeed integer = integer_workspace(L), real = real_workspace(L);
+  listing.message({"INTEGER LAST/IMAX =", integer.need, "/", integer.have});
+  if (!integer.fits()) {
+    units.error_line("nlframe: %s", integer.text().c_str());
     throw Stop{1};
   }
-  units.console().write(real_last, {L.rlast, NMAX});
-  if (L.rlast > NMAX) {
-    units.error_line("nlframe: the model needs %lld places of the real workspace, which holds %d", L.rlast,
-                     NMAX);
+  units.console().write(real_last, {real.need, real.have});
+  if (!real.fits()) {
+    units.error_line("nlframe: %s", real.text().c_str());
     throw Stop{1};
   }
 }
 
 void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
-  for (const auto& [unit, what] : {std::pair{ctl.IRESIN, "INPUT"}, std::pair{ctl.IRESOUT, "OUTPUT"}}) {
-    const bool asked = (what[0] == 'I') ? unit != 0 : unit >= 1;
-    if (!asked || !restart_unit_in_use(unit, nhist)) continue;
-    const std::string text =
-        std::string("ERROR ... RESTART ") + what + " UNIT " + std::to_string(unit) + " IS USED BY THE PROGRAM";
+  for (const UnitClash& c : restart_unit_clashes(ctl, nhist)) {
+    const std::string text = std::string("ERROR ... RESTART ") + (c.input ? "INPUT" : "OUTPUT") + " UNIT " +
+                             std::to_string(c.unit) + " IS USED BY THE PROGRAM";
     units.listing().message({text});
     units.console().message({text});
-    units.error_line("nlframe: restart %s unit %d is a unit the program uses itself",
-                     what[0] == 'I' ? "input" : "output", unit);
+    units.error_line("nlframe: %s", c.text().c_str());
     throw Stop{1};
   }
 }

@@ -24,14 +24,10 @@ void set_applied_load(Model& md, const LoadGroup& g, double dl_applied) {
     }
 }
 
-void add_springs(Model& md, const RMat& A, bool stiffness) {
+void add_springs(Model& md) {
   for (int k = 1; k <= md.NK; ++k) {
     const int j = md.KJ(k);
-    for (int d = 1; d <= 3; ++d) {
-      md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
-      const int e = md.IEQ(3 * (j - 1) + d);
-      if (stiffness) A(e, 1) += md.KF(k, d);
-    }
+    for (int d = 1; d <= 3; ++d) md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
   }
 }
 
@@ -62,30 +58,19 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
   return false;
 }
 
-void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing, PivotCount& pivots, bool reduced) {
-  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, A, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
-                  g.FACTOR, !reduced);
+void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
+           TextOut& listing, PivotCount& pivots) {
+  if (md.NEQ > 1) BANDREDUCE(A, md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
+  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
+                  g.FACTOR);
   BANDSOLVE(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,
-            md.sz.MUMJ, listing, &pivots, reduced);
+            md.sz.MUMJ, listing, &pivots, true);
   write_detlog(listing, DETLOG);
 }
 
 void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
                    double& DETLOG, TextOut& listing, PivotCount& pivots) {
-  for (int k = 1; k <= md.NK; ++k)
-    for (int d = 1; d <= 3; ++d) {
-      const int e = md.IEQ(3 * (md.KJ(k) - 1) + d);
-      G(e, e) += md.KF(k, d);
-    }
-  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.A(), md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
-                  g.FACTOR, false);
-  for (int j = 1; j <= md.NJ; ++j)
-    for (int d = 1; d <= 3; ++d)
-      if (md.LTYPE((d - 1) * md.sz.MUMJ + j) > 0) {
-        const int e = md.IEQ(3 * (j - 1) + d);
-        G(e, e) = PENALTY;
-      }
+  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ, g.FACTOR);
   GENERALSOLVE(G, md.sz.NRHS, md.RHS, md.SOL, md.A(), md.LTYPE, md.NJ, DETLOG, md.IEQ, md.sz.MUMJ,
                listing, &pivots);
   write_detlog(listing, DETLOG);

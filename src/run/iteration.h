@@ -1,11 +1,15 @@
 // The stages of one equilibrium iteration of a load step, in the order the
 // driver runs them:
 //
-//   member pass                      (member/member_pass.h)
+//   member pass                      (member/member_pass.h): members,
+//                                    springs and penalties into the band
+//                                    matrix (the general band with the
+//                                    exact tangent), part of its elimination
 //   unbalanced forces                applied load, springs, reference load,
 //                                    resisting forces
 //   convergence test                 from the second iteration on
-//   solve                            prescribed displacements, band solution
+//   solve                            the rest of the elimination, prescribed
+//                                    displacements, band solution
 //   iteration increment              load control, or arc-length control
 //   member recovery                  (member/member_pass.h)
 //   springs and totals               spring forces, displacements, node points
@@ -42,10 +46,9 @@ struct StepState {
 // sets them to the total applied load plus the step's load-factor increments
 // so far; the next three add in order.
 void set_applied_load(Model& md, const LoadGroup& g, double dl_applied);
-// Spring forces come off the unbalanced forces, spring stiffnesses go onto
-// the diagonal of the band matrix A (unless `stiffness` is false: a member
-// pass that reduced A has put them there already).
-void add_springs(Model& md, const RMat& A, bool stiffness = true);
+// Spring forces come off the unbalanced forces (the member pass has put the
+// spring stiffnesses on the diagonal of the band matrix).
+void add_springs(Model& md);
 // Arc-length control: FACTOR x pattern into the first load column.
 void add_reference_load(Model& md, const LoadGroup& g);
 // The resisting forces come off; the unbalanced forces go into the load
@@ -60,15 +63,16 @@ void add_resisting_forces(Model& md, int col);
 bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut& listing);
 
 // Prescribed displacements and the band solution of every load column, with
-// the determinant line in the listing. `pivots` selects and receives the
-// count of negative pivots (solver/band.h). `reduced`: the member pass has
-// already put the penalties on A and reduced it.
-void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, double& DETLOG,
-           TextOut& listing, PivotCount& pivots, bool reduced = false);
+// the determinant line in the listing, on the band matrix A as the member
+// pass leaves it (springs and penalties on, pivot rows 1..`taken` reduced).
+// `pivots` selects and receives the count of negative pivots
+// (solver/band.h).
+void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
+           TextOut& listing, PivotCount& pivots);
 
-// The same with the exact tangent, formed by the member pass in the general
-// band G: the springs' stiffnesses and the penalties go onto its diagonal,
-// the pivots are tested in column 1 of A.
+// The same with the exact tangent, which the member pass formed in the
+// general band G with the springs and penalties on its diagonal; the pivots
+// are tested in column 1 of A.
 void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
                    double& DETLOG, TextOut& listing, PivotCount& pivots);
 

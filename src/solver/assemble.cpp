@@ -1,4 +1,4 @@
-// Member assembly into the band matrix and the penalty treatment of the
+// Member assembly into the band matrix and the load columns of the
 // prescribed directions.
 #include <cstdio>
 
@@ -24,8 +24,8 @@ namespace {
 
 }  // namespace
 
-void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36>& S,
-               const RVec& R, const std::array<double, 6>& F, const IVec& IEQ) {
+void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
+               const double* F, const IVec& IEQ) {
   const int I = IJ(m, 1);
   const int J = IJ(m, 2);
   const int s[6] = {3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J};
@@ -52,9 +52,8 @@ void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36
   }
 }
 
-void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
-                     const IVec& LTYPE, int NJ, const IVec& IEQ, int impose, int NJL,
-                     double factor, bool pivots) {
+void APPLYPRESCRIBED(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
+                     const IVec& IEQ, int impose, int NJL, double factor) {
   for (int k = 1; k <= NJ; ++k) {
     for (int d = 1; d <= 3; ++d) {
       const int t = (d - 1) * NJL + k;
@@ -62,7 +61,6 @@ void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
       const int e = IEQ(3 * (k - 1) + d);
       const double load = impose != 0 ? factor * PENALTY * PDISP(t) : 0.0;
       for (int c = 1; c <= nrhs; ++c) B(e, c) = load;
-      if (pivots) A(e, 1) = PENALTY;
     }
   }
 }

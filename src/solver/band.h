@@ -15,8 +15,6 @@
 // Nothing here allocates or keeps state between calls.
 #pragma once
 
-#include <array>
-
 #include "io/stop.h"
 #include "io/units.h"
 #include "store/views.h"
@@ -27,7 +25,7 @@ namespace nlf {
 inline constexpr double PENALTY = 1.0E25;
 
 // Adds member m (end joints IJ(m,1), IJ(m,2)) into the band matrix and the
-// joint resisting forces. S is the member's 6 x 6 stiffness, column-major,
+// joint resisting forces. S is the member's 6 x 6 stiffness (36 values), column-major,
 // in the order (X, Y, rotation) of end I, then of end J; F its six end
 // forces. R is indexed by the joint-serial number 3j-2 .. 3j. Only pairs
 // whose column equation is not below the row equation are added, so the
@@ -35,18 +33,17 @@ inline constexpr double PENALTY = 1.0E25;
 // A member whose equations do not fit the band (or the rows) of A is a fault
 // of the equation numbering: it is reported on standard error and the run
 // stops (Stop{1}) before anything is added.
-void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const std::array<double, 36>& S,
-               const RVec& R, const std::array<double, 6>& F, const IVec& IEQ);
+void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
+               const double* F, const IVec& IEQ);
 
-// Enforces the prescribed directions (flag > 0) of joints 1..NJ, joint by
-// joint and within a joint X, Y, rotation: A(e,1) = PENALTY, and every load
-// column B(e,c) = factor * PENALTY * PDISP when `impose` is nonzero, else 0.
-// Directions sharing an equation: the last one taken sets the load. With
-// `pivots` false the penalties are taken to be on A already (a member pass
-// that reduced A as it went) and only the load columns are set.
-void APPLYPRESCRIBED(int nrhs, const RMat& B, const RMat& A, const RVec& PDISP,
-                     const IVec& LTYPE, int NJ, const IVec& IEQ, int impose, int NJL,
-                     double factor, bool pivots = true);
+// The load columns of the prescribed directions (flag > 0) of joints
+// 1..NJ, joint by joint and within a joint X, Y, rotation: every load column
+// B(e,c) = factor * PENALTY * PDISP when `impose` is nonzero, else 0.
+// Directions sharing an equation: the last one taken sets the load. The
+// penalty A(e,1) = PENALTY on the diagonal goes on with the members (the
+// member pass completes each row of A with it).
+void APPLYPRESCRIBED(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
+                     const IVec& IEQ, int impose, int NJL, double factor);
 
 // The pivot test's treatment of negative pivots. By default a negative
 // pivot fails like a zero one. A caller that follows the equilibrium path

@@ -7,6 +7,7 @@
 
 #include "io/stop.h"
 #include "solver/band.h"
+#include "store/lanes.h"
 
 namespace nlf {
 
@@ -17,17 +18,6 @@ namespace {
 // that every update runs down a column of A with unit stride.
 constexpr int BLOCK = 64;
 
-// The elimination is compiled for AVX2 beside the baseline, and the program
-// takes the version the processor can run. Neither fuses a multiply and an
-// add, so both give the same bits. (Not under the thread sanitizer, whose
-// runtime is not ready when the version is picked.)
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) \
-    && !defined(__SANITIZE_THREAD__)
-#define NLF_BAND_LOOP __attribute__((target_clones("avx2", "default")))
-#else
-#define NLF_BAND_LOOP
-#endif
-
 // Forward elimination of A, pivot rows n0 .. n1 (n1 <= NEQ-1). Row n is not
 // scaled: A(n, 2..) keep the reduced coupling terms for the back
 // substitution. With offsets u = i-n (the row) and t = u+j-1 (the column
@@ -36,7 +26,7 @@ constexpr int BLOCK = 64;
 //   A(n+u, j) -= A(n, t+1) * H(u),   H(u) = (1/P) * A(n, u+1),
 // so neither the blocking of (u, t) nor the split into ranges of pivot rows
 // changes the result.
-NLF_BAND_LOOP void eliminate_matrix(int NEQ, int MBAND, int n0, int n1, double* a,
+NLF_HOT_LOOP void eliminate_matrix(int NEQ, int MBAND, int n0, int n1, double* a,
                                     std::ptrdiff_t lda) {
   double h[BLOCK];   // H(u) for u = u0 ..
   double rt[BLOCK];  // A(n, t+1) for t = t0 ..
@@ -65,7 +55,7 @@ NLF_BAND_LOOP void eliminate_matrix(int NEQ, int MBAND, int n0, int n1, double* 
 // reduced A. Row n of A is final once pivot n is taken, so H(u) is the same
 // value the matrix elimination used, and each B(n+u, c) gets the same
 // updates in the same order as if both were reduced together.
-NLF_BAND_LOOP void eliminate_loads(int NEQ, int MBAND, int NRHS, const double* a,
+NLF_HOT_LOOP void eliminate_loads(int NEQ, int MBAND, int NRHS, const double* a,
                                    std::ptrdiff_t lda, double* b, std::ptrdiff_t ldb) {
   if (NRHS <= 0) return;
   double h[BLOCK];

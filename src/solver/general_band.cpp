@@ -7,8 +7,8 @@ namespace nlf {
 
 void GeneralBand::clear() { std::fill(a, a + size(NEQ, MBAND), 0.0); }
 
-void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const std::array<double, 36>& S,
-                       const RVec& R, const std::array<double, 6>& F, const IVec& IEQ) {
+void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
+                       const double* F, const IVec& IEQ) {
   const int I = IJ(m, 1), J = IJ(m, 2);
   const int s[6] = {3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J};
   int e[6];
@@ -19,11 +19,12 @@ void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const std::array<d
     if (k == 0 || e[k] > hi) hi = e[k];
   }
   if (lo < 1 || hi > G.NEQ || hi - lo + 1 > G.MBAND) {
-    std::fprintf(stderr,
-                 " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
-                 "BAND WIDTH = %d , MATRIX SIZE = %d\n",
-                 m, lo, hi, hi - lo + 1, G.MBAND, G.NEQ);
-    throw Stop{1};
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
+                  "BAND WIDTH = %d , MATRIX SIZE = %d",
+                  m, lo, hi, hi - lo + 1, G.MBAND, G.NEQ);
+    throw Stop{1, text};
   }
   for (int k = 0; k < 6; ++k) R(s[k]) += F[k];
   for (int c = 0; c < 6; ++c)

@@ -3,7 +3,6 @@
 // symmetric band. The pivots go through the same test and log-determinant.
 #pragma once
 
-#include <array>
 #include <cstddef>
 
 #include "io/units.h"
@@ -28,11 +27,12 @@ struct GeneralBand {
   void clear();
 };
 
-// Adds member m's 6 x 6 matrix S (column-major, end I then end J) and its
-// end forces F, as ADDMEMBER does, with both triangles of S. A member whose
-// equations do not fit the band stops the run as in ADDMEMBER.
-void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const std::array<double, 36>& S,
-                       const RVec& R, const std::array<double, 6>& F, const IVec& IEQ);
+// Adds member m's 6 x 6 matrix S (36 values, column-major, end I then end
+// J) and its six end forces F, as ADDMEMBER does, with both triangles of S.
+// A member whose equations do not fit the band stops the run as in
+// ADDMEMBER.
+void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
+                       const double* F, const IVec& IEQ);
 
 // Solves G X = B for NRHS load columns by band elimination without
 // pivoting; G and B are overwritten. The pivots are copied into column 1

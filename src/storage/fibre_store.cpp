@@ -56,9 +56,24 @@ MemberFibres FibreStore::views(int m) const {
   return v;
 }
 
-MemberFibres FibreStore::held_member(int m) const {
-  assert(in_memory_ && phase_ != Phase::idle && m >= 1 && m <= nm_ && m <= nms_);
-  return views(m);
+MemberFibres FibreStore::member(int m) {
+  if (in_memory_) {
+    assert(phase_ != Phase::idle && m >= 1 && m <= nm_ && m <= nms_);
+    return views(m);
+  }
+  switch (phase_) {
+    case Phase::update: return update_member(m);
+    case Phase::commit: return commit_member(m);
+    default: return pass_member(m);
+  }
+}
+
+void FibreStore::put(int m) {
+  if (in_memory_ || phase_ == Phase::pass) return;
+  if (phase_ == Phase::update)
+    update_put(m);
+  else
+    commit_put(m);
 }
 
 // --- sequence bookkeeping (scratch-file pass-through in fibre_files.cpp)

@@ -7,8 +7,10 @@
 //  - scratch: the eight arrays hold one member, and the committed state and
 //    the increments stream through the scratch units 10-13 (current and new
 //    state file, current and new increment file), one record per fibre.
-// Every user runs the same begin / member / end sequence in either mode, and
-// never asks which mode is in force.
+// Every user runs the same begin / member / end sequence in either mode. The
+// member loops of the iteration ask which mode is in force for one thing
+// only: in memory, members may be worked on in any order and on several
+// threads at once (member(m) below).
 #pragma once
 
 #include <array>
@@ -74,11 +76,15 @@ class FibreStore {
   void commit_put(int m);
   void commit_end();
 
-  // Memory mode, inside a pass, update or commit sequence: the views of
-  // member m without the sequence's bookkeeping, so that members can be
-  // worked on in any order and on several threads at once. Changes made
-  // through them are in place; nothing needs putting back.
-  MemberFibres held_member(int m) const;
+  // Inside a pass, update or commit sequence, either mode: the views of
+  // member m for the sequence under way, and put(m) when the member is done
+  // (pass: nothing to put). In memory mode these keep no bookkeeping, so
+  // that members can be worked on in any order and on several threads at
+  // once, their changes in place; in scratch mode they are pass_member,
+  // update_member or commit_member and update_put or commit_put, one thread
+  // with m increasing.
+  MemberFibres member(int m);
+  void put(int m);
 
   // Result output: the committed state of member m, read only.
   void results_begin();

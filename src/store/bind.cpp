@@ -22,9 +22,6 @@ void bind_model(Model& m, Stores& st, const Sizes& sz) {
   m.ISEC = iv(4);
   m.JNO = iv(5);
   m.LTYPE = iv(6);
-  m.IW7 = iv(7);
-  m.IW8 = iv(8);
-  m.IW9 = iv(9);
   m.MGEO = iv(10);
 
   m.SPF = rm(1, sz.MUMR, 3);
@@ -50,27 +47,14 @@ void bind_model(Model& m, Stores& st, const Sizes& sz) {
   m.PFORCE = rv(21);
   m.AREA = rm(22, sz.MUMS, sz.MUMT);
   m.ZF = rm(23, sz.MUMS, sz.MUMT);
-  m.WF24 = rv(24);
   m.SYM = rv(25);
   m.EYM = rv(26);
-  m.WF27 = rv(27);
-  m.WF28 = rv(28);
   m.SY = rv(29);
   m.MC6 = rv(30);
   m.MC7 = rv(31);
-  m.WM32 = rv(32);
   m.DPRUN = rm(33, NMP, MUMM);
   m.DPSTEP = rm(34, NMP, MUMM);
   m.MEMF = rm(35, MUMM, 6);
-  m.WM36 = rv(36);
-  m.WM37 = rv(37);
-  m.WM38 = rv(38);
-  m.WM39 = rv(39);
-  m.WS40 = rv(40);
-  m.WS41 = rv(41);
-  m.WS42 = rv(42);
-  m.WS43 = rv(43);
-  m.WS44 = rv(44);
   m.W = rm(45, sz.MUMW, 7);
   (void)MUMJ;
 }

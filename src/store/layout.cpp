@@ -9,6 +9,10 @@ Layout compute_layout(const Sizes& sz) {
   const long long NRHS = sz.NRHS;
   const long long NEQX = 3 * MUMJ, NINT = 3 * MUMP - 3, NMP = 3 * MUMP + 3, NST = 2 * MUMP;
 
+  // Tables 7-9 of the integer workspace and 24, 27, 28, 32 and 36-44 of
+  // the real one are reserved: nothing uses them, but their lengths stay in
+  // the layout, so that every other table keeps its place (and the LAST
+  // figures of the listing and the restart file's layout stay as they are).
   const std::array<long long, NINTARRAYS> ilen = {
       MUMR, NEQX, 2 * MUMM, MUMM, MUMJ, NEQX, 3 * MUMP, 3 * MUMP, MUMT, MUMM};
   long long pos = 1;

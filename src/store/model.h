@@ -27,17 +27,17 @@ struct Model {
   std::array<std::int32_t, MAXJOINTNO + 1> JMAP{};
   int jmap(int n) const { return (n >= 1 && n <= MAXJOINTNO) ? JMAP[n] : 0; }
 
-  // Integer workspace, in layout order.
+  // Integer workspace, in layout order (tables 7-9 reserved).
   IVec KJ;     // joint of each K card (MUMR)
   IVec IEQ;    // equation numbers, three per joint (NEQX)
   IMat IJ;     // end joints of each member (MUMM x 2)
   IVec ISEC;   // section of each member (MUMM)
   IVec JNO;    // user number of each joint (MUMJ)
   IVec LTYPE;  // load-pattern type flags, direction-major: (d-1)*MUMJ + j
-  IVec IW7, IW8, IW9;  // member and fibre work indices
   IVec MGEO;   // 1: no geometric terms (MUMM)
 
-  // Real workspace, in layout order.
+  // Real workspace, in layout order (tables 24, 27, 28, 32 and 36-44
+  // reserved: store/layout.cpp keeps their lengths, nothing is bound).
   RMat SPF;    // 1: spring forces of each K card (MUMR x 3)
   RMat KF;     // 2: spring stiffnesses of each K card (MUMR x 3)
   double* Aband = nullptr;  // 3: band matrix storage (NEQX * MBAND)
@@ -59,19 +59,14 @@ struct Model {
   RVec PFORCE; // 21: force values of the pattern, direction-major
   RMat AREA;   // 22: fibre areas (MUMS x MUMT)
   RMat ZF;     // 23: fibre coordinates (MUMS x MUMT)
-  RVec WF24;   // 24: fibre work vector
   RVec SYM;    // 25: member yield stress
   RVec EYM;    // 26: member yield strain
-  RVec WF27, WF28;  // 27, 28: fibre work vectors
   RVec SY;     // 29: section yield stress (MUMS)
   RVec MC6;    // 30: member spring stiffness
   RVec MC7;    // 31: member distributed load
-  RVec WM32;   // 32: member work vector (NMP)
   RMat DPRUN;  // 33: node-point increments over the run (NMP x MUMM)
   RMat DPSTEP; // 34: node-point increments over the step (NMP x MUMM)
   RMat MEMF;   // 35: member end forces NI,QI,MI,NJ,QJ,MJ (MUMM x 6)
-  RVec WM36, WM37, WM38, WM39;  // 36-39: member work matrices and vector
-  RVec WS40, WS41, WS42, WS43, WS44;  // 40-44: station work vectors (NST)
   RMat W;      // 45: watch codes (MUMW x 7)
 
   // The band matrix with leading dimension NEQ, as the solver uses it.

@@ -82,5 +82,11 @@ TEST(FreeFormat, OneBlankThenItemsSeparatedByBlanks) {
             " 0.5 -1e+20 12 NaN");
 }
 
+TEST(MessageNumber, SixDigitsAndAnExponentOnlyWhenFarFromOne) {
+  std::string got;
+  for (double v : {2100.0, -10.21, 1.0 / 3.0, 21.0e6, 1.0e-5, 0.0}) got += message_number(v) + " ";
+  EXPECT_EQ(got, "2100 -10.21 0.333333 2.1E+07 1E-05 0 ");
+}
+
 }  // namespace
 }  // namespace nlf

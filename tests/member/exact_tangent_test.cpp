@@ -32,6 +32,7 @@ struct Bench {
   Model& md = t.md;
   Units units;
   FibreStore fs;
+  MemberTeam team{1, 1};
 
   explicit Bench(const State& s) {
     md.NM = 1;
@@ -109,7 +110,7 @@ struct Bench {
   // from RCV + RCM dE, then the run's point displacements.
   void recover(const std::array<double, 6>& dE) {
     for (int i = 1; i <= 6; ++i) md.DITER(i) = dE[i - 1];
-    update_members(md, fs);
+    update_members(md, fs, team);
     for (int k = 1; k <= 3 * NPT; ++k) md.DPRUN(k, 1) += md.DPT(k, 1);
   }
 

@@ -108,6 +108,7 @@ TEST(Member, PointRecoveryFollowsBeamDeflection) {
 struct PassModel : MemberModel {
   Units units;
   FibreStore fs;
+  MemberTeam team{1, md.NM, member_pass_workspace(md)};
   explicit PassModel(bool in_memory) {
     fs.setup(st.FSTORE.data(), in_memory ? 2 : 1, in_memory, units);
     fs.initialise(md.NM, md.SYM, md.EYM);
@@ -127,16 +128,16 @@ INSTANTIATE_TEST_SUITE_P(Store, MemberPass, ::testing::Values(true, false),
 TEST_P(MemberPass, StretchSolveAndCommit) {
   PassModel t(GetParam());
   bool singular = true;
-  MEMBERPASS(t.md, t.fs, 0, singular);
+  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
   EXPECT_FALSE(singular);
   // Joint 3 moves 0.5 along X: member 2 stretches by 0.001 (elastic, 2.1).
   t.md.DITER.fill(0.0);
   t.md.DITER(7) = 0.5;
-  update_members(t.md, t.fs);
+  update_members(t.md, t.fs, t.team);
   EXPECT_NEAR(t.md.XM(2, 6), 1000.5, 1e-12);
   EXPECT_NEAR(t.md.XM(2, 3), 500.0 + 0.4 * 500.5, 1e-12);
 
-  MEMBERPASS(t.md, t.fs, 0, singular);
+  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
   const double T = 2.1 * NFIB;
   const double ref[2][6] = {{0, 0, 0, 0, 0, 0}, {T, 0, 0, T, 0, 0}};
   for (int m = 1; m <= 2; ++m)
@@ -147,11 +148,11 @@ TEST_P(MemberPass, StretchSolveAndCommit) {
   // A second pass on the same state, after a zero increment, reproduces A and R.
   const std::vector<double> first = t.band_and_forces();
   t.md.DITER.fill(0.0);
-  update_members(t.md, t.fs);
-  MEMBERPASS(t.md, t.fs, 0, singular);
+  update_members(t.md, t.fs, t.team);
+  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
   EXPECT_EQ(t.band_and_forces(), first);
 
-  commit_fibres(t.md, t.fs, 0);
+  commit_fibres(t.md, t.fs, 0, t.team);
   t.fs.results_begin();
   for (int m = 1; m <= 2; ++m) {
     const MemberFibres c = t.fs.results_member(m);
@@ -168,8 +169,8 @@ TEST_P(MemberPass, ResistingForcesBeyondNeqDoNotAccumulate) {
   t.md.NEQ = 8, t.md.MBAND = 8;
   t.md.MC7(2) = 1.0;
   bool singular = false;
-  MEMBERPASS(t.md, t.fs, 0, singular);
-  MEMBERPASS(t.md, t.fs, 0, singular);
+  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
+  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
   EXPECT_NEAR(t.md.R(9), -20000.0, 1e-6);
 }
 

@@ -147,6 +147,7 @@ TEST(CommitFibres, SameBitsAsTheScalarLaw) {
   Units units;
   FibreStore fs;
   fs.setup(mm.st.FSTORE.data(), 2, true, units);
+  MemberTeam team(1, mm.md.NM);
   fs.initialise(mm.md.NM, mm.md.SYM, mm.md.EYM);
   fs.clear_increments(mm.md.NM);
   std::mt19937 rng(4);
@@ -168,7 +169,7 @@ TEST(CommitFibres, SameBitsAsTheScalarLaw) {
       fs.commit_put(m);
     }
     fs.commit_end();
-    commit_fibres(mm.md, fs, ktan);
+    commit_fibres(mm.md, fs, ktan, team);
     fs.results_begin();
     for (int m = 1; m <= mm.md.NM; ++m) {
       const MemberFibres c = fs.results_member(m);
