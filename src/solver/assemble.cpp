@@ -7,36 +7,21 @@
 
 namespace nlf {
 
-namespace {
-
-// A member whose equations reach outside the stored band would write into
-// the neighbouring workspace tables. That happens only when the equation
-// numbers changed after the band width was found (a link card read after
-// the members that touch its slave joint), so the run stops here.
-[[noreturn]] void band_overrun(int m, int spread, int lo, int hi, const RMat& A) {
+[[noreturn]] void band_overrun(int m, int lo, int hi, int width, int size) {
   char text[200];
   std::snprintf(text, sizeof text,
                 " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
                 "BAND WIDTH = %d , MATRIX SIZE = %d",
-                m, lo, hi, spread, A.cols, A.ld);
+                m, lo, hi, hi - lo + 1, width, size);
   throw Stop{1, text};
 }
 
-}  // namespace
-
 void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
                const double* F, const IVec& IEQ) {
-  const int I = IJ(m, 1);
-  const int J = IJ(m, 2);
-  const int s[6] = {3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J};
-  int e[6];
-  int lo = 0, hi = 0;
-  for (int k = 0; k < 6; ++k) {
-    e[k] = IEQ(s[k]);
-    if (k == 0 || e[k] < lo) lo = e[k];
-    if (k == 0 || e[k] > hi) hi = e[k];
-  }
-  if (lo < 1 || hi > A.ld || hi - lo + 1 > A.cols) band_overrun(m, hi - lo + 1, lo, hi, A);
+  const MemberEquations q = member_equations(m, IJ, IEQ);
+  const int* const s = q.s;
+  const int* const e = q.e;
+  if (q.lo < 1 || q.hi > A.ld || q.hi - q.lo + 1 > A.cols) band_overrun(m, q.lo, q.hi, A.cols, A.ld);
 
   for (int k = 0; k < 6; ++k) R(s[k]) += F[k];
 

@@ -24,6 +24,32 @@ namespace nlf {
 // The penalty put on the diagonal of a prescribed direction.
 inline constexpr double PENALTY = 1.0E25;
 
+// The joint-serial numbers (3j-2 .. 3j of end I, then of end J) and the
+// equation numbers of member m's six directions, with the lowest and the
+// highest of the equations: what both band forms need to add a member.
+struct MemberEquations {
+  int s[6];
+  int e[6];
+  int lo, hi;
+};
+inline MemberEquations member_equations(int m, const IMat& IJ, const IVec& IEQ) {
+  const int I = IJ(m, 1), J = IJ(m, 2);
+  MemberEquations q{{3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J}, {}, 0, 0};
+  for (int k = 0; k < 6; ++k) {
+    q.e[k] = IEQ(q.s[k]);
+    if (k == 0 || q.e[k] < q.lo) q.lo = q.e[k];
+    if (k == 0 || q.e[k] > q.hi) q.hi = q.e[k];
+  }
+  return q;
+}
+
+// A member whose equations reach outside the stored band (`width` columns
+// of `size` rows) would write into the neighbouring workspace tables. That
+// happens only when the equation numbers changed after the band width was
+// found (a link card read after the members that touch its slave joint), so
+// the run stops (Stop{1} with the listing's line).
+[[noreturn]] void band_overrun(int m, int lo, int hi, int width, int size);
+
 // Adds member m (end joints IJ(m,1), IJ(m,2)) into the band matrix and the
 // joint resisting forces. S is the member's 6 x 6 stiffness (36 values), column-major,
 // in the order (X, Y, rotation) of end I, then of end J; F its six end

@@ -9,23 +9,10 @@ void GeneralBand::clear() { std::fill(a, a + size(NEQ, MBAND), 0.0); }
 
 void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
                        const double* F, const IVec& IEQ) {
-  const int I = IJ(m, 1), J = IJ(m, 2);
-  const int s[6] = {3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J};
-  int e[6];
-  int lo = 0, hi = 0;
-  for (int k = 0; k < 6; ++k) {
-    e[k] = IEQ(s[k]);
-    if (k == 0 || e[k] < lo) lo = e[k];
-    if (k == 0 || e[k] > hi) hi = e[k];
-  }
-  if (lo < 1 || hi > G.NEQ || hi - lo + 1 > G.MBAND) {
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  " BAND WIDTH EXCEEDED BY MEMBER %d : EQUATIONS %d TO %d NEED %d , "
-                  "BAND WIDTH = %d , MATRIX SIZE = %d",
-                  m, lo, hi, hi - lo + 1, G.MBAND, G.NEQ);
-    throw Stop{1, text};
-  }
+  const MemberEquations q = member_equations(m, IJ, IEQ);
+  const int* const s = q.s;
+  const int* const e = q.e;
+  if (q.lo < 1 || q.hi > G.NEQ || q.hi - q.lo + 1 > G.MBAND) band_overrun(m, q.lo, q.hi, G.MBAND, G.NEQ);
   for (int k = 0; k < 6; ++k) R(s[k]) += F[k];
   for (int c = 0; c < 6; ++c)
     for (int r = 0; r < 6; ++r) G(e[r], e[c]) += S[r + 6 * c];
