@@ -84,7 +84,8 @@ class History:
                 raise ValueError(f"Model.displace: joint {joint} carries a load in {_AXES[k]}")
             types[k], values[k] = 1, v
 
-    def _group(self, letter: str, method: str, steps, tolerance, detail, impose, x2=0.0, x3=0.0, x4=0.0, x5=0.0):
+    def _group(self, letter: str, method: str, steps, tolerance, detail, impose, x2=0.0, x3=0.0, x4=0.0, x5=0.0,
+               exact: bool = False):
         self._begin_history()
         ints = (int_text(1 if impose else 0, 3, method, "impose"), int_text(steps, 3, method, "steps", 1, 999),
                 int_text(detail, 3, method, "detail", 0, 999))
@@ -99,18 +100,21 @@ class History:
             self._history.append(card("B", (f"{j:3d}", f"{code:>3}", "  0"), reals, 2 if any(values) else 0))
         self._pattern, self._pattern_has_supports = {}, False
         reals = [real_text(v, 10, method, n) for v, n in
-                 ((tol, "tolerance"), (x2, "length"), (x3, "follow"), (x4, "target_iterations"), (x5, "end_below"))]
+                 ((tol, "tolerance"), (x2, "length"), (x3, "follow"), (x4, "target_iterations"), (x5, "end_below"),
+                  (1.0 if exact else 0.0, "exact"))]
         self._history.append(card(letter, ints, reals, 1))
         self._groups += 1
 
-    def load_steps(self, steps: int, tolerance=1e-8, detail: int = 1, impose: bool = False) -> None:
+    def load_steps(self, steps: int, tolerance=1e-8, detail: int = 1, impose: bool = False,
+                   exact: bool = False) -> None:
         """`steps` load-controlled steps, each adding the pattern once.
-        `detail`: member node displacements every so many steps."""
-        self._group("E", "load_steps", steps, tolerance, detail, impose)
+        `detail`: member node displacements every so many steps; `exact`:
+        iterate with the exact tangent (X6)."""
+        self._group("E", "load_steps", steps, tolerance, detail, impose, exact=exact)
 
-    def displacement_steps(self, steps: int, tolerance=1e-8, detail: int = 1) -> None:
+    def displacement_steps(self, steps: int, tolerance=1e-8, detail: int = 1, exact: bool = False) -> None:
         """Steps that move the prescribed directions by their values each step."""
-        self._group("E", "displacement_steps", steps, tolerance, detail, True)
+        self._group("E", "displacement_steps", steps, tolerance, detail, True, exact=exact)
 
     def factored_steps(self, steps: int, factor, detail: int = 1, impose: bool = False) -> None:
         """Load-controlled steps of `factor` times the pattern; the factor is
@@ -121,10 +125,11 @@ class History:
         self._group("A", "factored_steps", steps, f, detail, impose)
 
     def arc_length(self, steps: int, length, tolerance=1e-8, follow: bool = False, target_iterations=0,
-                   end_below=0.0, detail: int = 1, impose: bool = False) -> None:
+                   end_below=0.0, detail: int = 1, impose: bool = False, exact: bool = False) -> None:
         """Arc-length steps of `length`; follow=True passes limit points,
         target_iterations adapts the length, end_below ends the group when the
-        load factor falls below that share of its largest value."""
+        load factor falls below that share of its largest value, exact=True
+        iterates with the exact tangent (X6)."""
         m = "arc_length"
         a = number(length, m, "length")
         if a == 0:
@@ -135,7 +140,7 @@ class History:
         e = number(end_below, m, "end_below")
         if not 0 <= e < 1:
             raise ValueError(f"Model.arc_length: end_below = {e} must lie in 0 to 1 (below 1)")
-        self._group("E", m, steps, tolerance, detail, impose, a, 1.0 if follow else 0.0, t, e)
+        self._group("E", m, steps, tolerance, detail, impose, a, 1.0 if follow else 0.0, t, e, exact)
 
     def finish(self) -> None:
         """Ends the load history (written by deck() if not called)."""

@@ -106,9 +106,12 @@ def test_a_pattern_merges_cards_of_one_joint_and_keeps_the_supports():
     m.deck()  # a look on the way closes nothing
     m.displace(2, dy=-0.5)
     m.displacement_steps(3)
-    assert m.deck().splitlines()[-7:] == [
+    m.load(2, fy=1.)
+    m.arc_length(5, 0.5, exact=True)
+    assert m.deck().splitlines()[-10:] == [
         "B  1111  0", "B  2100  0        0.       -3.", "E  0  2  1     1E-08",
-        "B  1111  0", "B  2110  0        0.      -0.5", "E  1  3  1     1E-08", "F"]
+        "B  1111  0", "B  2110  0        0.      -0.5", "E  1  3  1     1E-08",
+        "B  1111  0", "B  2100  0        0.        1.", "E  0  5  1     1E-08       0.5" + 3 * "        0." + "        1.", "F"]
 
 
 def test_parts_put_new_joints_on_the_bowed_axis_and_share_springs():
