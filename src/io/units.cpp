@@ -96,6 +96,15 @@ void DeckIn::open(const std::string& path) {
   close();
   std::FILE* f = std::fopen(path.c_str(), "r");
   if (f == nullptr) throw FileError(path + ": cannot open the deck: " + reason(errno));
+  // A first byte read now: a folder or an unreadable file fails here, before
+  // the run touches any of its output files.
+  const int c = std::getc(f);
+  if (c == EOF && std::ferror(f)) {
+    const int err = errno;
+    std::fclose(f);
+    throw FileError(path + ": cannot read: " + reason(err));
+  }
+  if (c != EOF) std::ungetc(c, f);
   f_ = f;
   name_ = path;
   lineno_ = 0;

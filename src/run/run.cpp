@@ -75,9 +75,13 @@ void check_restart_units(Units& units, const RunControl& ctl, int nhist) {
   }
 }
 
-int run_sequence(std::string_view stdin_text, const DriverOptions& opt, Units& units, RunSummary& s) {
+// `path`: the deck named on the command line; without it the name is read
+// from the standard-input text.
+int run_sequence(std::string_view stdin_text, const std::string* path, const DriverOptions& opt, Units& units,
+                 RunSummary& s) {
   const auto t0 = std::chrono::steady_clock::now();
-  const std::string name = deck_name(stdin_text);
+  const std::string name = path ? *path : deck_name(stdin_text);
+  // Opened and its first byte read before any output file is touched.
   units.deck().open(name);
 
   units.open_text(16, "R.rst");
@@ -125,14 +129,13 @@ void shutdown(Units& units) {
   units.close_all();
 }
 
-}  // namespace
-
-int run_with_input(std::string_view stdin_text, const DriverOptions& opt, RunSummary* summary) {
+int run_guarded(std::string_view stdin_text, const std::string* path, const DriverOptions& opt,
+                RunSummary* summary) {
   Units units;
   RunSummary s;
   int status = 0;
   try {
-    status = run_sequence(stdin_text, opt, units, s);
+    status = run_sequence(stdin_text, path, opt, units, s);
   } catch (const Stop& s) {
     status = s.status;
   } catch (const FileError& e) {
@@ -148,6 +151,16 @@ int run_with_input(std::string_view stdin_text, const DriverOptions& opt, RunSum
   }
   if (summary) *summary = s;
   return status;
+}
+
+}  // namespace
+
+int run_with_input(std::string_view stdin_text, const DriverOptions& opt, RunSummary* summary) {
+  return run_guarded(stdin_text, nullptr, opt, summary);
+}
+
+int run_deck(const std::string& path, const DriverOptions& opt, RunSummary* summary) {
+  return run_guarded({}, &path, opt, summary);
 }
 
 int run_program() {
