@@ -3,6 +3,6 @@
 
 namespace nlf {
 
-inline constexpr const char* kVersion = "1.1.0";
+inline constexpr const char* kVersion = "2.0";
 
 }  // namespace nlf

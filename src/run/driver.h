@@ -15,7 +15,9 @@ struct DriverOptions {
   bool force_scratch = false;  // keep the fibre state in scratch files
 };
 
-// Returns at the F card of the load history.
-RunSummary run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt);
+// Returns at the F card of the load history. `summary` counts the run as it
+// goes, so that a stop still leaves the figures of the steps done.
+void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt,
+                RunSummary& summary);
 
 }  // namespace nlf

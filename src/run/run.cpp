@@ -111,10 +111,19 @@ int run_sequence(std::string_view stdin_text, const std::string* path, const Dri
 
   Model md;
   bind_model(md, *stores, sz);
-  s = run_driver(md, *stores, units, ctl, opt);
-
-  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  std::fprintf(stderr, "nlframe: %s, %.2f s\n", summary_text(s).c_str(), secs);
+  const auto summary_line = [&] {
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::fprintf(stderr, "nlframe: %s, %.2f s\n", summary_text(s).c_str(), secs);
+  };
+  try {
+    run_driver(md, *stores, units, ctl, opt, s);
+  } catch (const FileError&) {
+    // A history without an F card ran all its groups: their summary comes
+    // before the end-of-file stop.
+    if (s.history_ended) summary_line();
+    throw;
+  }
+  summary_line();
   return 0;
 }
 
