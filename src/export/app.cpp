@@ -30,9 +30,11 @@ std::string usage_text() {
          "  -d, --dir DIR      run folder holding the result files (default: the deck's folder)\n"
          "  -o, --output DIR   folder for the tables (default: the run folder)\n"
          "  -h, --help         show this help and exit\n"
+         "      --version      show the version and exit\n"
          "\n"
          "Exit status: 0 all tables written, 1 a result file missing, cut off or not\n"
-         "of this run (nothing written), 2 bad command line.\n";
+         "of this run (nothing written), 2 bad command line or a deck that cannot be\n"
+         "read (missing, a folder, a result file).\n";
 }
 
 Options parse_options(const std::vector<std::string>& args) {

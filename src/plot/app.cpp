@@ -49,9 +49,11 @@ std::string usage_text() {
          "                     summary, the pictures and the largest results of the\n"
          "                     last step\n"
          "  -h, --help         show this help and exit\n"
+         "      --version      show the version and exit\n"
          "\n"
-         "Exit status: 0 all pictures written, 1 a file missing, unreadable or not\n"
-         "matching the deck (the other pictures are still written), 2 bad command line.\n";
+         "Exit status: 0 all pictures written, 1 a result file missing, unreadable or\n"
+         "not matching the deck (the other pictures are still written), 2 bad command\n"
+         "line or a deck that cannot be read (missing, a folder, a result file).\n";
 }
 
 Options parse_options(const std::vector<std::string>& args) {
@@ -143,6 +145,20 @@ class Runner {
     deck_time_ = fs::last_write_time(o_.deck, ec);
     if (ec) deck_time_ = fs::file_time_type::min();
 
+    have_disp_ = load("Mdis.rst", disp_, read_member_displacements);
+    have_stress_ = load("Mstr.rst", stress_, read_member_stresses);
+    // A step asked for without member displacements has no frame picture:
+    // nothing is written, rather than pictures of another step beside it.
+    if (o_.step && have_disp_ && !find_step(disp_, *o_.step)) {
+      error("Mdis.rst has no member displacements for step " + std::to_string(*o_.step) +
+            " (they are written on detail steps only; steps there: " + step_list(disp_) + "); nothing written");
+      return status_;
+    }
+    if (o_.step && !have_disp_) {
+      error("no frame picture for step " + std::to_string(*o_.step) + " without Mdis.rst; nothing written");
+      return status_;
+    }
+
     curves();
     pictures();
     if (o_.html) page();
@@ -227,10 +243,9 @@ class Runner {
   }
 
   void pictures() {
-    std::vector<DisplacementStep> disp;
-    std::vector<StressStep> stress;
-    const bool have_disp = load("Mdis.rst", disp, read_member_displacements);
-    const bool have_stress = load("Mstr.rst", stress, read_member_stresses);
+    const std::vector<DisplacementStep>& disp = disp_;
+    const std::vector<StressStep>& stress = stress_;
+    const bool have_disp = have_disp_, have_stress = have_stress_;
 
     // The step: as asked, else the last complete detail step, else the last
     // step of the stress table.
@@ -311,6 +326,9 @@ class Runner {
   fs::file_time_type deck_time_{};
   int status_ = kOk;
   std::vector<Picture> pictures_;
+  std::vector<DisplacementStep> disp_;
+  std::vector<StressStep> stress_;
+  bool have_disp_ = false, have_stress_ = false;
 };
 
 }  // namespace

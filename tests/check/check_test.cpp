@@ -175,13 +175,16 @@ TEST(Check, ProgramStatusesAndNoFilesWritten) {
   EXPECT_NE(test::read_file(dir / "short.err").find("end of file"), std::string::npos);
   EXPECT_EQ(status(in + "missing.dat > /dev/null 2>&1"), 2);
   EXPECT_EQ(status(in + "> /dev/null 2>&1"), 2);
+  EXPECT_EQ(status(in + "--frobnicate ok.dat > /dev/null 2> opt.err"), 2);
+  EXPECT_EQ(test::read_lines(dir / "opt.err").at(0), "nlframe-check: unknown option '--frobnicate'");
+  EXPECT_EQ(status(in + "--version | grep -q '^nlframe-check [0-9]'"), 0);
   int files = 0;
   for (const auto& e : fs::directory_iterator(dir.path())) {
     const std::string name = e.path().filename().string();
     EXPECT_TRUE(name.ends_with(".dat") || name.ends_with(".out") || name.ends_with(".err")) << name;
     ++files;
   }
-  EXPECT_EQ(files, 12);
+  EXPECT_EQ(files, 13);
 }
 
 TEST(Check, ShippedDecksAndLargeFrames) {
