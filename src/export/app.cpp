@@ -20,7 +20,7 @@ std::string usage_text() {
   return std::string("Usage: ") + kProgram + " [options] DECK\n" +
          "Writes the results of a finished nlframe run as CSV tables with one header\n"
          "row (units in the column names, numbers as the result files print them):\n"
-         "  joints.csv         joint displacements and applied, external, internal loads\n"
+         "  joints.csv         joint displacements; unbalanced, applied, internal loads\n"
          "  member-forces.csv  member end forces and end strains\n"
          "  member-nodes.csv   member node displacements (detail steps only)\n"
          "  stations.csv       fibre states, stresses and outer strains per station\n"

@@ -40,9 +40,9 @@ void loads(RunSummary& s, const std::vector<TableBlock>& blocks) {
   for (const TableBlock& b : blocks)
     for (const auto& row : b.rows) {
       const std::string at = "joint " + row[0] + ", step " + std::to_string(b.step);
-      consider(force, row[field(t, "external_X(TON)")], at + " (X)");
-      consider(force, row[field(t, "external_Y(TON)")], at + " (Y)");
-      consider(moment, row[field(t, "external_M(TON*CM)")], at);
+      consider(force, row[field(t, "applied_X(TON)")], at + " (X)");
+      consider(force, row[field(t, "applied_Y(TON)")], at + " (Y)");
+      consider(moment, row[field(t, "applied_M(TON*CM)")], at);
     }
   s.largest_load.push_back(extreme("force (t)", force));
   if (moment.size > 0) s.largest_load.push_back(extreme("moment (t\u00b7cm)", moment));

@@ -110,6 +110,8 @@ void expect_tables_match_the_files(const fs::path& d, std::size_t joints, std::s
   EXPECT_EQ(jc.header[2], "displacement_U(MM)");
   EXPECT_EQ(jc.header[10], "total_T(1/100)");
   EXPECT_EQ(jc.header.back(), "internal_M(TON*CM)");
+  EXPECT_EQ(jc.header[11], "unbalanced_X(TON)");
+  EXPECT_EQ(jc.header[14], "applied_X(TON)");
   for (const auto& row : jc.rows) {
     const int step = std::stoi(row[0]);
     const std::size_t j = static_cast<std::size_t>(&row - &jc.rows[0]) % joints;
