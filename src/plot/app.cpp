@@ -1,11 +1,16 @@
 #include "plot/app.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <fstream>
 #include <system_error>
 
+#include "check/check.h"
+#include "io/version.h"
 #include "plot/html.h"
+#include "plot/svg.h"
 #include "results/arguments.h"
 
 namespace nlf::plot {
@@ -159,6 +164,8 @@ class Runner {
       return status_;
     }
 
+    step_ = picture_step();
+    summary_ = summarize_run(dir_, step_);
     curves();
     pictures();
     if (o_.html) page();
@@ -180,7 +187,7 @@ class Runner {
       warn(p.string() + " is older than the deck; it may come from a run of an earlier version of the deck");
   }
 
-  void write(const std::string& name, const std::string& text, const std::string& caption = "") {
+  void write(const std::string& name, const std::string& text, const std::string& caption = "", int step = 0) {
     const fs::path p = outdir_ / name;
     const fs::path tmp = outdir_ / (name + ".tmp");
     {
@@ -200,17 +207,100 @@ class Runner {
       throw PlotError(p.string() + ": cannot be written");
     }
     out_ << "wrote " << p.string() << '\n';
-    if (!caption.empty()) pictures_.push_back({name, caption});
+    if (!caption.empty()) pictures_.push_back({name, caption, step});
   }
 
   void page() {
-    const RunSummary s = summarize_run(dir_);
+    const RunSummary& s = summary_;
     for (const std::string& n : s.notes) warn(n + "; index.html leaves it out");
+    PageContent c;
+    c.title = frame_.title.empty() ? o_.deck.filename().string() : frame_.title;
+    c.deck = o_.deck.filename().string();
+    c.version = std::string(kProgram) + " " + kVersion;
+    c.results_date = file_date(dir_ / "R.rst");
+    c.written = date_text(std::chrono::system_clock::now());
+    c.summary = s;
+    c.pictures = pictures_;
+    for (const Picture& p : pictures_)
+      if (p.step != 0 && p.step == s.table_step)
+        c.table_pictures += (c.table_pictures.empty() ? "" : " and ") + p.file;
+    model(c);
+    c.files = file_links();
     try {
-      write("index.html", html_page(frame_.title, o_.deck.filename().string(), s, pictures_));
+      write("index.html", html_page(c));
     } catch (const PlotError& e) {
       error(e.what());
     }
+  }
+
+  static std::string date_text(std::chrono::system_clock::time_point t) {
+    const std::time_t tt = std::chrono::system_clock::to_time_t(t);
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    char b[32];
+    std::strftime(b, sizeof b, "%Y-%m-%d %H:%M", &tm);
+    return b;
+  }
+  static std::string file_date(const fs::path& p) {
+    std::error_code ec;
+    const auto t = fs::last_write_time(p, ec);
+    if (ec) return "";
+    return date_text(std::chrono::file_clock::to_sys(t));
+  }
+
+  // The model as the deck check reads it with the program's own readers.
+  void model(PageContent& c) {
+    const CheckResult r = check_deck(o_.deck.string());
+    if (r.status != 0) {
+      c.model_note = "the deck check finds " + std::to_string(r.errors) + " error(s)" +
+                     (r.findings.empty() ? "" : ", the first: " + r.findings.front().text);
+      return;
+    }
+    ModelFacts m;
+    const DeckFacts& f = r.facts;
+    m.joints = f.joints;
+    m.members = f.members;
+    m.springs = f.springs;
+    m.equations = f.equations;
+    m.band = f.band;
+    m.E = f.E;
+    m.E2 = f.E2;
+    m.E3 = f.E3;
+    for (const SectionFacts& x : f.sections)
+      m.sections.push_back({x.number, x.area, x.inertia, x.plastic, x.yield, x.mp, x.members});
+    c.model = m;
+  }
+
+  // The run's files and the tables beside the page, as links from it.
+  std::vector<FileLink> file_links() const {
+    std::vector<FileLink> links;
+    std::error_code ec;
+    const fs::path from = fs::absolute(outdir_, ec);
+    auto add = [&](const fs::path& p, const std::string& what) {
+      std::error_code e;
+      if (!fs::is_regular_file(p, e)) return;
+      const fs::path rel = fs::absolute(p, e).lexically_relative(from);
+      links.push_back({rel.empty() ? p.string() : rel.generic_string(), what});
+    };
+    add(o_.deck, "the deck");
+    add(dir_ / "R.rst", "listing: the deck's echo, the model and the iterations of every step");
+    add(dir_ / "Jfor.rst", "joint forces of every output step");
+    add(dir_ / "Jdis.rst", "joint displacements of every output step");
+    add(dir_ / "Mfor.rst", "member end forces and end strains");
+    add(dir_ / "Mdis.rst", "member node displacements of the detail steps");
+    add(dir_ / "Mstr.rst", "fibre stresses of every member station");
+    for (int u : curve_units(frame_, dir_)) add(dir_ / ("fort." + std::to_string(u)), "response curve");
+    for (const fs::path& d : {outdir_, dir_}) {
+      const std::size_t before = links.size();
+      add(d / "joints.csv", "CSV: joint displacements and forces");
+      add(d / "member-forces.csv", "CSV: member end forces");
+      add(d / "member-nodes.csv", "CSV: member node displacements");
+      add(d / "stations.csv", "CSV: fibre states and stresses");
+      for (int u : curve_units(frame_, dir_))
+        add(d / ("curve-" + std::to_string(u) + ".csv"), "CSV: response curve fort." + std::to_string(u));
+      if (links.size() > before || fs::equivalent(outdir_, dir_, ec)) break;
+    }
+    return links;
   }
 
   void curves() {
@@ -222,7 +312,11 @@ class Runner {
         const CurveFile f = read_curve_file(p);
         check_age(p);
         for (const std::string& w : f.warnings) warn(w);
-        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title), "Response curve " + f.name);
+        std::vector<int> marks;
+        if (const int peak = peak_step(summary_.peaks)) marks.push_back(peak);
+        const std::string what = chart_title(f, o_.xy);
+        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title, marks),
+              "Response curve " + f.name + (what.empty() ? "" : ": " + what));
       } catch (const PlotError& e) {
         error(e.what());
       }
@@ -242,27 +336,32 @@ class Runner {
     }
   }
 
-  void pictures() {
-    const std::vector<DisplacementStep>& disp = disp_;
-    const std::vector<StressStep>& stress = stress_;
-    const bool have_disp = have_disp_, have_stress = have_stress_;
-
-    // The step: as asked, else the last complete detail step, else the last
-    // step of the stress table.
+  // The step of the pictures: as asked, else the last complete detail
+  // step, else the last step of the stress table.
+  std::optional<int> picture_step() {
     std::optional<int> step = o_.step;
     if (!step) {
-      for (auto it = disp.rbegin(); it != disp.rend(); ++it) {
+      for (auto it = disp_.rbegin(); it != disp_.rend(); ++it) {
         if (it->complete && it->members.size() == frame_.members.size()) {
           step = it->step;
           break;
         }
         warn("Mdis.rst: the block of step " + std::to_string(it->step) + " is incomplete and is passed over");
       }
-      if (!step && !stress.empty()) step = stress.back().step;
+      if (!step && !stress_.empty()) step = stress_.back().step;
     }
+    return step;
+  }
+
+  void pictures() {
+    const std::vector<DisplacementStep>& disp = disp_;
+    const std::vector<StressStep>& stress = stress_;
+    const bool have_disp = have_disp_, have_stress = have_stress_;
+    const std::optional<int> step = step_;
 
     if (have_disp) {
       try {
+        peak_picture(disp, step);
         frame_picture(disp, step);
       } catch (const PlotError& e) {
         error(e.what());
@@ -293,8 +392,35 @@ class Runner {
       check_members(frame_, "Mdis.rst", d->step, ends, d->complete);
     }
     const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
-    write("frame.svg", frame_chart(frame_, d, scale, note),
-          d ? "Deformed frame at step " + std::to_string(d->step) : "Frame");
+    const bool last = d && !disp.empty() && d->step == disp.back().step;
+    write("frame.svg", frame_chart(frame_, d, scale, note, d ? applied_loads(dir_, frame_, d->step) : std::vector<LoadArrow>{}),
+          d ? "Deformed frame at step " + std::to_string(d->step) + (last ? ", the last detail step" : "") +
+                  ", with its applied loads"
+            : "Frame",
+          d ? d->step : 0);
+  }
+
+  // The frame at the peak of the last group that has one: at the detail
+  // step nearest to it, when that is not the step of frame.svg.
+  void peak_picture(const std::vector<DisplacementStep>& disp, std::optional<int> step) {
+    const int peak = peak_step(summary_.peaks);
+    if (peak == 0 || o_.step) return;
+    const DisplacementStep* near = nullptr;
+    for (const DisplacementStep& d : disp)
+      if (d.complete && d.members.size() == frame_.members.size() &&
+          (!near || std::abs(d.step - peak) < std::abs(near->step - peak)))
+        near = &d;
+    if (!near || (step && near->step == *step)) return;
+    std::vector<std::pair<int, int>> ends;
+    for (const MemberShift& m : near->members) ends.push_back({m.ja, m.jb});
+    check_members(frame_, "Mdis.rst", near->step, ends, near->complete);
+    const double scale = o_.scale ? *o_.scale : default_scale(frame_, *near);
+    const std::string at = near->step == peak ? "at the peak (step " + std::to_string(peak) + ")"
+                                              : "at step " + std::to_string(near->step) +
+                                                    ", the detail step nearest to the peak at step " +
+                                                    std::to_string(peak);
+    write("frame-peak.svg", frame_chart(frame_, near, scale, "", applied_loads(dir_, frame_, near->step)),
+          "Deformed frame " + at + ", with its applied loads", near->step);
   }
 
   void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
@@ -315,7 +441,7 @@ class Runner {
       }
     }
     check_members(frame_, "Mstr.rst", s->step, ends, complete);
-    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step));
+    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step), s->step);
   }
 
   const Options& o_;
@@ -329,6 +455,8 @@ class Runner {
   std::vector<DisplacementStep> disp_;
   std::vector<StressStep> stress_;
   bool have_disp_ = false, have_stress_ = false;
+  std::optional<int> step_;
+  RunSummary summary_;
 };
 
 }  // namespace
