@@ -3,13 +3,12 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <fstream>
 #include <system_error>
 
-#include "check/check.h"
 #include "io/version.h"
 #include "plot/html.h"
+#include "plot/page_content.h"
 #include "plot/svg.h"
 #include "results/arguments.h"
 
@@ -224,83 +223,13 @@ class Runner {
     for (const Picture& p : pictures_)
       if (p.step != 0 && p.step == s.table_step)
         c.table_pictures += (c.table_pictures.empty() ? "" : " and ") + p.file;
-    model(c);
-    c.files = file_links();
+    c.model = model_facts(o_.deck, c.model_note);
+    c.files = file_links(o_.deck, dir_, outdir_, curve_units(frame_, dir_));
     try {
       write("index.html", html_page(c));
     } catch (const PlotError& e) {
       error(e.what());
     }
-  }
-
-  static std::string date_text(std::chrono::system_clock::time_point t) {
-    const std::time_t tt = std::chrono::system_clock::to_time_t(t);
-    std::tm tm{};
-    localtime_r(&tt, &tm);
-    char b[32];
-    std::strftime(b, sizeof b, "%Y-%m-%d %H:%M", &tm);
-    return b;
-  }
-  static std::string file_date(const fs::path& p) {
-    std::error_code ec;
-    const auto t = fs::last_write_time(p, ec);
-    if (ec) return "";
-    return date_text(std::chrono::file_clock::to_sys(t));
-  }
-
-  // The model as the deck check reads it with the program's own readers.
-  void model(PageContent& c) {
-    const CheckResult r = check_deck(o_.deck.string());
-    if (r.status != 0) {
-      c.model_note = "the deck check finds " + std::to_string(r.errors) + " error(s)" +
-                     (r.findings.empty() ? "" : ", the first: " + r.findings.front().text);
-      return;
-    }
-    ModelFacts m;
-    const DeckFacts& f = r.facts;
-    m.joints = f.joints;
-    m.members = f.members;
-    m.springs = f.springs;
-    m.equations = f.equations;
-    m.band = f.band;
-    m.E = f.E;
-    m.E2 = f.E2;
-    m.E3 = f.E3;
-    for (const SectionFacts& x : f.sections)
-      m.sections.push_back({x.number, x.area, x.inertia, x.plastic, x.yield, x.mp, x.members});
-    c.model = m;
-  }
-
-  // The run's files and the tables beside the page, as links from it.
-  std::vector<FileLink> file_links() const {
-    std::vector<FileLink> links;
-    std::error_code ec;
-    const fs::path from = fs::absolute(outdir_, ec);
-    auto add = [&](const fs::path& p, const std::string& what) {
-      std::error_code e;
-      if (!fs::is_regular_file(p, e)) return;
-      const fs::path rel = fs::absolute(p, e).lexically_relative(from);
-      links.push_back({rel.empty() ? p.string() : rel.generic_string(), what});
-    };
-    add(o_.deck, "the deck");
-    add(dir_ / "R.rst", "listing: the deck's echo, the model and the iterations of every step");
-    add(dir_ / "Jfor.rst", "joint forces of every output step");
-    add(dir_ / "Jdis.rst", "joint displacements of every output step");
-    add(dir_ / "Mfor.rst", "member end forces and end strains");
-    add(dir_ / "Mdis.rst", "member node displacements of the detail steps");
-    add(dir_ / "Mstr.rst", "fibre stresses of every member station");
-    for (int u : curve_units(frame_, dir_)) add(dir_ / ("fort." + std::to_string(u)), "response curve");
-    for (const fs::path& d : {outdir_, dir_}) {
-      const std::size_t before = links.size();
-      add(d / "joints.csv", "CSV: joint displacements and forces");
-      add(d / "member-forces.csv", "CSV: member end forces");
-      add(d / "member-nodes.csv", "CSV: member node displacements");
-      add(d / "stations.csv", "CSV: fibre states and stresses");
-      for (int u : curve_units(frame_, dir_))
-        add(d / ("curve-" + std::to_string(u) + ".csv"), "CSV: response curve fort." + std::to_string(u));
-      if (links.size() > before || fs::equivalent(outdir_, dir_, ec)) break;
-    }
-    return links;
   }
 
   void curves() {
@@ -393,7 +322,8 @@ class Runner {
     }
     const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
     const bool last = d && !disp.empty() && d->step == disp.back().step;
-    write("frame.svg", frame_chart(frame_, d, scale, note, d ? applied_loads(dir_, frame_, d->step) : std::vector<LoadArrow>{}),
+    const std::vector<LoadArrow> loads = d ? applied_loads(dir_, frame_, d->step) : std::vector<LoadArrow>{};
+    write("frame.svg", frame_chart(frame_, d, scale, note, loads),
           d ? "Deformed frame at step " + std::to_string(d->step) + (last ? ", the last detail step" : "") +
                   ", with its applied loads"
             : "Frame",

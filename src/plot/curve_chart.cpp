@@ -168,13 +168,15 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
         };
         const std::string yv = printed(plots[i].second), xv = printed(plots[i].first);
         char b[160];
-        std::snprintf(b, sizeof b, "peak, step %d: %s at %s", step, plain_number(column_value(f.rows[k], plots[i].second)).c_str(),
-                      plain_number(column_value(f.rows[k], plots[i].first)).c_str());
+        const std::string y = plain_number(column_value(f.rows[k], plots[i].second));
+        const std::string x = plain_number(column_value(f.rows[k], plots[i].first));
+        std::snprintf(b, sizeof b, "peak, step %d: %s at %s", step, y.c_str(), x.c_str());
         svg.open("g", {{"class", "peak"}, {"data-step", std::to_string(step)}});
         svg.title(column_label(f, plots[i].second) + " " + yv + " at " + column_label(f, plots[i].first) + " " + xv);
         svg.leaf("circle", {{"cx", num(sx(s.x[k]))}, {"cy", num(sy(s.y[k]))}, {"r", "6"}, {"fill", "none"},
                             {"stroke", "#c0392b"}, {"stroke-width", "2"}});
-        svg.text(sx(s.x[k]) + 9, sy(s.y[k]) - 9, b, {{"class", "peak-label"}, {"fill", "#c0392b"}, {"font-size", "12"}});
+        svg.text(sx(s.x[k]) + 9, sy(s.y[k]) - 9, b,
+                 {{"class", "peak-label"}, {"fill", "#c0392b"}, {"font-size", "12"}});
         svg.close();
       }
     }

@@ -168,8 +168,9 @@ std::string peak_value_text(const results::GroupPeak& p) {
 
 std::string peak_displacement_text(const results::GroupPeak& p) {
   if (p.kind == results::GroupPeak::Kind::kLoadFactor) return "-";
-  return std::string(p.direction == 3 ? "rotation " : "displacement ") + (p.direction == 2 ? "Y " : p.direction == 1 ? "X " : "") +
-         plain_number(p.displacement) + (p.direction == 3 ? " rad/100" : " mm") + " at joint " + std::to_string(p.joint);
+  const char* what = p.direction == 3 ? "rotation " : (p.direction == 1 ? "displacement X " : "displacement Y ");
+  return what + plain_number(p.displacement) + (p.direction == 3 ? " rad/100" : " mm") + " at joint " +
+         std::to_string(p.joint);
 }
 
 }  // namespace nlf::plot
