@@ -51,6 +51,16 @@ std::string column_name(const CurveFile& f, int col) {
   return l.known ? l.text + "  (" + d + ")" : d;
 }
 
+// " t", " mm", ... for a value of the column; "" for the step or a label
+// not known.
+std::string unit_of(const CurveFile& f, int col) {
+  if (col == 0) return "";
+  const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
+  if (!l.known) return "";
+  if (l.kind == 'F') return l.dir == 'R' ? " t\u00b7cm" : " t";
+  return l.dir == 'R' ? " rad/100" : " mm";
+}
+
 // One panel: its curves share the unit of the x axis and of the y axis.
 void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, std::size_t first_colour,
                 const std::vector<int>& peak_steps) {
@@ -168,8 +178,8 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
         };
         const std::string yv = printed(plots[i].second), xv = printed(plots[i].first);
         char b[160];
-        const std::string y = plain_number(column_value(f.rows[k], plots[i].second));
-        const std::string x = plain_number(column_value(f.rows[k], plots[i].first));
+        const std::string y = plain_number(column_value(f.rows[k], plots[i].second)) + unit_of(f, plots[i].second);
+        const std::string x = plain_number(column_value(f.rows[k], plots[i].first)) + unit_of(f, plots[i].first);
         std::snprintf(b, sizeof b, "peak, step %d: %s at %s", step, y.c_str(), x.c_str());
         svg.open("g", {{"class", "peak"}, {"data-step", std::to_string(step)}});
         svg.title(column_label(f, plots[i].second) + " " + yv + " at " + column_label(f, plots[i].first) + " " + xv);
@@ -302,9 +312,6 @@ std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy,
   svg.leaf("rect", {{"class", "background"}, {"width", num(W)}, {"height", num(H)}, {"fill", "white"}});
   svg.text(W / 2, 24, heading("Response curve " + f.name, run_title),
            {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
-  if (xy)
-    svg.text(W / 2, 42, column_name(f, xy->second) + " against " + column_name(f, xy->first),
-             {{"class", "subtitle"}, {"text-anchor", "middle"}, {"fill", "#555"}});
   std::size_t colour = 0;
   for (std::size_t i = 0; i < panels.size(); ++i) {
     svg.open("g", {{"class", "panel"}});

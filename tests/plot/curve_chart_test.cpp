@@ -70,7 +70,7 @@ TEST(CurveChart, ForceAgainstItsDisplacementAndOneUnitPerAxis) {
   const std::string marked = curve_chart(three_columns(), std::nullopt, "", {4});
   EXPECT_EQ(xml_problem(marked), "");
   EXPECT_EQ(count_class(marked, "peak"), 1);
-  EXPECT_NE(marked.find("peak, step 4: 8 at 4"), std::string::npos);
+  EXPECT_NE(marked.find("peak, step 4: 8 t at 4 mm"), std::string::npos);
   // The missing value breaks the moment curve into two pieces instead of
   // drawing it at zero.
   const std::size_t p = doc.find("data-column=\"3\"");
