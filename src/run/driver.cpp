@@ -76,7 +76,7 @@ void report_lost_stiffness(bool follow, bool arc, int ISTEP, const GroupPath& pa
                  ISTEP, failed_factor);
     return;
   }
-  char last[120] = "";
+  char last[200] = "";
   if (path.steps > 0)
     std::snprintf(last, sizeof last, "; the last step done, %d, reached load factor %.5G of its group: the peak lies "
                   "between it and step %d", ISTEP - 1, path.load_factor, ISTEP);
