@@ -105,6 +105,7 @@ void DeckIn::open(const std::string& path) {
     throw FileError(path + ": cannot read: " + reason(err));
   }
   if (c != EOF) std::ungetc(c, f);
+  empty_ = c == EOF;
   f_ = f;
   name_ = path;
   lineno_ = 0;

@@ -59,6 +59,8 @@ class DeckIn {
   // Opens an existing file; a missing file is a FileError.
   void open(const std::string& path);
   bool is_open() const { return f_ != nullptr; }
+  // The file held no byte when it was opened.
+  bool empty() const { return empty_; }
   void close();
   ~DeckIn();
 
@@ -77,6 +79,7 @@ class DeckIn {
   std::FILE* f_ = nullptr;
   std::string name_;
   long lineno_ = 0;
+  bool empty_ = false;
 };
 
 class Units {

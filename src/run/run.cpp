@@ -81,8 +81,13 @@ int run_sequence(std::string_view stdin_text, const std::string* path, const Dri
                  RunSummary& s) {
   const auto t0 = std::chrono::steady_clock::now();
   const std::string name = path ? *path : deck_name(stdin_text);
-  // Opened and its first byte read before any output file is touched.
+  // Opened and its first byte read before any output file is touched; an
+  // empty deck stops here at its first card.
   units.deck().open(name);
+  if (units.deck().empty()) {
+    std::string line;
+    units.deck().next_or_fail(line, "the control card");
+  }
 
   units.open_text(16, "R.rst");
   write_banner(units.listing());

@@ -70,8 +70,9 @@ TEST(CommandLine, DeckByPathOfAnyLengthWritesIntoTheCurrentFolderOrDir) {
   EXPECT_EQ(r.out.rfind("nlframe ", 0), 0u);
 }
 
-// A deck name that names a folder, a missing file or a file that cannot be
-// read stops the run before it touches the files of an earlier run.
+// A deck name that names a folder, a missing or empty file or a file that
+// cannot be read stops the run before it touches the files of an earlier
+// run.
 TEST(CommandLine, UnreadableDeckLeavesEarlierResultsAlone) {
   TempDir dir;
   fs::permissions(dir.path(), fs::perms::all);
@@ -84,6 +85,7 @@ TEST(CommandLine, UnreadableDeckLeavesEarlierResultsAlone) {
   fs::create_directories(dir / "sub");
   write_file(dir / "sub" / "portal.dat", kDeck);
   write_file(dir / "locked.dat", kDeck);
+  write_file(dir / "empty.dat", "");
   fs::permissions(dir / "locked.dat", fs::perms::none);
   // Root reads any file: the unreadable case then runs as an ordinary user.
   const std::string as_user = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
@@ -95,6 +97,8 @@ TEST(CommandLine, UnreadableDeckLeavesEarlierResultsAlone) {
   for (const Case& c : {Case{"folder on stdin", "sub/portal.dat\n", "", "", "sub: cannot read: Is a directory"},
                         Case{"folder as argument", "", "sub", "", "sub: cannot read: Is a directory"},
                         Case{"missing", "nosuch.dat\n", "", "", "nosuch.dat: cannot open the deck"},
+                        Case{"empty", "empty.dat\n", "", "", "empty.dat: line 1: end of file while reading the "
+                                                              "control card"},
                         Case{"no read permission", "", "locked.dat", as_user, "locked.dat: cannot open the deck"}}) {
     test::RunResult r;
     if (c.args.empty()) {
