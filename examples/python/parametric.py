@@ -67,7 +67,7 @@ def main(argv=None) -> list[dict]:
     for g, s in zip(gravities, summaries):
         row = {"gravity": g, "status": s.status, "factor": None, "ultimate": None, "step": None, "sway": None}
         if s.status == 0:
-            peak = s.peaks[-1]                      # the push-over group: its largest load factor
+            peak = next(p for p in s.peaks if p.group == 2)   # the push-over (group 2): its largest load factor
             curve = push_curve(s.folder)
             step, sway, shear = next(c for c in curve if c[0] == peak.step)
             row.update(factor=peak.value, ultimate=shear, step=peak.step, sway=sway)

@@ -27,13 +27,21 @@ CANCELLED = _nlframe.CANCELLED  # the status of a cancelled run
 
 @_dataclass(frozen=True)
 class Peak:
-    """The peak of a load group: kind ("load_factor": the largest load factor
-    of an arc-length group), its value and the step where it was reached."""
+    """The peak of a load group, one for every group run (the run's summary
+    line names the same): kind "load_factor" (the largest load factor the
+    group reached) or "force" (a group that prescribes displacements: the
+    largest resisting force at its prescribed freedoms of one direction,
+    summed over the joints, t or t-cm), the group's number in the run from
+    1, the value and the step where it was reached; for a force also its
+    direction ("x", "y" or "r"), the first prescribed joint and its total
+    displacement there at the peak (cm or rad)."""
     kind: str
+    group: int
     value: float
     step: int
-    displacement: float = None
     direction: str = None
+    joint: int = None
+    displacement: float = None
 
 
 @_dataclass(frozen=True)
@@ -148,7 +156,7 @@ def _raise_refused(name, r):
     """A run that stopped before its first load step on the deck or on a
     file: the exception that says so."""
     message = r["message"]
-    if r["status"] == 2 and message.startswith(name + ": cannot open the deck"):
+    if r["status"] == 2 and message.startswith((name + ": cannot open the deck", name + ": cannot read: ")):
         code = _errno.ENOENT if not _os.path.exists(name) else (
             _errno.EISDIR if _os.path.isdir(name) else _errno.EACCES)
         raise (FileNotFoundError if code == _errno.ENOENT else OSError)(code, message, name)
@@ -201,7 +209,7 @@ class Run:
     joint_displacements = property(lambda self: self._read()["joint_displacements"],
                                    doc="Jdis.rst: step, joint, displacements (iteration, step, total).")
     joint_forces = property(lambda self: self._read()["joint_forces"],
-                            doc="Jfor.rst: step, joint, applied, external and internal loads.")
+                            doc="Jfor.rst: step, joint, unbalanced, applied and internal loads.")
     member_forces = property(lambda self: self._read()["member_forces"],
                              doc="Mfor.rst: member end forces and end strains.")
     member_nodes = property(lambda self: self._read()["member_nodes"],

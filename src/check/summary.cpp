@@ -1,9 +1,14 @@
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
 #include <iostream>
 #include <string>
 
 #include "check/check.h"
 #include "io/format.h"
+#include "io/version.h"
+#include "results/arguments.h"
 
 namespace nlf {
 
@@ -44,19 +49,32 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
 
 int check_main(int argc, char** argv) {
   const char* usage =
-      "usage: nlframe-check DECK\n"
+      "usage: nlframe-check [--help] [--version] DECK\n"
       "Reads the deck as nlframe does, without running the analysis, and reports\n"
       "every error (status 1; 2 for a file it cannot read) and warning it finds,\n"
       "one line each. A deck without errors is summed up on standard output.\n";
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::cout << usage;
-    return 0;
-  }
-  if (argc != 2 || argv[1][0] == '-') {
-    std::cerr << usage;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  bool help = false, version = false, deck_seen = false;
+  std::filesystem::path deck;
+  using results::OptionKind;
+  try {
+    results::scan_arguments<std::runtime_error>(
+        args,
+        [](const std::string& n) {
+          return n == "-h" || n == "--help" || n == "--version" ? OptionKind::kFlag : OptionKind::kUnknown;
+        },
+        [&](const std::string& n, const std::string&) { (n == "--version" ? version : help) = true; }, deck,
+        deck_seen);
+    if (!deck_seen && !help && !version) throw std::runtime_error("no deck given");
+  } catch (const std::runtime_error& e) {
+    std::cerr << "nlframe-check: " << e.what() << "\nTry 'nlframe-check --help' for more information.\n";
     return 2;
   }
-  const std::string path = argv[1];
+  if (help || version) {
+    std::cout << (help ? usage : std::string("nlframe-check ") + kVersion + "\n");
+    return 0;
+  }
+  const std::string path = deck.string();
   const CheckResult r = check_deck(path);
   for (const DeckFinding& f : r.findings) std::cerr << f.text << '\n';
   if (r.status != 0) {

@@ -94,6 +94,16 @@ std::string history_labels(const Card& c) {
   return labels;
 }
 
+// The path fields of a group card, checked by the passes over the whole
+// deck. A card that a deck check refuses is recorded there, and the pass
+// goes on counting: the refusal is no stop of the pass.
+static void group_card(Units& units, const Card& c) {
+  try {
+    check_group_card(units, c);
+  } catch (const DeckRejected&) {
+  }
+}
+
 Sizes counting_pass(Units& units, char comment) {
   Sizes sz;
   sz.MUMP = 5;
@@ -190,7 +200,7 @@ Sizes counting_pass(Units& units, char comment) {
       case 'A':
         // Either card asks for the arc-length path with a nonzero X2.
         if (c.X(2) != 0) sz.NRHS = 2;
-        check_group_card(units, c);
+        group_card(units, c);
         break;
       default:
         break;
@@ -235,7 +245,7 @@ int scan_load_columns(Units& units, char comment, long control_line) {
     if (line[0] != 'E' && line[0] != 'A') continue;
     const Card c = decode_deck_card(units, line, deck.source(), true);
     if (c.X(2) != 0) nrhs = 2;
-    check_group_card(units, c);
+    group_card(units, c);
   }
   // A continued run reads on from the card after the control card: the
   // cards before it were read with it and are not met again.

@@ -20,7 +20,7 @@ std::string usage_text() {
   return std::string("Usage: ") + kProgram + " [options] DECK\n" +
          "Writes the results of a finished nlframe run as CSV tables with one header\n"
          "row (units in the column names, numbers as the result files print them):\n"
-         "  joints.csv         joint displacements and applied, external, internal loads\n"
+         "  joints.csv         joint displacements; unbalanced, applied, internal loads\n"
          "  member-forces.csv  member end forces and end strains\n"
          "  member-nodes.csv   member node displacements (detail steps only)\n"
          "  stations.csv       fibre states, stresses and outer strains per station\n"
@@ -30,9 +30,11 @@ std::string usage_text() {
          "  -d, --dir DIR      run folder holding the result files (default: the deck's folder)\n"
          "  -o, --output DIR   folder for the tables (default: the run folder)\n"
          "  -h, --help         show this help and exit\n"
+         "      --version      show the version and exit\n"
          "\n"
          "Exit status: 0 all tables written, 1 a result file missing, cut off or not\n"
-         "of this run (nothing written), 2 bad command line.\n";
+         "of this run (nothing written), 2 bad command line or a deck that cannot be\n"
+         "read (missing, a folder, a result file).\n";
 }
 
 Options parse_options(const std::vector<std::string>& args) {

@@ -123,6 +123,16 @@ void DeckIn::open(const std::string& path, const std::string& name) {
   const std::string& shown = name.empty() ? path : name;
   std::FILE* f = std::fopen(path.c_str(), "r");
   if (f == nullptr) throw FileError(shown + ": cannot open the deck: " + reason(errno));
+  // A first byte read now: a folder or an unreadable file fails here, before
+  // the run touches any of its output files.
+  const int c = std::getc(f);
+  if (c == EOF && std::ferror(f)) {
+    const int err = errno;
+    std::fclose(f);
+    throw FileError(shown + ": cannot read: " + reason(err));
+  }
+  if (c != EOF) std::ungetc(c, f);
+  empty_ = c == EOF;
   f_ = f;
   name_ = shown;
   lineno_ = 0;

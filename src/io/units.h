@@ -92,6 +92,8 @@ class DeckIn {
   // in messages (default: path).
   void open(const std::string& path, const std::string& name = {});
   bool is_open() const { return f_ != nullptr; }
+  // The file held no byte when it was opened.
+  bool empty() const { return empty_; }
   void close();
   ~DeckIn();
 
@@ -110,6 +112,7 @@ class DeckIn {
   std::FILE* f_ = nullptr;
   std::string name_;
   long lineno_ = 0;
+  bool empty_ = false;
 };
 
 class Units {

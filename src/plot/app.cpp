@@ -1,11 +1,15 @@
 #include "plot/app.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <system_error>
 
+#include "io/version.h"
 #include "plot/html.h"
+#include "plot/page_content.h"
+#include "plot/svg.h"
 #include "results/arguments.h"
 
 namespace nlf::plot {
@@ -49,9 +53,11 @@ std::string usage_text() {
          "                     summary, the pictures and the largest results of the\n"
          "                     last step\n"
          "  -h, --help         show this help and exit\n"
+         "      --version      show the version and exit\n"
          "\n"
-         "Exit status: 0 all pictures written, 1 a file missing, unreadable or not\n"
-         "matching the deck (the other pictures are still written), 2 bad command line.\n";
+         "Exit status: 0 all pictures written, 1 a result file missing, unreadable or\n"
+         "not matching the deck (the other pictures are still written), 2 bad command\n"
+         "line or a deck that cannot be read (missing, a folder, a result file).\n";
 }
 
 Options parse_options(const std::vector<std::string>& args) {
@@ -143,6 +149,22 @@ class Runner {
     deck_time_ = fs::last_write_time(o_.deck, ec);
     if (ec) deck_time_ = fs::file_time_type::min();
 
+    have_disp_ = load("Mdis.rst", disp_, read_member_displacements);
+    have_stress_ = load("Mstr.rst", stress_, read_member_stresses);
+    // A step asked for without member displacements has no frame picture:
+    // nothing is written, rather than pictures of another step beside it.
+    if (o_.step && have_disp_ && !find_step(disp_, *o_.step)) {
+      error("Mdis.rst has no member displacements for step " + std::to_string(*o_.step) +
+            " (they are written on detail steps only; steps there: " + step_list(disp_) + "); nothing written");
+      return status_;
+    }
+    if (o_.step && !have_disp_) {
+      error("no frame picture for step " + std::to_string(*o_.step) + " without Mdis.rst; nothing written");
+      return status_;
+    }
+
+    step_ = picture_step();
+    summary_ = summarize_run(dir_, step_);
     curves();
     pictures();
     if (o_.html) page();
@@ -164,7 +186,7 @@ class Runner {
       warn(p.string() + " is older than the deck; it may come from a run of an earlier version of the deck");
   }
 
-  void write(const std::string& name, const std::string& text, const std::string& caption = "") {
+  void write(const std::string& name, const std::string& text, const std::string& caption = "", int step = 0) {
     const fs::path p = outdir_ / name;
     const fs::path tmp = outdir_ / (name + ".tmp");
     {
@@ -184,14 +206,27 @@ class Runner {
       throw PlotError(p.string() + ": cannot be written");
     }
     out_ << "wrote " << p.string() << '\n';
-    if (!caption.empty()) pictures_.push_back({name, caption});
+    if (!caption.empty()) pictures_.push_back({name, caption, step});
   }
 
   void page() {
-    const RunSummary s = summarize_run(dir_);
+    const RunSummary& s = summary_;
     for (const std::string& n : s.notes) warn(n + "; index.html leaves it out");
+    PageContent c;
+    c.title = frame_.title.empty() ? o_.deck.filename().string() : frame_.title;
+    c.deck = o_.deck.filename().string();
+    c.version = std::string(kProgram) + " " + kVersion;
+    c.results_date = file_date(dir_ / "R.rst");
+    c.written = date_text(std::chrono::system_clock::now());
+    c.summary = s;
+    c.pictures = pictures_;
+    for (const Picture& p : pictures_)
+      if (p.step != 0 && p.step == s.table_step)
+        c.table_pictures += (c.table_pictures.empty() ? "" : " and ") + p.file;
+    c.model = model_facts(o_.deck, c.model_note);
+    c.files = file_links(o_.deck, dir_, outdir_, curve_units(frame_, dir_));
     try {
-      write("index.html", html_page(frame_.title, o_.deck.filename().string(), s, pictures_));
+      write("index.html", html_page(c));
     } catch (const PlotError& e) {
       error(e.what());
     }
@@ -206,7 +241,11 @@ class Runner {
         const CurveFile f = read_curve_file(p);
         check_age(p);
         for (const std::string& w : f.warnings) warn(w);
-        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title), "Response curve " + f.name);
+        std::vector<int> marks;
+        if (const int peak = peak_step(summary_.peaks)) marks.push_back(peak);
+        const std::string what = chart_title(f, o_.xy);
+        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title, marks),
+              "Response curve " + f.name + (what.empty() ? "" : ": " + what));
       } catch (const PlotError& e) {
         error(e.what());
       }
@@ -226,28 +265,32 @@ class Runner {
     }
   }
 
-  void pictures() {
-    std::vector<DisplacementStep> disp;
-    std::vector<StressStep> stress;
-    const bool have_disp = load("Mdis.rst", disp, read_member_displacements);
-    const bool have_stress = load("Mstr.rst", stress, read_member_stresses);
-
-    // The step: as asked, else the last complete detail step, else the last
-    // step of the stress table.
+  // The step of the pictures: as asked, else the last complete detail
+  // step, else the last step of the stress table.
+  std::optional<int> picture_step() {
     std::optional<int> step = o_.step;
     if (!step) {
-      for (auto it = disp.rbegin(); it != disp.rend(); ++it) {
+      for (auto it = disp_.rbegin(); it != disp_.rend(); ++it) {
         if (it->complete && it->members.size() == frame_.members.size()) {
           step = it->step;
           break;
         }
         warn("Mdis.rst: the block of step " + std::to_string(it->step) + " is incomplete and is passed over");
       }
-      if (!step && !stress.empty()) step = stress.back().step;
+      if (!step && !stress_.empty()) step = stress_.back().step;
     }
+    return step;
+  }
+
+  void pictures() {
+    const std::vector<DisplacementStep>& disp = disp_;
+    const std::vector<StressStep>& stress = stress_;
+    const bool have_disp = have_disp_, have_stress = have_stress_;
+    const std::optional<int> step = step_;
 
     if (have_disp) {
       try {
+        peak_picture(disp, step);
         frame_picture(disp, step);
       } catch (const PlotError& e) {
         error(e.what());
@@ -278,8 +321,36 @@ class Runner {
       check_members(frame_, "Mdis.rst", d->step, ends, d->complete);
     }
     const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
-    write("frame.svg", frame_chart(frame_, d, scale, note),
-          d ? "Deformed frame at step " + std::to_string(d->step) : "Frame");
+    const bool last = d && !disp.empty() && d->step == disp.back().step;
+    const std::vector<LoadArrow> loads = d ? applied_loads(dir_, frame_, d->step) : std::vector<LoadArrow>{};
+    write("frame.svg", frame_chart(frame_, d, scale, note, loads),
+          d ? "Deformed frame at step " + std::to_string(d->step) + (last ? ", the last detail step" : "") +
+                  ", with its applied loads"
+            : "Frame",
+          d ? d->step : 0);
+  }
+
+  // The frame at the peak of the last group that has one: at the detail
+  // step nearest to it, when that is not the step of frame.svg.
+  void peak_picture(const std::vector<DisplacementStep>& disp, std::optional<int> step) {
+    const int peak = peak_step(summary_.peaks);
+    if (peak == 0 || o_.step) return;
+    const DisplacementStep* near = nullptr;
+    for (const DisplacementStep& d : disp)
+      if (d.complete && d.members.size() == frame_.members.size() &&
+          (!near || std::abs(d.step - peak) < std::abs(near->step - peak)))
+        near = &d;
+    if (!near || (step && near->step == *step)) return;
+    std::vector<std::pair<int, int>> ends;
+    for (const MemberShift& m : near->members) ends.push_back({m.ja, m.jb});
+    check_members(frame_, "Mdis.rst", near->step, ends, near->complete);
+    const double scale = o_.scale ? *o_.scale : default_scale(frame_, *near);
+    const std::string at = near->step == peak ? "at the peak (step " + std::to_string(peak) + ")"
+                                              : "at step " + std::to_string(near->step) +
+                                                    ", the detail step nearest to the peak at step " +
+                                                    std::to_string(peak);
+    write("frame-peak.svg", frame_chart(frame_, near, scale, "", applied_loads(dir_, frame_, near->step)),
+          "Deformed frame " + at + ", with its applied loads", near->step);
   }
 
   void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
@@ -300,7 +371,7 @@ class Runner {
       }
     }
     check_members(frame_, "Mstr.rst", s->step, ends, complete);
-    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step));
+    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step), s->step);
   }
 
   const Options& o_;
@@ -311,6 +382,11 @@ class Runner {
   fs::file_time_type deck_time_{};
   int status_ = kOk;
   std::vector<Picture> pictures_;
+  std::vector<DisplacementStep> disp_;
+  std::vector<StressStep> stress_;
+  bool have_disp_ = false, have_stress_ = false;
+  std::optional<int> step_;
+  RunSummary summary_;
 };
 
 }  // namespace

@@ -51,8 +51,19 @@ std::string column_name(const CurveFile& f, int col) {
   return l.known ? l.text + "  (" + d + ")" : d;
 }
 
+// " t", " mm", ... for a value of the column; "" for the step or a label
+// not known.
+std::string unit_of(const CurveFile& f, int col) {
+  if (col == 0) return "";
+  const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
+  if (!l.known) return "";
+  if (l.kind == 'F') return l.dir == 'R' ? " t\u00b7cm" : " t";
+  return l.dir == 'R' ? " rad/100" : " mm";
+}
+
 // One panel: its curves share the unit of the x axis and of the y axis.
-void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, std::size_t first_colour) {
+void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, std::size_t first_colour,
+                const std::vector<int>& peak_steps) {
   const std::vector<ColumnPair>& plots = panel.plots;
   constexpr double W = kWidth;
   std::vector<Series> series;
@@ -154,6 +165,31 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
                       {"d", d.empty() ? "M0 0" : d}});
     svg.title(column_name(f, plots[i].second));
     svg.close();
+    // The peaks, on a curve against another column than the step.
+    if (plots[i].first != 0) {
+      for (std::size_t k = 0; k < s.x.size(); ++k) {
+        if (std::isnan(s.x[k]) || std::isnan(s.y[k])) continue;
+        const int step = f.rows[k].step;
+        if (std::find(peak_steps.begin(), peak_steps.end(), step) == peak_steps.end()) continue;
+        const auto printed = [&](int col) {
+          const auto& fields = f.rows[k].fields;
+          const auto c = static_cast<std::size_t>(col - 1);
+          return c < fields.size() ? fields[c] : plain_number(column_value(f.rows[k], col));
+        };
+        const std::string yv = printed(plots[i].second), xv = printed(plots[i].first);
+        char b[160];
+        const std::string y = plain_number(column_value(f.rows[k], plots[i].second)) + unit_of(f, plots[i].second);
+        const std::string x = plain_number(column_value(f.rows[k], plots[i].first)) + unit_of(f, plots[i].first);
+        std::snprintf(b, sizeof b, "peak, step %d: %s at %s", step, y.c_str(), x.c_str());
+        svg.open("g", {{"class", "peak"}, {"data-step", std::to_string(step)}});
+        svg.title(column_label(f, plots[i].second) + " " + yv + " at " + column_label(f, plots[i].first) + " " + xv);
+        svg.leaf("circle", {{"cx", num(sx(s.x[k]))}, {"cy", num(sy(s.y[k]))}, {"r", "6"}, {"fill", "none"},
+                            {"stroke", "#c0392b"}, {"stroke-width", "2"}});
+        svg.text(sx(s.x[k]) + 9, sy(s.y[k]) - 9, b,
+                 {{"class", "peak-label"}, {"fill", "#c0392b"}, {"font-size", "12"}});
+        svg.close();
+      }
+    }
     // Point marks while they stay readable; a single point shows only so.
     if (points <= 60) {
       for (std::size_t k = 0; k < s.x.size(); ++k) {
@@ -167,6 +203,9 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
   if (empty)
     svg.text(left + pw / 2, top + ph / 2, "no output step in this file yet",
              {{"class", "note"}, {"text-anchor", "middle"}, {"fill", "#888"}});
+
+  svg.text(left + pw / 2, top - 8, panel_title(f, panel),
+           {{"class", "panel-title"}, {"text-anchor", "middle"}, {"font-size", "13"}, {"fill", "#333"}});
 
   // Legend.
   svg.open("g", {{"class", "legend"}});
@@ -187,6 +226,38 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
 }
 
 }  // namespace
+
+std::string panel_title(const CurveFile& f, const Panel& p) {
+  std::string t;
+  int joint = -1;
+  for (const ColumnPair& c : p.plots) {
+    const CurveLabel* y = c.second == 0 ? nullptr : &f.labels[static_cast<std::size_t>(c.second - 1)];
+    const CurveLabel* x = c.first == 0 ? nullptr : &f.labels[static_cast<std::size_t>(c.first - 1)];
+    std::string part;
+    // The joint is named once while it stays the same.
+    const int j = y && y->known ? y->joint : 0;
+    if (j != 0 && j != joint && (!x || !x->known || x->joint == j)) part = "joint " + std::to_string(j) + ": ";
+    joint = j;
+    part += (y ? (y->known ? y->quantity() : column_label(f, c.second)) : "step") + " against ";
+    if (!x)
+      part += "step";
+    else if (x->known && x->joint == j)
+      part += x->quantity();
+    else
+      part += x->known ? x->describe() : column_label(f, c.first);
+    t += (t.empty() ? "" : "; ") + part;
+  }
+  return t;
+}
+
+std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy) {
+  std::string t;
+  for (const Panel& p : curve_panels(f, xy)) {
+    const std::string pt = panel_title(f, p);
+    if (!pt.empty()) t += (t.empty() ? "" : "; ") + pt;
+  }
+  return t;
+}
 
 std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPair>& xy) {
   if (xy) {
@@ -233,20 +304,18 @@ std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPa
   return panels;
 }
 
-std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title) {
+std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title,
+                        const std::vector<int>& peak_steps) {
   const std::vector<Panel> panels = curve_panels(f, xy);
   const double W = kWidth, H = kTop + kPanelHeight * static_cast<double>(panels.size());
   Svg svg(W, H);
   svg.leaf("rect", {{"class", "background"}, {"width", num(W)}, {"height", num(H)}, {"fill", "white"}});
   svg.text(W / 2, 24, heading("Response curve " + f.name, run_title),
            {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
-  if (xy)
-    svg.text(W / 2, 42, column_name(f, xy->second) + " against " + column_name(f, xy->first),
-             {{"class", "subtitle"}, {"text-anchor", "middle"}, {"fill", "#555"}});
   std::size_t colour = 0;
   for (std::size_t i = 0; i < panels.size(); ++i) {
     svg.open("g", {{"class", "panel"}});
-    draw_panel(svg, f, panels[i], kTop + kPanelHeight * static_cast<double>(i), colour);
+    draw_panel(svg, f, panels[i], kTop + kPanelHeight * static_cast<double>(i), colour, peak_steps);
     svg.close();
     colour += panels[i].plots.size();
   }

@@ -27,7 +27,16 @@ struct Panel {
 // PlotError when `xy` names a column the file does not have.
 std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPair>& xy);
 
-// One chart of a response-curve file: its panels one below the other.
-std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title);
+// What a panel shows, from the watch codes of its columns: "joint 2: force X
+// against displacement X"; several curves are joined by "; ".
+std::string panel_title(const CurveFile& f, const Panel& p);
+// The titles of all panels of the chart, joined by "; ".
+std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy);
+
+// One chart of a response-curve file: its panels one below the other. On
+// every curve drawn against another column than the step, the rows of the
+// steps in `peak_steps` are marked as peaks.
+std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title,
+                        const std::vector<int>& peak_steps = {});
 
 }  // namespace nlf::plot

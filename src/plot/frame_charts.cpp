@@ -113,6 +113,80 @@ void draw_joints(Svg& svg, const Frame& frame, const View& v, const std::vector<
   svg.close();
 }
 
+void draw_loads(Svg& svg, const Frame& frame, const View& v, const std::vector<std::array<double, 2>>& at,
+                const std::vector<LoadArrow>& loads) {
+  double largest = 0;
+  for (const LoadArrow& l : loads) largest = std::max(largest, std::hypot(l.fx, l.fy));
+  if (!(largest > 0)) return;
+  svg.open("g", {{"class", "loads"}, {"stroke", "#c0392b"}, {"fill", "#c0392b"}, {"stroke-width", "2"}});
+  for (const LoadArrow& l : loads) {
+    const double size = std::hypot(l.fx, l.fy);
+    if (l.joint >= frame.joints.size() || !(size > 0.001 * largest)) continue;
+    // Picture directions: y grows downward. The head touches the joint.
+    const double len = std::max(18.0, 60.0 * size / largest);
+    const double ux = l.fx / size, uy = -l.fy / size;
+    const double hx = v.px(at[l.joint][0]) - 4 * ux, hy = v.py(at[l.joint][1]) - 4 * uy;
+    const double tx = hx - len * ux, ty = hy - len * uy;
+    const double bx = hx - 9 * ux, by = hy - 9 * uy;  // base of the head
+    svg.open("g", {{"class", "load"}, {"data-joint", std::to_string(frame.joints[l.joint].number)}});
+    svg.title("joint " + std::to_string(frame.joints[l.joint].number) + ": applied load X " + plain_number(l.fx) +
+              " t, Y " + plain_number(l.fy) + " t");
+    svg.leaf("line", {{"x1", num(tx)}, {"y1", num(ty)}, {"x2", num(bx)}, {"y2", num(by)}});
+    svg.leaf("polygon", {{"points", num(hx) + "," + num(hy) + " " + num(bx - 4 * uy) + "," + num(by + 4 * ux) + " " +
+                                        num(bx + 4 * uy) + "," + num(by - 4 * ux)},
+                         {"stroke", "none"}});
+    // The value beyond the tail.
+    svg.text(tx - 6 * ux, ty - 6 * uy + 4, plain_number(size) + " t",
+             {{"class", "load-label"}, {"font-size", "11"}, {"stroke", "none"},
+              {"text-anchor", ux > 0.3 ? "end" : (ux < -0.3 ? "start" : "middle")}});
+    svg.close();
+  }
+  svg.close();
+}
+
+// What the symbols mean, in a row below the frame.
+void draw_legend(Svg& svg, const Frame& frame, const View& v, bool loads) {
+  unsigned used = 0;
+  for (const Joint& j : frame.joints) used |= j.fixity;
+  if (used == 0 && !loads) return;
+  svg.open("g", {{"class", "support-legend"}, {"font-size", "11"}, {"fill", "#333"}});
+  double x = 12;
+  const double y = v.height - 38;
+  const Attrs sym = {{"fill", "#6b7b8c"}, {"stroke", "#2d3a46"}, {"stroke-width", "1"}};
+  auto label = [&](const std::string& text) {
+    svg.text(x + 22, y + 4, text, {{"class", "legend-label"}});
+    x += 22 + 6.2 * static_cast<double>(text.size()) + 18;
+  };
+  if (used & kFixY) {
+    Attrs a = sym;
+    a.push_back({"points", num(x + 8) + "," + num(y - 6) + " " + num(x + 2) + "," + num(y + 6) + " " + num(x + 14) +
+                               "," + num(y + 6)});
+    svg.leaf("polygon", a);
+    label("Y held or prescribed");
+  }
+  if (used & kFixX) {
+    Attrs a = sym;
+    a.push_back({"points", num(x + 14) + "," + num(y) + " " + num(x + 2) + "," + num(y - 6) + " " + num(x + 2) + "," +
+                               num(y + 6)});
+    svg.leaf("polygon", a);
+    label("X held or prescribed");
+  }
+  if (used & kFixR) {
+    svg.leaf("rect", {{"x", num(x + 2)}, {"y", num(y - 6)}, {"width", "12"}, {"height", "12"}, {"fill", "none"},
+                      {"stroke", "#2d3a46"}, {"stroke-width", "1.6"}});
+    label("rotation held or prescribed");
+  }
+  if (loads) {
+    svg.leaf("line", {{"x1", num(x)}, {"y1", num(y)}, {"x2", num(x + 10)}, {"y2", num(y)}, {"stroke", "#c0392b"},
+                      {"stroke-width", "2"}});
+    svg.leaf("polygon", {{"points", num(x + 18) + "," + num(y) + " " + num(x + 9) + "," + num(y - 4) + " " +
+                                        num(x + 9) + "," + num(y + 4)},
+                         {"fill", "#c0392b"}});
+    label("applied joint load (t)");
+  }
+  svg.close();
+}
+
 void title_lines(Svg& svg, double w, const std::string& title, const std::string& sub) {
   svg.text(w / 2, 26, title, {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
   if (!sub.empty())
@@ -150,7 +224,8 @@ void check_members(const Frame& frame, const std::string& file, int step, const 
   }
 }
 
-std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note) {
+std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note,
+                        const std::vector<LoadArrow>& loads) {
   if (disp && disp->members.size() != frame.members.size())
     throw PlotError("step " + std::to_string(disp->step) + ": the displacements do not cover the deck's members");
   // Deformed node points and joint positions.
@@ -176,7 +251,7 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
   Box box = frame_box(frame);
   for (const Member& m : moved)
     for (std::size_t k = 0; k < kNodes; ++k) box.add(m.x[k], m.y[k]);
-  const View v = fit(box, 80, 60);
+  const View v = fit(box, 80, 100);
 
   Svg svg(v.width, v.height);
   svg.leaf("rect", {{"class", "background"}, {"width", num(v.width)}, {"height", num(v.height)}, {"fill", "white"}});
@@ -206,9 +281,12 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
   }
   svg.close();
   draw_joints(svg, frame, v, joint_at);
+  draw_loads(svg, frame, v, joint_at, loads);
+  draw_legend(svg, frame, v, !loads.empty());
   if (!frame.joints.empty()) {
+    const Box own = frame_box(frame);
     char b[96];
-    std::snprintf(b, sizeof b, "lengths in cm; frame %g cm wide, %g cm high", box.xhi - box.xlo, box.yhi - box.ylo);
+    std::snprintf(b, sizeof b, "lengths in cm; frame %g cm wide, %g cm high", own.xhi - own.xlo, own.yhi - own.ylo);
     svg.text(12, v.height - 14, b, {{"class", "note"}, {"fill", "#777"}, {"font-size", "11"}});
   }
   return svg.str();

@@ -21,9 +21,19 @@ double default_scale(const Frame& frame, const DisplacementStep& d);
 void check_members(const Frame& frame, const std::string& file, int step,
                    const std::vector<std::pair<int, int>>& ends, bool complete);
 
+// An applied joint load drawn as an arrow: the joint (index into
+// Frame::joints) and the force components (t).
+struct LoadArrow {
+  std::size_t joint = 0;
+  double fx = 0, fy = 0;
+};
+
 // The frame: undeformed outline and, with `disp`, the members through their
-// node points moved by the total displacements times `scale`.
-std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note);
+// node points moved by the total displacements times `scale`; the loads as
+// arrows at their joints, the largest 60 px long; a legend of the support
+// symbols and the arrows. The caption gives the frame's own size.
+std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note,
+                        const std::vector<LoadArrow>& loads = {});
 
 // The members on their undeformed geometry, every station coloured by the
 // number of its fibres at or beyond a bound.

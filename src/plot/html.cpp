@@ -8,11 +8,12 @@ namespace {
 
 constexpr const char* kStyle =
     "body{font-family:sans-serif;margin:2em auto;max-width:980px;color:#222}"
-    "h1{font-size:1.5em}h2{font-size:1.15em;margin-top:1.6em;border-bottom:1px solid #ccc}"
+    "h1{font-size:1.5em;margin-bottom:.2em}h2{font-size:1.15em;margin-top:1.6em;border-bottom:1px solid #ccc}"
     "table{border-collapse:collapse;margin:.5em 0}th,td{padding:.25em .8em;text-align:left;"
     "border-bottom:1px solid #eee}td.num{text-align:right;font-family:monospace}"
     "figure{margin:1em 0}figure img{max-width:100%;border:1px solid #ddd}"
-    "figcaption{color:#555;font-size:.9em}.note{color:#a33}";
+    "figcaption{color:#555;font-size:.9em}.note{color:#a33}.meta{color:#666;font-size:.9em;margin-top:0}"
+    "table.peaks td.num{font-size:1.1em;font-weight:bold}";
 
 class Page {
  public:
@@ -20,12 +21,18 @@ class Page {
   void element(const std::string& tag, const std::string& text, const std::string& cls = "") {
     out_ += "<" + tag + (cls.empty() ? "" : " class=\"" + cls + "\"") + ">" + xml_escape(text) + "</" + tag + ">\n";
   }
-  // A table of (what, value, where) rows.
-  void extremes(const std::string& cls, const std::vector<Extreme>& rows) {
-    out_ += "<table class=\"" + cls + "\">\n<tr><th>largest</th><th>value</th><th>where</th></tr>\n";
-    for (const Extreme& e : rows)
-      out_ += "<tr><td>" + xml_escape(e.what) + "</td><td class=\"num\">" + xml_escape(e.value) + "</td><td>" +
-              xml_escape(e.where) + "</td></tr>\n";
+  // A table with a heading row; cells of a column in `numeric` align right.
+  void table(const std::string& cls, const std::vector<std::string>& head,
+             const std::vector<std::vector<std::string>>& rows, const std::vector<bool>& numeric = {}) {
+    out_ += "<table class=\"" + cls + "\">\n<tr>";
+    for (const std::string& h : head) out_ += "<th>" + xml_escape(h) + "</th>";
+    out_ += "</tr>\n";
+    for (const auto& r : rows) {
+      out_ += "<tr>";
+      for (std::size_t i = 0; i < r.size(); ++i)
+        out_ += (i < numeric.size() && numeric[i] ? "<td class=\"num\">" : "<td>") + xml_escape(r[i]) + "</td>";
+      out_ += "</tr>\n";
+    }
     out_ += "</table>\n";
   }
   void row(const std::string& name, const std::string& value) {
@@ -37,17 +44,73 @@ class Page {
   std::string out_;
 };
 
+void extremes(Page& p, const std::string& cls, const std::vector<Extreme>& rows) {
+  std::vector<std::vector<std::string>> r;
+  for (const Extreme& e : rows) r.push_back({e.what, e.value, e.where});
+  p.table(cls, {"largest", "value", "where"}, r, {false, true, false});
+}
+
+void peaks(Page& p, const RunSummary& s) {
+  p.element("h2", "Peak load of every load group");
+  if (s.peaks.empty()) {
+    p.element("p", "No load group has a step in the listing yet.", "note");
+    return;
+  }
+  std::vector<std::vector<std::string>> rows;
+  for (const results::GroupPeak& k : s.peaks) {
+    const bool force = k.kind == results::GroupPeak::Kind::kForce;
+    rows.push_back({std::to_string(k.group),
+                    force ? "prescribed displacement" : "load factor of the group",
+                    peak_value_text(k), std::to_string(k.step), peak_displacement_text(k)});
+  }
+  p.table("peaks", {"group", "peak of", "peak", "step", "displacement there"}, rows,
+          {false, false, true, true, false});
+  p.element("p",
+            "A group that prescribes displacements reaches its peak at the largest resisting force at its "
+            "prescribed joints (the sum of their IN. LOAD in Jfor.rst, over the output steps); any other group at "
+            "its largest load factor (the multiple of the group's load that it has added).",
+            "meta");
+}
+
+void model(Page& p, const PageContent& c) {
+  p.element("h2", "Model");
+  if (!c.model) {
+    p.element("p", "The model is not summed up: " + c.model_note, "note");
+    return;
+  }
+  const ModelFacts& m = *c.model;
+  p.raw("<table class=\"model\">\n");
+  p.row("joints", std::to_string(m.joints));
+  p.row("members", std::to_string(m.members) + " (five segments, 20 fibres a section)");
+  if (m.springs > 0) p.row("joint springs", std::to_string(m.springs));
+  p.row("equations", std::to_string(m.equations) + ", band width " + std::to_string(m.band));
+  p.row("material", "bilinear steel: E " + plain_number(m.E) + " t/cm\u00b2, E2 " + plain_number(m.E2) +
+                        " t/cm\u00b2, E3 " + plain_number(m.E3) + " t/cm\u00b2");
+  p.raw("</table>\n");
+  std::vector<std::vector<std::string>> rows;
+  for (const ModelSection& s : m.sections)
+    rows.push_back({std::to_string(s.number), plain_number(s.area), plain_number(s.inertia), plain_number(s.plastic),
+                    plain_number(s.yield), plain_number(s.mp), std::to_string(s.members)});
+  p.table("sections",
+          {"section", "area (cm\u00b2)", "I (cm\u2074)", "Zp (cm\u00b3)", "yield (t/cm\u00b2)", "Mp (t\u00b7cm)",
+           "members"},
+          rows, {true, true, true, true, true, true, true});
+}
+
 }  // namespace
 
-std::string html_page(const std::string& title, const std::string& deck, const RunSummary& s,
-                      const std::vector<Picture>& pictures) {
-  const std::string heading = title.empty() ? deck : title;
+std::string html_page(const PageContent& c) {
+  const RunSummary& s = c.summary;
   Page p;
   p.raw("<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
-        "<meta charset=\"utf-8\"/>\n<title>" + xml_escape(heading) + "</title>\n<style>" + kStyle +
+        "<meta charset=\"utf-8\"/>\n<title>" + xml_escape(c.title) + "</title>\n<style>" + kStyle +
         "</style>\n</head>\n<body>\n");
-  p.element("h1", heading);
-  p.element("p", "Results of " + deck);
+  p.element("h1", c.title);
+  p.element("p", "Results of " + c.deck + (c.results_date.empty() ? "" : ", run on " + c.results_date) +
+                     "; report by " + c.version + (c.written.empty() ? "" : " on " + c.written),
+            "meta");
+
+  peaks(p, s);
 
   p.element("h2", "Summary");
   p.raw("<table class=\"summary\">\n");
@@ -63,22 +126,37 @@ std::string html_page(const std::string& title, const std::string& deck, const R
   p.raw("</table>\n");
   for (const std::string& n : s.notes) p.element("p", n, "note");
 
+  model(p, c);
+
   p.element("h2", "Pictures");
-  if (pictures.empty()) p.element("p", "No picture could be drawn.", "note");
-  for (const Picture& pic : pictures)
+  if (c.pictures.empty()) p.element("p", "No picture could be drawn.", "note");
+  for (const Picture& pic : c.pictures)
     p.raw("<figure>\n<img src=\"" + xml_escape(pic.file) + "\" alt=\"" + xml_escape(pic.caption) +
           "\"/>\n<figcaption>" + xml_escape(pic.caption) + " (" + xml_escape(pic.file) + ")</figcaption>\n</figure>\n");
 
-  if (s.last_step > 0) {
-    p.element("h2", "Last step (step " + std::to_string(s.last_step) + ")");
-    if (!s.last_displacements.empty()) {
+  if (s.table_step > 0) {
+    p.element("h2", "Largest results of step " + std::to_string(s.table_step));
+    p.element("p", std::string("The step of ") + (c.table_pictures.empty() ? "no picture" : c.table_pictures) +
+                       (s.table_step == s.last_step ? "; the last output step." : "; the last output step is " +
+                                                                                    std::to_string(s.last_step) + "."),
+              "meta");
+    if (!s.displacements.empty()) {
       p.element("h3", "Joint displacements");
-      p.extremes("displacements", s.last_displacements);
+      extremes(p, "displacements", s.displacements);
     }
-    if (!s.last_member_forces.empty()) {
+    if (!s.member_forces.empty()) {
       p.element("h3", "Member end forces");
-      p.extremes("member-forces", s.last_member_forces);
+      extremes(p, "member-forces", s.member_forces);
     }
+  }
+
+  if (!c.files.empty()) {
+    p.element("h2", "Files");
+    p.raw("<ul class=\"files\">\n");
+    for (const FileLink& f : c.files)
+      p.raw("<li><a href=\"" + xml_escape(f.href) + "\">" + xml_escape(f.href) + "</a>: " + xml_escape(f.what) +
+            "</li>\n");
+    p.raw("</ul>\n");
   }
   p.raw("</body>\n</html>\n");
   return p.str();

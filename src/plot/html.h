@@ -1,6 +1,7 @@
 // The report page of a run, index.html beside its pictures: the title, the
-// summary, the pictures and the largest results of the last step. The page
-// is well-formed XML as well as HTML, so that any XML tool reads it.
+// peak of every load group, the summary, the model, the pictures, the
+// largest results of the pictures' step and links to the run's files. The
+// page is well-formed XML as well as HTML, so that any XML tool reads it.
 #pragma once
 
 #include <string>
@@ -13,9 +14,42 @@ namespace nlf::plot {
 struct Picture {
   std::string file;     // beside the page: "curve-61.svg"
   std::string caption;  // "Response curve fort.61"
+  int step = 0;         // the step a frame picture shows; 0 for a curve
 };
 
-std::string html_page(const std::string& title, const std::string& deck, const RunSummary& s,
-                      const std::vector<Picture>& pictures);
+// The model as the deck check reads it.
+struct ModelSection {
+  int number = 0;
+  double area = 0, inertia = 0, plastic = 0, yield = 0, mp = 0;
+  int members = 0;
+};
+struct ModelFacts {
+  int joints = 0, members = 0, springs = 0, equations = 0, band = 0;
+  double E = 0, E2 = 0, E3 = 0;
+  std::vector<ModelSection> sections;
+};
+
+// A file of the run that the page links to: its path from the page and
+// what it holds.
+struct FileLink {
+  std::string href;
+  std::string what;
+};
+
+struct PageContent {
+  std::string title;  // of the deck; the deck name when it has none
+  std::string deck;
+  std::string version;  // "nlframe-plot 2.0"
+  std::string results_date;  // when the run wrote its listing, "" if unknown
+  std::string written;       // when the page was written
+  RunSummary summary;
+  std::vector<Picture> pictures;
+  std::string table_pictures;  // the pictures of the tables' step: "frame.svg and plastic.svg"
+  std::optional<ModelFacts> model;
+  std::string model_note;  // why the model is left out
+  std::vector<FileLink> files;
+};
+
+std::string html_page(const PageContent& c);
 
 }  // namespace nlf::plot

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "plot/svg.h"
 #include "results/tables.h"
 
 namespace nlf::plot {
@@ -20,7 +21,7 @@ struct Largest {
 void consider(Largest& l, const std::string& printed, const std::string& where) {
   const auto v = results::read_real(printed);
   if (!v || !std::isfinite(*v) || std::fabs(*v) <= l.size) return;
-  l = {std::fabs(*v), printed, where};
+  l = {std::fabs(*v), plain_number(*v), where};
 }
 
 Extreme extreme(const std::string& what, const Largest& l) {
@@ -40,9 +41,9 @@ void loads(RunSummary& s, const std::vector<TableBlock>& blocks) {
   for (const TableBlock& b : blocks)
     for (const auto& row : b.rows) {
       const std::string at = "joint " + row[0] + ", step " + std::to_string(b.step);
-      consider(force, row[field(t, "external_X(TON)")], at + " (X)");
-      consider(force, row[field(t, "external_Y(TON)")], at + " (Y)");
-      consider(moment, row[field(t, "external_M(TON*CM)")], at);
+      consider(force, row[field(t, "applied_X(TON)")], at + " (X)");
+      consider(force, row[field(t, "applied_Y(TON)")], at + " (Y)");
+      consider(moment, row[field(t, "applied_M(TON*CM)")], at);
     }
   s.largest_load.push_back(extreme("force (t)", force));
   if (moment.size > 0) s.largest_load.push_back(extreme("moment (t\u00b7cm)", moment));
@@ -55,7 +56,7 @@ void displacements(RunSummary& s, const TableBlock& b) {
                                    std::pair{"total_T(1/100)", "rotation (rad/100)"}}) {
     Largest l;
     for (const auto& row : b.rows) consider(l, row[field(t, name)], "joint " + row[0]);
-    s.last_displacements.push_back(extreme(what, l));
+    s.displacements.push_back(extreme(what, l));
   }
 }
 
@@ -74,13 +75,22 @@ void member_forces(RunSummary& s, const TableBlock& b) {
       consider(l, row[field(t, k.at_i)], m + "I");
       consider(l, row[field(t, k.at_j)], m + "J");
     }
-    s.last_member_forces.push_back(extreme(k.what, l));
+    s.member_forces.push_back(extreme(k.what, l));
   }
+}
+
+// The block of `step`, else the last one.
+const TableBlock* pick(const std::vector<TableBlock>& blocks, std::optional<int> step) {
+  if (blocks.empty()) return nullptr;
+  if (step)
+    for (const TableBlock& b : blocks)
+      if (b.step == *step) return &b;
+  return &blocks.back();
 }
 
 }  // namespace
 
-RunSummary summarize_run(const std::filesystem::path& dir) {
+RunSummary summarize_run(const std::filesystem::path& dir, std::optional<int> step) {
   RunSummary s;
   auto attempt = [&](auto&& f) {
     try {
@@ -89,22 +99,78 @@ RunSummary summarize_run(const std::filesystem::path& dir) {
       s.notes.push_back(e.what());
     }
   };
+  std::vector<TableBlock> forces, disp;
   attempt([&] { s.listing = results::read_listing(dir / "R.rst"); });
   attempt([&] {
-    const auto forces = results::read_table(results::joint_forces_layout(), (dir / "Jfor.rst").string());
+    forces = results::read_table(results::joint_forces_layout(), (dir / "Jfor.rst").string());
     s.output_steps = static_cast<int>(forces.size());
     if (!forces.empty()) s.last_step = forces.back().step;
     loads(s, forces);
   });
   attempt([&] {
-    const auto disp = results::read_table(results::joint_displacements_layout(), (dir / "Jdis.rst").string());
-    if (!disp.empty()) displacements(s, disp.back());
+    disp = results::read_table(results::joint_displacements_layout(), (dir / "Jdis.rst").string());
+    if (const TableBlock* b = pick(disp, step)) {
+      displacements(s, *b);
+      s.table_step = b->step;
+    }
   });
   attempt([&] {
     const auto mfor = results::read_table(results::member_forces_layout(), (dir / "Mfor.rst").string());
-    if (!mfor.empty()) member_forces(s, mfor.back());
+    if (const TableBlock* b = pick(mfor, step)) {
+      member_forces(s, *b);
+      s.table_step = b->step;
+    }
   });
+  if (s.listing) attempt([&] { s.peaks = results::group_peaks(*s.listing, forces, disp); });
   return s;
+}
+
+std::vector<LoadArrow> applied_loads(const std::filesystem::path& dir, const Frame& frame, int step) {
+  std::vector<LoadArrow> arrows;
+  try {
+    const auto& t = results::joint_forces_layout();
+    const auto forces = results::read_table(t, (dir / "Jfor.rst").string());
+    const TableBlock* b = nullptr;
+    for (const TableBlock& k : forces)
+      if (k.step == step) b = &k;
+    if (!b) return arrows;
+    for (const auto& row : b->rows) {
+      const auto joint = results::read_int(row[0]);
+      const auto fx = results::read_real(row[field(t, "applied_X(TON)")]);
+      const auto fy = results::read_real(row[field(t, "applied_Y(TON)")]);
+      if (!joint || !fx || !fy || (*fx == 0 && *fy == 0)) continue;
+      // One arrow for each direction, as the loads are given.
+      for (std::size_t j = 0; j < frame.joints.size(); ++j) {
+        if (frame.joints[j].number != *joint) continue;
+        if (*fx != 0) arrows.push_back({j, *fx, 0});
+        if (*fy != 0) arrows.push_back({j, 0, *fy});
+      }
+    }
+  } catch (const results::ResultError&) {
+    // The summary reports the file; the picture goes without arrows.
+  }
+  return arrows;
+}
+
+int peak_step(const std::vector<results::GroupPeak>& peaks) {
+  if (peaks.empty()) return 0;
+  const int last_group = peaks.back().group;
+  for (const results::GroupPeak& p : peaks)
+    if (p.group == last_group) return p.step;
+  return 0;
+}
+
+std::string peak_value_text(const results::GroupPeak& p) {
+  if (p.kind == results::GroupPeak::Kind::kLoadFactor) return "load factor " + plain_number(p.value);
+  if (p.direction == 3) return "moment " + plain_number(p.value) + " t\u00b7cm";
+  return std::string("force ") + (p.direction == 1 ? "X " : "Y ") + plain_number(p.value) + " t";
+}
+
+std::string peak_displacement_text(const results::GroupPeak& p) {
+  if (p.kind == results::GroupPeak::Kind::kLoadFactor) return "-";
+  const char* what = p.direction == 3 ? "rotation " : (p.direction == 1 ? "displacement X " : "displacement Y ");
+  return what + plain_number(p.displacement) + (p.direction == 3 ? " rad/100" : " mm") + " at joint " +
+         std::to_string(p.joint);
 }
 
 }  // namespace nlf::plot

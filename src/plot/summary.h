@@ -1,6 +1,7 @@
 // The figures of a run that its report page shows: steps and iterations
-// from the listing, the largest load from the joint forces, and the largest
-// displacements and member forces of the last step.
+// from the listing, the peak of every load group, the largest load from the
+// joint forces, and the largest displacements and member forces of one
+// step, with the applied loads of that step for the frame picture.
 #pragma once
 
 #include <filesystem>
@@ -8,29 +9,48 @@
 #include <string>
 #include <vector>
 
+#include "plot/frame_charts.h"
 #include "results/listing.h"
+#include "results/peaks.h"
 
 namespace nlf::plot {
 
-// A printed value and where it is: "12.345", "joint 7, step 40".
+// A value and where it is: "12.35", "joint 7, step 40".
 struct Extreme {
   std::string what;   // "force Y (t)"
-  std::string value;  // as printed
+  std::string value;  // plain decimals
   std::string where;
 };
 
 struct RunSummary {
   std::optional<results::ListingSummary> listing;
+  std::vector<results::GroupPeak> peaks;     // every group's peak, from the listing and joint tables
   int output_steps = 0;
-  int last_step = 0;
-  std::vector<Extreme> largest_load;          // force and moment, over every output step
-  std::vector<Extreme> last_displacements;    // U, V, T of the last output step
-  std::vector<Extreme> last_member_forces;    // N, Q, M of the last output step
-  std::vector<std::string> notes;             // files that could not be read
+  int last_step = 0;                         // the last output step
+  std::vector<Extreme> largest_load;         // force and moment, over every output step
+  int table_step = 0;                        // the step of the tables below
+  std::vector<Extreme> displacements;        // U, V, T of table_step
+  std::vector<Extreme> member_forces;        // N, Q, M of table_step
+  std::vector<std::string> notes;            // files that could not be read
 };
 
 // Reads R.rst, Jfor.rst, Jdis.rst and Mfor.rst of the run folder; a file
-// that cannot be read leaves its part out and adds a note.
-RunSummary summarize_run(const std::filesystem::path& dir);
+// that cannot be read leaves its part out and adds a note. The tables are
+// of `step` where the files hold it, else of the last output step.
+RunSummary summarize_run(const std::filesystem::path& dir, std::optional<int> step = std::nullopt);
+
+// The applied joint loads (EX. LOAD) of an output step, for the arrows of
+// the frame picture, one for each loaded direction; empty when Jfor.rst
+// does not hold the step.
+std::vector<LoadArrow> applied_loads(const std::filesystem::path& dir, const Frame& frame, int step);
+
+// The step to draw the frame at its peak: that of the peak of the last group
+// that has one; 0 when there is none.
+int peak_step(const std::vector<results::GroupPeak>& peaks);
+
+// "load factor 3.102", "force X 3.271 t", "moment 12.5 t-cm".
+std::string peak_value_text(const results::GroupPeak& p);
+// "36.88 mm", "1.25 rad/100", "-" for a load factor.
+std::string peak_displacement_text(const results::GroupPeak& p);
 
 }  // namespace nlf::plot

@@ -143,4 +143,20 @@ std::string heading(const std::string& what, const std::string& run_title) {
   return run_title.empty() ? what : what + " \u2014 " + run_title;
 }
 
+std::string plain_number(double v) {
+  if (!std::isfinite(v)) return "-";
+  if (v == 0) return "0";
+  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(v))));
+  const int decimals = std::clamp(3 - magnitude, 0, 6);
+  char b[64];
+  std::snprintf(b, sizeof b, "%.*f", decimals, v);
+  std::string t = b;
+  if (t.find('.') != std::string::npos) {
+    while (t.back() == '0') t.pop_back();
+    if (t.back() == '.') t.pop_back();
+  }
+  if (t == "-0" || t == "0") return "0";  // rounds to zero
+  return t;
+}
+
 }  // namespace nlf::plot

@@ -50,6 +50,11 @@ std::string tick_label(double v, const Ticks& t);
 // 1, 2 or 5 times a power of ten, nearest to v (v > 0).
 double nice_number(double v);
 
+// A value as an engineer reads it: plain decimals, four significant digits
+// (at most six decimals) without trailing zeros, "-" for a value that is not
+// a number: 176.9, 3.271, 0.01235, 12346, 2.4.
+std::string plain_number(double v);
+
 // A picture's title: what it shows and the run's title, when there is one.
 std::string heading(const std::string& what, const std::string& run_title);
 

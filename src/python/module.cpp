@@ -41,13 +41,19 @@ py::dict run_result(const nlf::RunResult& r) {
   for (const nlf::StepRange& s : r.summary.not_converged_ranges) ranges.append(py::make_tuple(s.first, s.last));
   d["not_converged"] = ranges;
   py::list peaks;
-  const int named = std::min(r.summary.arc_groups, nlf::RunSummary::kPeaks);
+  const int named = std::min(r.summary.peak_count, nlf::RunSummary::kPeaks);
   for (int k = 0; k < named; ++k) {
     const nlf::GroupPeak& p = r.summary.peaks[static_cast<std::size_t>(k)];
     py::dict one;
-    one["kind"] = "load_factor";
-    one["value"] = p.load_factor;
+    const bool force = p.kind == nlf::GroupPeak::Kind::kForce;
+    one["kind"] = force ? "force" : "load_factor";
+    one["group"] = p.group;
+    one["value"] = p.value;
     one["step"] = p.step;
+    one["direction"] = force ? py::object(py::str(p.direction == 1 ? "x" : p.direction == 2 ? "y" : "r"))
+                             : py::object(py::none());
+    one["joint"] = force ? py::object(py::int_(p.joint)) : py::object(py::none());
+    one["displacement"] = force ? py::object(py::float_(p.displacement)) : py::object(py::none());
     peaks.append(one);
   }
   d["peaks"] = peaks;

@@ -5,9 +5,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "io/version.h"
 
 namespace nlf::results {
 
@@ -61,12 +64,27 @@ void scan_arguments(const std::vector<std::string>& args, const std::function<Op
   }
 }
 
-// The start of a companion program: its options parsed (a usage error is
-// reported with a pointer to --help, status 2), --help answered (status 0),
-// else `body(options)` runs and gives the status.
+// What keeps a companion program from reading `deck` as the deck of a run:
+// a missing file, a folder (the run folder named instead of its deck), a
+// result file of a run named instead of the deck, a file it cannot read.
+// The message names the deck to give where it can; nullopt when the deck
+// can be read.
+std::optional<std::string> deck_problem(const std::filesystem::path& deck);
+
+// The start of a companion program: --version answered (status 0), its
+// options parsed (a usage error is reported with a pointer to --help,
+// status 2), --help answered (status 0), a deck that cannot be the run's
+// deck refused (status 2), else `body(options)` runs and gives the status.
 template <class Options, class Error, class Parse, class Body>
 int run_command(const char* program, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 Parse parse, const std::string& usage, Body body) {
+  for (const std::string& a : args) {
+    if (a == "--") break;
+    if (a == "--version") {
+      out << program << ' ' << kVersion << '\n';
+      return 0;
+    }
+  }
   Options o;
   try {
     o = parse(args);
@@ -77,6 +95,10 @@ int run_command(const char* program, const std::vector<std::string>& args, std::
   if (o.help) {
     out << usage;
     return 0;
+  }
+  if (const auto problem = deck_problem(o.deck)) {
+    err << program << ": error: " << *problem << '\n';
+    return 2;
   }
   return body(o);
 }

@@ -26,14 +26,15 @@ CurveLabel decode_label(std::string_view raw) {
   return l;
 }
 
+std::string CurveLabel::quantity() const {
+  if (!known) return text;
+  if (kind == 'F') return dir == 'R' ? "moment" : std::string("force ") + dir;
+  return dir == 'R' ? "rotation" : std::string("displacement ") + dir;
+}
+
 std::string CurveLabel::describe() const {
   if (!known) return text;
-  std::string what;
-  if (kind == 'F')
-    what = dir == 'R' ? "moment" : std::string("force ") + dir;
-  else
-    what = dir == 'R' ? "rotation" : std::string("displacement ") + dir;
-  return "joint " + std::to_string(joint) + ", " + what;
+  return "joint " + std::to_string(joint) + ", " + quantity();
 }
 
 std::string CurveLabel::axis_title() const {

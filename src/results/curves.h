@@ -20,6 +20,9 @@ struct CurveLabel {
   std::string unit;     // as printed: MM, TON, TON-CM, 1/100
   // "joint 12, displacement X" and the like; the raw text when not known.
   std::string describe() const;
+  // "displacement X", "force Y", "rotation", "moment"; the raw text when not
+  // known.
+  std::string quantity() const;
   // The quantity and unit for an axis title: "Displacement (mm)".
   std::string axis_title() const;
 };

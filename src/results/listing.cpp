@@ -20,24 +20,67 @@ std::vector<int> ListingSummary::not_converged() const {
   return v;
 }
 
+namespace {
+
+bool card_echo(std::string_view line, char letter) {
+  return line.size() > 2 && line[0] == ' ' && line[1] == letter &&
+         (line[2] == ' ' || line[2] == '-' || (line[2] >= '0' && line[2] <= '9'));
+}
+
+}  // namespace
+
 ListingSummary parse_listing(const std::string& name, const std::vector<std::string>& lines) {
   ListingSummary sum;
   double tol = 0;
+  std::vector<PrescribedFreedom> pattern;
+  bool new_pattern = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
+    const FieldSource src{name, static_cast<long>(i + 1)};
     // The echo of a load-group card: one blank, then the card.
     if (line.size() > 2 && line[0] == ' ' && (line[1] == 'A' || line[1] == 'E') && line[2] == ' ') {
       try {
-        tol = decode_card(card_columns(line.substr(1)), FieldSource{name, static_cast<long>(i + 1)}).X(1);
+        const Card c = decode_card(card_columns(line.substr(1)), src);
+        tol = c.X(1);
+        ListedGroup g;
+        g.card = line[1];
+        g.arc_length = c.X(2) != 0;
+        g.prescribed = pattern;
+        sum.groups.push_back(g);
       } catch (const FileError&) {
         // Not a card the run accepted; the run stopped there.
       }
+      new_pattern = true;
+      continue;
+    }
+    if (card_echo(line, 'B')) {
+      if (new_pattern) pattern.clear();
+      new_pattern = false;
+      try {
+        const Card c = decode_card(card_columns(line.substr(1)), src);
+        const int code = c.i2 < 0 ? -c.i2 : c.i2;
+        const int digits[3] = {code / 100 % 10, code / 10 % 10, code % 10};
+        for (int d = 1; d <= 3; ++d) {
+          std::erase_if(pattern, [&](const PrescribedFreedom& f) { return f.joint == c.i1 && f.dir == d; });
+          if (digits[d - 1] != 0 && c.X(d) != 0) pattern.push_back({c.i1, d});
+        }
+      } catch (const FileError&) {
+      }
+      continue;
+    }
+    if (line.size() > 2 && line[0] == ' ' && line[1] >= 'C' && line[1] <= 'Z' && line[1] != 'E' &&
+        (line[2] == ' ' || (line[2] >= '0' && line[2] <= '9'))) {
+      new_pattern = true;  // another card between B cards
       continue;
     }
     if (starts_with(line, " STEP") && cols(line, 9, 3) == " ( ") {
       const auto step = read_int(cols(line, 5, 4));
       if (!step) throw ResultError(where(name, i) + ": step number unreadable");
-      sum.steps.push_back({*step, 0, 0, tol, true});
+      sum.steps.push_back({*step, 0, 0, tol, true, 0});
+      if (!sum.groups.empty()) {
+        ListedGroup& g = sum.groups.back();
+        if (g.steps++ == 0) g.first_step = *step;
+      }
       continue;
     }
     // Iteration line: 2X,I3,2X,4E20.4 (the norms, their ratio, the
@@ -50,6 +93,7 @@ ListingSummary parse_listing(const std::string& name, const std::vector<std::str
     s.iterations = *iter;
     s.ratio = *ratio;
     s.converged = *ratio < s.tolerance || std::isnan(*ratio);
+    if (const auto dl = read_real(cols(line, 67, 20)); dl && std::isfinite(*dl)) s.dlambda += *dl;
   }
   return sum;
 }

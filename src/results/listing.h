@@ -1,5 +1,7 @@
 // What the listing (R.rst) of a run tells about its load steps: how many
-// iterations each took and whether it met the tolerance of its load group.
+// iterations each took and whether it met the tolerance of its load group,
+// the load-factor increment of every step, and the load groups with the
+// freedoms whose displacements they prescribe.
 #pragma once
 
 #include <filesystem>
@@ -16,18 +18,39 @@ struct StepIterations {
   double ratio = 0;    // the last ratio of squared displacement norms
   double tolerance = 0;
   bool converged = true;
+  double dlambda = 0;  // the step's load-factor increment: the sum of its DRAMDI
+};
+
+// A freedom of a joint held at a nonzero value by the pattern of a group:
+// a prescribed displacement.
+struct PrescribedFreedom {
+  int joint = 0;  // user number
+  int dir = 0;    // 1 X, 2 Y, 3 rotation
+};
+
+// A load group as the listing echoes it: its card, then its steps.
+struct ListedGroup {
+  char card = 'E';
+  bool arc_length = false;  // X2 nonzero
+  int first_step = 0;       // 0: no step followed the card
+  int steps = 0;
+  std::vector<PrescribedFreedom> prescribed;
 };
 
 struct ListingSummary {
   std::vector<StepIterations> steps;
+  std::vector<ListedGroup> groups;
   long iterations() const;
   // The steps that stopped at the iteration limit without meeting the
   // tolerance.
   std::vector<int> not_converged() const;
 };
 
-// Reads the step headings, the iteration lines and the echoed A and E cards
-// (the tolerance of each load group). Throws ResultError for a missing file.
+// Reads the step headings, the iteration lines and the echoed A, E and B
+// cards (the tolerance and the pattern of each load group). A B card after
+// any other card than a B card starts a new pattern, as the run reads
+// them; a group without B cards keeps the pattern before it. Throws
+// ResultError for a missing file.
 ListingSummary read_listing(const std::filesystem::path& p);
 ListingSummary parse_listing(const std::string& name, const std::vector<std::string>& lines);
 

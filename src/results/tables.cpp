@@ -17,13 +17,13 @@ void displacement_groups(TableLayout& t, std::size_t base, const char* u, const 
 }
 
 TableLayout make_joint_forces() {
-  // (1X,I5,1X,3(2X,3F12.3)): applied (AC. LOAD), external (EX, LOAD) and
+  // (1X,I5,1X,3(2X,3F12.3)): unbalanced (AC. LOAD), applied (EX, LOAD) and
   // internal (IN. LOAD) loads.
   TableLayout t;
   t.file = "Jfor.rst";
   t.fields.push_back({"joint", 1, 5});
   std::size_t base = 7;
-  for (const char* group : {"applied", "external", "internal"}) {
+  for (const char* group : {"unbalanced", "applied", "internal"}) {
     const std::string g = group;
     t.fields.push_back({g + "_X(TON)", base + 2, 12});
     t.fields.push_back({g + "_Y(TON)", base + 14, 12});

@@ -60,20 +60,27 @@ void check_band_storage(Model& md, Units& units) {
 }
 
 // The line on standard error when the pivot test stops the run: where the
-// frame lost its stiffness, and what that means.
-void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, double load_factor) {
+// frame lost its stiffness, and what that means. `path` holds the group's
+// steps done before the failed step ISTEP.
+void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, const GroupPath& path,
+                           double failed_factor) {
   if (follow) {
     units.error_line(
         "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
         "not a number, the equations cannot be solved (see R.rst)",
-        ISTEP, load_factor);
-  } else {
-    units.error_line(
-        "nlframe: step %d, load factor %.5G of its group: the frame lost its stiffness, a pivot is not "
-        "positive (a limit point or a mechanism); %sX3 on the E card follows the path past a limit "
-        "point (see R.rst)",
-        ISTEP, load_factor, arc ? "" : "arc-length control (X2) with ");
+        ISTEP, failed_factor);
+    return;
   }
+  char last[200] = "";
+  if (path.steps > 0)
+    std::snprintf(last, sizeof last, "; the last step done, %d, reached load factor %.5G of its group: the peak lies "
+                  "between it and step %d", ISTEP - 1, path.load_factor, ISTEP);
+  else
+    std::snprintf(last, sizeof last, " in the first step of its group");
+  units.error_line(
+      "nlframe: step %d: the frame lost its stiffness, a pivot is not positive (a limit point or a "
+      "mechanism)%s; %sX3 on the E card follows the path past a limit point (see R.rst)",
+      ISTEP, last, arc ? "" : "arc-length control (X2) with ");
 }
 
 [[noreturn]] void cancelled(int ISTEP, int ITER) {
@@ -97,6 +104,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   int negative_pivots = 0;  // in the last solution
   LoadGroup g;
   GroupPath path;
+  int group = 0;  // groups read
   // The threads of the member loops, started once for the whole run.
   MemberTeam team(fs.in_memory() ? opt.threads : 1, md.NM, member_pass_workspace(md));
   RunHooks* const hooks = opt.hooks;
@@ -121,7 +129,15 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     fs.clear_increments(NM);
 
     if (NLEFT < 1) {
-      if (!read_load_group(md, units, kComment, g)) {
+      bool more = false;
+      try {
+        more = read_load_group(md, units, kComment, g);
+      } catch (const FileError&) {
+        // A history without an F card: every group before the end is done.
+        summary.history_ended = summary.steps > 0;
+        throw;
+      }
+      if (!more) {
         // The step just counted is not computed: the file holds the last one.
         if (ctl.IRESOUT >= 1) SAVESTATE(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
         return;
@@ -133,6 +149,8 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         general = GeneralBand{general_store.data(), md.NEQ, md.MBAND};
       }
       path = GroupPath{};
+      path.find_prescribed(md);
+      ++group;
     }
     const bool arc = g.arc_length();
     // Only a load-controlled group advances the total load at a step start;
@@ -171,7 +189,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         else
           solve(md, g, s, A, taken, DETLOG, listing, pivots);
       } catch (const PivotStop&) {
-        report_lost_stiffness(units, g.follow, arc, ISTEP, path.load_factor + (arc ? s.DLSTEP : 1.0));
+        report_lost_stiffness(units, g.follow, arc, ISTEP, path, path.load_factor + (arc ? s.DLSTEP : 1.0));
         throw;
       }
       if (pivots.negative != negative_pivots) {
@@ -207,13 +225,14 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     }
     const bool ended =
         path.step_done(g, ISTEP, arc ? s.DLSTEP : 1.0, s.arclen, s.ITER, s.converged, listing);
+    path.forces_done(md, ISTEP);
 
     ++NCONV;
     if (NCONV % ctl.NPRINT == 0) STEPRESULTS(md, fs, units, ISTEP, detail);
     --NLEFT;
     ++KSTEP;
     if (ended) NLEFT = 0;
-    if (NLEFT < 1 && arc) summary.add_peak({path.peak, path.peak_step});
+    if (NLEFT < 1) path.report(group, summary);
     if (hooks && hooks->progress) hooks->progress(ISTEP, path.load_factor);
   }
 }
@@ -223,6 +242,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
 void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt,
                 RunSummary& summary) {
   FibreStore fs;
+  summary = RunSummary{};
 
   decide_member_state(md, st, units, fs, opt.force_scratch);
   md.SPF.fill(0.0);

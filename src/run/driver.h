@@ -36,8 +36,8 @@ struct DriverOptions {
   RunHooks* hooks = nullptr;
 };
 
-// Returns at the F card of the load history. `summary` holds what the run
-// did, also when it stops early.
+// Returns at the F card of the load history. `summary` counts the run as it
+// goes, so that a stop still leaves the figures of the steps done.
 void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const DriverOptions& opt,
                 RunSummary& summary);
 

@@ -88,6 +88,12 @@ class Recorder : public RunOutput {
 void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s) {
   const auto t0 = std::chrono::steady_clock::now();
   units.open_deck(req.deck, req.deck_name);
+  // The deck is open and its first byte read before any output file is
+  // touched; an empty deck stops here at its first card.
+  if (units.deck().empty()) {
+    std::string line;
+    units.deck().next_or_fail(line, "the control card");
+  }
 
   units.open_text(16, "R.rst");
   write_banner(units.listing());
@@ -116,10 +122,22 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
 
   Model md;
   bind_model(md, *stores, sz);
-  run_driver(md, *stores, units, ctl, opt, s);
-
-  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  units.error_line("nlframe: %s, %.2f s", summary_text(s).c_str(), secs);
+  const auto summary_line = [&] {
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    char time[32];
+    std::snprintf(time, sizeof time, ", %.2f s", secs);
+    // Built whole: with every peak named the line outgrows a message buffer.
+    units.output().error("nlframe: " + summary_text(s) + time);
+  };
+  try {
+    run_driver(md, *stores, units, ctl, opt, s);
+  } catch (const FileError&) {
+    // A history without an F card ran all its groups: their summary comes
+    // before the end-of-file stop.
+    if (s.history_ended) summary_line();
+    throw;
+  }
+  summary_line();
 }
 
 // Closes the files in the order of the shutdown: deck, listing, result files,

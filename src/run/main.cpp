@@ -1,4 +1,4 @@
 // nlframe: nonlinear static analysis of plane frames.
-#include "run/run.h"
+#include "run/command_line.h"
 
-int main() { return nlf::run_program(); }
+int main(int argc, char** argv) { return nlf::program_main(argc, argv); }

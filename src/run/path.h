@@ -1,9 +1,14 @@
 // A load group followed along its equilibrium path: its load factor, its
-// peak, the arc length of its next step and the end of a push-over.
+// peak, the arc length of its next step, the end of a push-over, and the
+// largest resisting force of a group that prescribes displacements.
 #pragma once
+
+#include <array>
 
 #include "io/units.h"
 #include "deck/history.h"
+#include "run/report.h"
+#include "store/model.h"
 
 namespace nlf {
 
@@ -29,6 +34,27 @@ struct GroupPath {
   // listing then says so.
   bool step_done(const LoadGroup& g, int ISTEP, double dl, double step_arclen, int step_iterations,
                  bool converged, TextOut& listing);
+
+  // A group that prescribes displacements, per direction: the resisting
+  // force summed over the joints whose displacement it prescribes (a held
+  // freedom with a nonzero value), and the largest of it in size so far.
+  struct Push {
+    bool prescribed = false;
+    int joint = 0;      // the first prescribed joint (internal index)
+    int joint_no = 0;   // its user number
+    double peak = 0;
+    int peak_step = 0;
+    double displacement = 0;  // of that joint at the peak
+  };
+  std::array<Push, 3> push{};
+
+  // At the start of the group: the prescribed freedoms of its pattern.
+  void find_prescribed(const Model& md);
+  // After a step: the resisting forces at the prescribed freedoms.
+  void forces_done(const Model& md, int ISTEP);
+  // At the end of the group: its peaks into the summary (the pushed
+  // directions, else the load factor).
+  void report(int group, RunSummary& summary) const;
 };
 
 }  // namespace nlf

@@ -67,22 +67,32 @@ void NonConverged::finish() {
   rest_ranges_ = rest_steps_ = 0;
 }
 
+std::string peak_text(const GroupPeak& p) {
+  char buf[160];
+  if (p.kind == GroupPeak::Kind::kLoadFactor) {
+    std::snprintf(buf, sizeof buf, "group %d load factor %.5G at step %d", p.group, p.value, p.step);
+  } else if (p.direction == 3) {
+    std::snprintf(buf, sizeof buf, "group %d moment %.5G t-cm at step %d (rotation %.5G rad)", p.group, p.value,
+                  p.step, p.displacement);
+  } else {
+    std::snprintf(buf, sizeof buf, "group %d force %c %.5G t at step %d (displacement %.5G mm)", p.group,
+                  p.direction == 1 ? 'X' : 'Y', p.value, p.step, 10 * p.displacement);
+  }
+  return buf;
+}
+
 std::string summary_text(const RunSummary& s) {
   char buf[160];
   std::snprintf(buf, sizeof buf, "%d steps, %ld iterations, %d not converged", s.steps, s.iterations,
                 s.not_converged);
   std::string text = buf;
-  const int named = std::min(s.arc_groups, RunSummary::kPeaks);
-  for (int k = 0; k < named; ++k) {
-    const GroupPeak& p = s.peaks[static_cast<std::size_t>(k)];
-    std::snprintf(buf, sizeof buf, "%s %.5G at step %d",
-                  k > 0 ? "," : (s.arc_groups > 1 ? ", largest load factors" : ", largest load factor"),
-                  p.load_factor, p.step);
-    text += buf;
-  }
-  if (s.arc_groups > named) {
-    const int more = s.arc_groups - named;
-    text += " and " + std::to_string(more) + (more == 1 ? " more group" : " more groups");
+  const int named = std::min(s.peak_count, RunSummary::kPeaks);
+  for (int k = 0; k < named; ++k)
+    text += (k > 0 ? ", " : (s.peak_count > 1 ? "; peaks: " : "; peak: ")) +
+            peak_text(s.peaks[static_cast<std::size_t>(k)]);
+  if (s.peak_count > named) {
+    const int more = s.peak_count - named;
+    text += " and " + std::to_string(more) + (more == 1 ? " more peak" : " more peaks");
   }
   return text;
 }

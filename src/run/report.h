@@ -1,6 +1,6 @@
 // What a run tells on standard error besides its errors: the steps that did
-// not converge, gathered into ranges, and the summary line with the largest
-// load factor of every arc-length group.
+// not converge, gathered into ranges, and the summary line with the peak of
+// every load group.
 #pragma once
 
 #include <array>
@@ -55,31 +55,47 @@ class NonConverged {
   Range rest_;
 };
 
-// The largest load factor of an arc-length group and the step of it.
+// The peak of a load group. A group that prescribes displacements has one
+// for every direction it pushes: the largest resisting force at its
+// prescribed freedoms of that direction, summed over the joints, with the
+// displacement there; any other group has the largest load factor it
+// reached (the multiple of FACTOR x pattern it has added).
 struct GroupPeak {
-  double load_factor = 0;
-  int step = 0;
+  enum class Kind { kLoadFactor, kForce };
+  Kind kind = Kind::kLoadFactor;
+  int group = 0;            // the group's number in the run, from 1
+  double value = 0;         // load factor, or force (t; t-cm for a rotation)
+  int step = 0;             // step of the run where it was reached
+  int direction = 0;        // kForce: 1 X, 2 Y, 3 rotation
+  int joint = 0;            // kForce: user number of the first prescribed joint
+  double displacement = 0;  // kForce: total displacement of that joint at the peak (cm; rad)
 };
 
 // What the run did, for the summary line on standard error.
 struct RunSummary {
-  static constexpr int kPeaks = 8;  // groups named one by one
+  static constexpr int kPeaks = 8;  // peaks named one by one
 
   int steps = 0;
   long iterations = 0;
   int not_converged = 0;
   std::array<GroupPeak, kPeaks> peaks{};
-  int arc_groups = 0;  // arc-length groups run (those past kPeaks are only counted)
+  int peak_count = 0;  // peaks of the groups run (those past kPeaks are only counted)
   std::vector<StepRange> not_converged_ranges;  // every range of steps that did not converge
+  // The load history ran out without an F card after its last group was done.
+  bool history_ended = false;
 
   void add_peak(const GroupPeak& p) {
-    if (arc_groups < kPeaks) peaks[static_cast<std::size_t>(arc_groups)] = p;
-    ++arc_groups;
+    if (peak_count < kPeaks) peaks[static_cast<std::size_t>(peak_count)] = p;
+    ++peak_count;
   }
 };
 
+// One peak as the summary line names it.
+std::string peak_text(const GroupPeak& p);
+
 // The summary line without its time: "5 steps, 18 iterations, 0 not
-// converged", then the largest load factor of every arc-length group.
+// converged", then the peak of every group ("group 2 load factor 3.1024 at
+// step 10", "group 3 force X 3.2713 t at step 12 (displacement 36.878 mm)").
 std::string summary_text(const RunSummary& s);
 
 }  // namespace nlf

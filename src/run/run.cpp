@@ -10,6 +10,18 @@
 
 namespace nlf {
 
+namespace {
+
+int run_request(RunRequest& req, const DriverOptions& opt, RunSummary* summary) {
+  req.threads = opt.threads;
+  req.force_scratch = opt.force_scratch;
+  const RunResult r = run_deck(req, standard_streams());
+  if (summary) *summary = r.summary;
+  return r.status;
+}
+
+}  // namespace
+
 int run_with_input(std::string_view stdin_text, const DriverOptions& opt, RunSummary* summary) {
   RunRequest req;
   try {
@@ -19,14 +31,36 @@ int run_with_input(std::string_view stdin_text, const DriverOptions& opt, RunSum
     return 2;
   }
   while (!req.deck.empty() && req.deck.back() == ' ') req.deck.pop_back();
-  req.threads = opt.threads;
-  req.force_scratch = opt.force_scratch;
-  const RunResult r = run_deck(req, standard_streams());
-  if (summary) *summary = r.summary;
-  return r.status;
+  return run_request(req, opt, summary);
 }
 
-int run_program() {
+int run_named(const std::string& deck, const std::filesystem::path& folder, const DriverOptions& opt,
+              RunSummary* summary) {
+  RunRequest req;
+  req.deck = deck;
+  req.folder = folder;
+  // The deck is found from the current folder whatever the run's folder;
+  // the messages name it as given.
+  if (!folder.empty()) {
+    std::error_code ec;
+    const std::filesystem::path abs = std::filesystem::absolute(deck, ec);
+    if (!ec) {
+      req.deck = abs.string();
+      req.deck_name = deck;
+    }
+  }
+  return run_request(req, opt, summary);
+}
+
+int run_program(const std::string* deck, const std::filesystem::path& folder) {
+  DriverOptions opt;
+  try {
+    opt.threads = threads_from_environment();
+  } catch (const Stop& s) {
+    standard_streams().error(s.message);
+    return s.status;
+  }
+  if (deck) return run_named(*deck, folder, opt);
   // Read standard input a line at a time until the deck name is complete,
   // so that a name typed at a terminal needs no end-of-file.
   std::string input, line;
@@ -39,13 +73,6 @@ int run_program() {
     } catch (const FileError&) {
       // Blank so far, or a quoted name that goes on: read another line.
     }
-  }
-  DriverOptions opt;
-  try {
-    opt.threads = threads_from_environment();
-  } catch (const Stop& s) {
-    standard_streams().error(s.message);
-    return s.status;
   }
   return run_with_input(input, opt);
 }

@@ -69,6 +69,30 @@ TEST(Check, EveryMistakeOfADeckIsReportedAsTheProgramReportsTheFirst) {
   EXPECT_EQ(run2.err, "nlframe: deck.dat: line 2, columns 31-40: P card gives E3 = 2100, which is not below E = 2100\n");
 }
 
+// Every refused path field of a group card is reported once, on its own
+// line, and the cards after it are read as they stand.
+TEST(Check, PathFieldErrorsLeaveTheCardsAfterThemReadRight) {
+  test::TempDir dir;
+  const std::string deck = kControl + kSupports + card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + kMember12 +
+                           card('L', 30, 1) + card('B', 1, 111) + card('B', 2, 0, 0, {0, -1}) +
+                           card('E', 0, 5, 5, {1e-8, 1, 1, -4}) +      // line 11: X4 negative
+                           card('B', 9, 111) +                         // line 12: joint 9 undefined
+                           card('E', 0, 5, 5, {1e-8, 1, 1, 0, 1.2}) +  // line 13: X5 above 1
+                           card('A', 0, 5, 5, {1, 1, 0, 0, -0.5}) +    // line 14: X5 negative
+                           "E  0  5  5     1E-08        1.       nan\n" +  // line 15: X3 not a number
+                           card('A', 0, 5, 5, {1, 0, 0, -1}) +         // no arc length: X4 unread
+                           "F\n";
+  const CheckResult r = check_text(dir, deck);
+  const std::string f = (dir / "deck.dat").string() + ": line ";
+  ASSERT_EQ(r.findings.size(), 5u);
+  EXPECT_EQ(r.findings[0].text.rfind(f + "11, columns 41-50: E card asks for -4 iterations", 0), 0u);
+  EXPECT_EQ(r.findings[1].text, f + "12, columns 2-4: B card names joint 9, which is not defined");
+  EXPECT_EQ(r.findings[2].text.rfind(f + "13, columns 51-60: E card ends the group at 1.2 of", 0), 0u);
+  EXPECT_EQ(r.findings[3].text.rfind(f + "14, columns 51-60: A card ends the group at -0.5 of", 0), 0u);
+  EXPECT_EQ(r.findings[4].text, f + "15, columns 31-40: 'nan' is not a number");
+  EXPECT_EQ(r.status, 1);
+}
+
 TEST(Check, SummaryFiguresOfSections) {
   test::TempDir dir;
   // O: D 20, B 10. I: D 30, B 15, web 1, flanges 2, no fillet. T: D 20,
@@ -151,13 +175,16 @@ TEST(Check, ProgramStatusesAndNoFilesWritten) {
   EXPECT_NE(test::read_file(dir / "short.err").find("end of file"), std::string::npos);
   EXPECT_EQ(status(in + "missing.dat > /dev/null 2>&1"), 2);
   EXPECT_EQ(status(in + "> /dev/null 2>&1"), 2);
+  EXPECT_EQ(status(in + "--frobnicate ok.dat > /dev/null 2> opt.err"), 2);
+  EXPECT_EQ(test::read_lines(dir / "opt.err").at(0), "nlframe-check: unknown option '--frobnicate'");
+  EXPECT_EQ(status(in + "--version | grep -q '^nlframe-check [0-9]'"), 0);
   int files = 0;
   for (const auto& e : fs::directory_iterator(dir.path())) {
     const std::string name = e.path().filename().string();
     EXPECT_TRUE(name.ends_with(".dat") || name.ends_with(".out") || name.ends_with(".err")) << name;
     ++files;
   }
-  EXPECT_EQ(files, 12);
+  EXPECT_EQ(files, 13);
 }
 
 TEST(Check, ShippedDecksAndLargeFrames) {

@@ -110,6 +110,8 @@ void expect_tables_match_the_files(const fs::path& d, std::size_t joints, std::s
   EXPECT_EQ(jc.header[2], "displacement_U(MM)");
   EXPECT_EQ(jc.header[10], "total_T(1/100)");
   EXPECT_EQ(jc.header.back(), "internal_M(TON*CM)");
+  EXPECT_EQ(jc.header[11], "unbalanced_X(TON)");
+  EXPECT_EQ(jc.header[14], "applied_X(TON)");
   for (const auto& row : jc.rows) {
     const int step = std::stoi(row[0]);
     const std::size_t j = static_cast<std::size_t>(&row - &jc.rows[0]) % joints;
@@ -233,8 +235,12 @@ TEST(Export, CommandLine) {
   for (const Args& a : {Args{}, Args{"-x", "d"}, Args{"d", "e"}, Args{"d", "-o"}, Args{"--output=", "d"}})
     EXPECT_EQ(run(a, out, err), kUsage) << (a.empty() ? "(none)" : a[0]);
   EXPECT_EQ(parse_options({"-oout", "--dir=run", "deck.dat"}).out_dir, fs::path("out"));
+  EXPECT_EQ(run({"/nonexistent/deck.dat"}, out, err), kUsage);
+  EXPECT_NE(err.str().find("/nonexistent/deck.dat: no such deck"), std::string::npos);
   // The built program exits with the same statuses.
-  EXPECT_EQ(std::system((std::string(NLFRAME_EXPORT_BINARY) + " >/dev/null 2>&1").c_str()) >> 8, kUsage);
+  const std::string bin = NLFRAME_EXPORT_BINARY;
+  EXPECT_EQ(std::system((bin + " >/dev/null 2>&1").c_str()) >> 8, kUsage);
+  EXPECT_EQ(std::system((bin + " --version | grep -q '^nlframe-export [0-9]'").c_str()) >> 8, kOk);
 }
 
 }  // namespace

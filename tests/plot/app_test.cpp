@@ -90,12 +90,13 @@ TEST(Program, WritesEveryPictureIntoTheRunFolder) {
 TEST(Program, StepAndOutputFolder) {
   FinishedRun r;
   EXPECT_EQ(r.go({"--step", "4", "-o", (r.dir / "pics").string()}), kFailed);
-  // Step 4 has stresses but no member displacements: the frame is refused
-  // with the steps that are there, the other pictures are written.
+  // Step 4 has stresses but no member displacements: the step is refused
+  // with the steps that are there, and nothing is written.
   EXPECT_NE(r.err.str().find("no member displacements for step 4"), std::string::npos) << r.err.str();
-  EXPECT_NE(r.err.str().find("steps there: 2"), std::string::npos);
-  EXPECT_FALSE(fs::exists(r.dir / "pics" / "frame.svg"));
-  EXPECT_NE(read_file(r.dir / "pics" / "plastic.svg").find("step 4:"), std::string::npos);
+  EXPECT_NE(r.err.str().find("steps there: 2); nothing written"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(r.dir / "pics"));
+  EXPECT_EQ(r.go({"--step", "2", "-o", (r.dir / "pics").string()}), kOk);
+  EXPECT_NE(read_file(r.dir / "pics" / "plastic.svg").find("step 2:"), std::string::npos);
   EXPECT_TRUE(fs::exists(r.dir / "pics" / "curve-61.svg"));
   EXPECT_FALSE(fs::exists(r.dir / "plastic.svg"));
   EXPECT_EQ(r.go({"--xy", "0,1"}), kOk);  // a value against the step number
@@ -121,16 +122,25 @@ TEST(Program, MissingAndForeignFilesFailClearly) {
   FinishedRun none;
   EXPECT_EQ(none.go({"-d", (none.dir / "nowhere").string()}), kFailed);
   EXPECT_NE(none.err.str().find("no such folder"), std::string::npos);
+  // The deck missing, the run folder or a result file named instead.
   std::ostringstream out, err;
-  EXPECT_EQ(run({(none.dir / "missing.dat").string()}, out, err), kFailed);
-  EXPECT_NE(err.str().find("missing.dat: no such file"), std::string::npos);
+  EXPECT_EQ(run({(none.dir / "missing.dat").string()}, out, err), kUsage);
+  EXPECT_NE(err.str().find("missing.dat: no such deck"), std::string::npos);
+  EXPECT_EQ(run({none.dir.path().string()}, out, err), kUsage);
+  EXPECT_NE(err.str().find(" is a folder: name the deck of the run (" + (none.dir / "deck.dat").string() + ")"),
+            std::string::npos) << err.str();
+  write_file(none.dir / "R.rst", test::banner());
+  EXPECT_EQ(run({(none.dir / "R.rst").string()}, out, err), kUsage);
+  EXPECT_NE(err.str().find("R.rst is a result file of a run, not its deck: name the deck ("), std::string::npos)
+      << err.str();
 }
 
 TEST(Program, ExitStatusOfTheBuiltProgram) {
   const std::string bin = NLFRAME_PLOT_BINARY;
   EXPECT_EQ(WEXITSTATUS(std::system((bin + " --help >/dev/null").c_str())), kOk);
   EXPECT_EQ(WEXITSTATUS(std::system((bin + " --bogus x.dat 2>/dev/null").c_str())), kUsage);
-  EXPECT_EQ(WEXITSTATUS(std::system((bin + " /nonexistent/deck.dat 2>/dev/null").c_str())), kFailed);
+  EXPECT_EQ(WEXITSTATUS(std::system((bin + " /nonexistent/deck.dat 2>/dev/null").c_str())), kUsage);
+  EXPECT_EQ(WEXITSTATUS(std::system((bin + " --version | grep -q '^nlframe-plot [0-9]'").c_str())), kOk);
 }
 
 }  // namespace

@@ -31,6 +31,11 @@ TEST(Ticks, CoverTheRangeAtRoundValues) {
   const Ticks flat = nice_ticks(5, 5);           // a flat curve still gets an axis
   EXPECT_LT(flat.lo, 5);
   EXPECT_GT(flat.hi, 5);
+  // Report values: plain decimals, four digits, no trailing zeros.
+  for (const auto& [v, text] : std::vector<std::pair<double, std::string>>{
+           {176.9, "176.9"}, {-3.27131, "-3.271"}, {0.0123456, "0.01235"}, {12345.6, "12346"}, {2.4, "2.4"},
+           {40, "40"}, {-1e-9, "0"}, {std::nan(""), "-"}})
+    EXPECT_EQ(plain_number(v), text) << v;
 }
 
 CurveFile three_columns() {
@@ -59,6 +64,13 @@ TEST(CurveChart, ForceAgainstItsDisplacementAndOneUnitPerAxis) {
   for (const char* t : {">Displacement (mm)</text>", ">Force (t)</text>", ">Step</text>", "Moment (t\u00b7cm)</text>"})
     EXPECT_NE(doc.find(t), std::string::npos) << t;
   EXPECT_NE(doc.find("against 12D.X(MM)"), std::string::npos);
+  EXPECT_EQ(chart_title(three_columns(), std::nullopt),
+            "joint 12: force X against displacement X; joint 5: moment against step");
+  // The peak step is marked on the curve against the displacement only.
+  const std::string marked = curve_chart(three_columns(), std::nullopt, "", {4});
+  EXPECT_EQ(xml_problem(marked), "");
+  EXPECT_EQ(count_class(marked, "peak"), 1);
+  EXPECT_NE(marked.find("peak, step 4: 8 t at 4 mm"), std::string::npos);
   // The missing value breaks the moment curve into two pieces instead of
   // drawing it at zero.
   const std::size_t p = doc.find("data-column=\"3\"");

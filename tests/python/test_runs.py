@@ -1,6 +1,7 @@
 # Runs in-process: two at once in two threads write what the program writes,
 # a cancelled run stops cleanly without harm to the next, and every way a
 # deck fails reaches the caller in its own form.
+import errno
 import threading
 from pathlib import Path
 
@@ -87,6 +88,13 @@ def test_files_threads_and_stops(case, tmp_path):
     (tmp_path / "plain").write_text("")
     with pytest.raises(OSError):
         nlframe.run(deck, workdir=tmp_path / "plain")  # a file, not a folder
+    # A folder as the deck: refused before the results of an earlier run are touched.
+    done = nlframe.run(deck, workdir=tmp_path / "done", threads=1)
+    listing = (done.folder / "R.rst").read_bytes()
+    with pytest.raises(OSError) as e:
+        nlframe.run(tmp_path, workdir=done.folder)
+    assert e.value.errno == errno.EISDIR and not isinstance(e.value, ValueError)
+    assert (done.folder / "R.rst").read_bytes() == listing
     for bad in (0, 257, "2", 1.5, True):
         with pytest.raises(ValueError):
             nlframe.run(deck, threads=bad)

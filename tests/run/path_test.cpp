@@ -86,13 +86,58 @@ TEST(PathFollowing, PortalPastItsPeakLiesOnTheDisplacementControlledCurve) {
 
     EXPECT_NE(read_file(arc / "R.rst").find(" NEGATIVE PIVOTS NOW    1 : A LIMIT POINT"), std::string::npos);
     char peak[64];
-    std::snprintf(peak, sizeof peak, "largest load factor %.5G at step %d,", top.f, top.step);
+    std::snprintf(peak, sizeof peak, "group 2 load factor %.5G at step %d,", top.f, top.step);
     EXPECT_NE(r.err.find(peak), std::string::npos) << r.err;
     peaks[x6] = top.f;
     iterations[x6] = std::stoi(r.err.substr(r.err.find("steps, ") + 7));
   }
   EXPECT_NEAR(peaks[1], peaks[0], 0.001 * peaks[0]);
   EXPECT_LT(iterations[1], iterations[0]);
+}
+
+// A group that pushes two joints: its peak is the largest sum of their
+// resisting forces, at the step and displacement the result files show. A
+// deck without its F card still gets its summary line, before the stop.
+TEST(PathFollowing, PushedGroupPeakSumsThePrescribedJoints) {
+  TempDir dir;
+  std::string deck = portal(card('B', 1, 111) + card('B', 4, 111) + card('B', 2, 100, 0, {0.5, 0}) +
+                            card('B', 3, 100, 0, {0.5, 0}) + card('E', 1, 16, 1, {1e-8}));
+  deck.resize(deck.size() - 2);  // no F card
+  const auto r = run_program(dir.path(), deck);
+  EXPECT_EQ(r.status, 2);
+  const auto line = r.err.find("; peaks: group 1 load factor 5 at step 5, group 2 force X ");
+  ASSERT_NE(line, std::string::npos) << r.err;
+  EXPECT_LT(line, r.err.find("end of file")) << r.err;
+  double peak = 0, disp = 0;
+  int step = 0;
+  ASSERT_EQ(std::sscanf(r.err.c_str() + line, "; peaks: group 1 load factor 5 at step 5, group 2 force X %lf t at "
+                                              "step %d (displacement %lf mm)", &peak, &step, &disp), 3) << r.err;
+
+  // Joints 2 and 3: internal X (Jfor) and total U (Jdis), step by step.
+  std::vector<double> sum(40), u2(40);
+  int at = 0;
+  for (const std::string& l : read_lines(dir / "Jfor.rst")) {
+    std::istringstream in(l);
+    std::vector<double> v;
+    double x;
+    if (l.rfind(" STEP", 0) == 0) at = std::stoi(l.substr(5, 4));
+    while (in >> x) v.push_back(x);
+    if (v.size() == 10 && (v[0] == 2 || v[0] == 3)) sum[at] += v[7];
+  }
+  for (const std::string& l : read_lines(dir / "Jdis.rst")) {
+    std::istringstream in(l);
+    std::vector<double> v;
+    double x;
+    if (l.rfind(" STEP", 0) == 0) at = std::stoi(l.substr(5, 4));
+    while (in >> x) v.push_back(x);
+    if (v.size() == 10 && v[0] == 2) u2[at] = v[7];
+  }
+  const int top = static_cast<int>(std::max_element(sum.begin(), sum.end()) - sum.begin());
+  EXPECT_EQ(step, top);
+  EXPECT_NEAR(peak, sum[top], 0.002);
+  EXPECT_NEAR(disp, u2[top], 0.001);
+  EXPECT_GT(step, 6);
+  EXPECT_LT(step, 21);  // the frame softens before the end
 }
 
 // Two members pinned at the supports and at the crown (span 2 x 300 cm,

@@ -51,16 +51,21 @@ TEST(Report, NonConvergedStepsAsAFewRangesWrittenWhenTheyClose) {
   EXPECT_EQ(nc.ranges()[5].last, 44);
 }
 
-TEST(Report, SummaryNamesTheLargestLoadFactorOfEveryArcLengthGroup) {
+TEST(Report, SummaryNamesThePeakOfEveryGroup) {
   RunSummary s;
   s.steps = 40;
   s.iterations = 123;
-  s.add_peak({3.10241, 10});
-  EXPECT_EQ(summary_text(s), "40 steps, 123 iterations, 0 not converged, largest load factor 3.1024 at step 10");
-  for (int k = 0; k < RunSummary::kPeaks; ++k) s.add_peak({0.5, 31});
+  s.add_peak({GroupPeak::Kind::kLoadFactor, 2, 3.10241, 10});
+  EXPECT_EQ(summary_text(s), "40 steps, 123 iterations, 0 not converged; peak: group 2 load factor 3.1024 at step 10");
+  s.add_peak({GroupPeak::Kind::kForce, 3, 3.27131, 12, 1, 2, 3.6878});
+  s.add_peak({GroupPeak::Kind::kForce, 3, -52.5, 14, 3, 2, -0.0125});
+  EXPECT_EQ(summary_text(s),
+            "40 steps, 123 iterations, 0 not converged; peaks: group 2 load factor 3.1024 at step 10, "
+            "group 3 force X 3.2713 t at step 12 (displacement 36.878 mm), "
+            "group 3 moment -52.5 t-cm at step 14 (rotation -0.0125 rad)");
+  for (int k = 0; k < RunSummary::kPeaks; ++k) s.add_peak({GroupPeak::Kind::kLoadFactor, 4 + k, 0.5, 31});
   const std::string t = summary_text(s);
-  EXPECT_EQ(t.substr(0, 83), "40 steps, 123 iterations, 0 not converged, largest load factors 3.1024 at step 10, ");
-  EXPECT_EQ(t.substr(t.size() - 31), "0.5 at step 31 and 1 more group");
+  EXPECT_EQ(t.substr(t.size() - 51), "group 8 load factor 0.5 at step 31 and 3 more peaks");
 }
 
 }  // namespace
