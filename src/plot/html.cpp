@@ -78,7 +78,7 @@ void model(Page& p, const PageContent& c) {
     p.element("p", "The model is not summed up: " + c.model_note, "note");
     return;
   }
-  const ModelFacts& m = *c.model;
+  const DeckFacts& m = *c.model;
   p.raw("<table class=\"model\">\n");
   p.row("joints", std::to_string(m.joints));
   p.row("members", std::to_string(m.members) + " (five segments, 20 fibres a section)");
@@ -88,7 +88,7 @@ void model(Page& p, const PageContent& c) {
                         " t/cm\u00b2, E3 " + plain_number(m.E3) + " t/cm\u00b2");
   p.raw("</table>\n");
   std::vector<std::vector<std::string>> rows;
-  for (const ModelSection& s : m.sections)
+  for (const SectionFacts& s : m.sections)
     rows.push_back({std::to_string(s.number), plain_number(s.area), plain_number(s.inertia), plain_number(s.plastic),
                     plain_number(s.yield), plain_number(s.mp), std::to_string(s.members)});
   p.table("sections",

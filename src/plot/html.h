@@ -4,9 +4,11 @@
 // page is well-formed XML as well as HTML, so that any XML tool reads it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "check/check.h"
 #include "plot/summary.h"
 
 namespace nlf::plot {
@@ -15,18 +17,6 @@ struct Picture {
   std::string file;     // beside the page: "curve-61.svg"
   std::string caption;  // "Response curve fort.61"
   int step = 0;         // the step a frame picture shows; 0 for a curve
-};
-
-// The model as the deck check reads it.
-struct ModelSection {
-  int number = 0;
-  double area = 0, inertia = 0, plastic = 0, yield = 0, mp = 0;
-  int members = 0;
-};
-struct ModelFacts {
-  int joints = 0, members = 0, springs = 0, equations = 0, band = 0;
-  double E = 0, E2 = 0, E3 = 0;
-  std::vector<ModelSection> sections;
 };
 
 // A file of the run that the page links to: its path from the page and
@@ -45,7 +35,7 @@ struct PageContent {
   RunSummary summary;
   std::vector<Picture> pictures;
   std::string table_pictures;  // the pictures of the tables' step: "frame.svg and plastic.svg"
-  std::optional<ModelFacts> model;
+  std::optional<DeckFacts> model;  // the model as the deck check reads it
   std::string model_note;  // why the model is left out
   std::vector<FileLink> files;
 };

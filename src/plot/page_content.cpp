@@ -9,26 +9,14 @@ namespace nlf::plot {
 
 namespace fs = std::filesystem;
 
-std::optional<ModelFacts> model_facts(const fs::path& deck, std::string& note) {
+std::optional<DeckFacts> model_facts(const fs::path& deck, std::string& note) {
   const CheckResult r = check_deck(deck.string());
   if (r.status != 0) {
     note = "the deck check finds " + std::to_string(r.errors) + " error(s)" +
            (r.findings.empty() ? "" : ", the first: " + r.findings.front().text);
     return std::nullopt;
   }
-  ModelFacts m;
-  const DeckFacts& f = r.facts;
-  m.joints = f.joints;
-  m.members = f.members;
-  m.springs = f.springs;
-  m.equations = f.equations;
-  m.band = f.band;
-  m.E = f.E;
-  m.E2 = f.E2;
-  m.E3 = f.E3;
-  for (const SectionFacts& x : f.sections)
-    m.sections.push_back({x.number, x.area, x.inertia, x.plastic, x.yield, x.mp, x.members});
-  return m;
+  return r.facts;
 }
 
 std::vector<FileLink> file_links(const fs::path& deck, const fs::path& run_dir, const fs::path& page_dir,

@@ -14,7 +14,7 @@ namespace nlf::plot {
 
 // The model of the deck, read with the program's own readers; nullopt with
 // `note` saying why when the check finds an error.
-std::optional<ModelFacts> model_facts(const std::filesystem::path& deck, std::string& note);
+std::optional<DeckFacts> model_facts(const std::filesystem::path& deck, std::string& note);
 
 // The deck, the result files of the run folder and the CSV tables beside
 // the page (or in the run folder), as links from the page's folder.
