@@ -137,7 +137,10 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // test ends the step before a solve. With the exact tangent (`general`
 // set) the members go with build_member_exact into the general band, whose
 // rows take the springs and penalties the same way; its elimination is the
-// solve's own, so no pivot row is taken here.
+// solve's own, so no pivot row is taken here. When the team does not share
+// the members out, each is added right after it is built, on the same
+// thread, straight from the builder's result: the team's buffers are for
+// members that wait for their turn.
 struct ReducingPass {
   Job job;
   RunOutput* out;
@@ -150,7 +153,10 @@ struct ReducingPass {
   int* fixed;    // fixed[e-1]: row e carries a prescribed direction
   int complete = 0;  // rows 1..complete are complete
   int reduced = 0;   // pivot rows 1..reduced are taken
-  bool early = false;  // take pivot rows while members are built
+  bool early = false;    // take pivot rows while members are built
+  bool in_turn = false;  // each member is added as soon as it is built
+  const MemberResult* built = nullptr;  // in turn: the member just built
+  bool built_singular = false;
   bool singular_any = false;
   std::exception_ptr failure;
 
@@ -211,14 +217,16 @@ struct ReducingPass {
   // Member m from the team's buffers into A and R, after its warning.
   void add(int m) {
     MemberTeam& team = job.team;
-    if (team.singular(m)) {
+    const double* KM = in_turn ? built->cond.KM.data() : team.KM(m);
+    const double* FM = in_turn ? built->cond.FM.data() : team.FM(m);
+    if (in_turn ? built_singular : team.singular(m)) {
       singular_any = true;
       warn_singular(out, m);
     }
     if (general)
-      ADDMEMBER_GENERAL(m, job.md.IJ, *general, team.KM(m), job.md.R, team.FM(m), job.md.IEQ);
+      ADDMEMBER_GENERAL(m, job.md.IJ, *general, KM, job.md.R, FM, job.md.IEQ);
     else
-      ADDMEMBER(m, job.md.IJ, job.md.A(), team.KM(m), job.md.R, team.FM(m), job.md.IEQ);
+      ADDMEMBER(m, job.md.IJ, job.md.A(), KM, job.md.R, FM, job.md.IEQ);
   }
 
   // Completes the rows whose members are all in, members 1..m added (all
@@ -246,8 +254,14 @@ struct ReducingPass {
     Job& j = p.job;
     static thread_local MemberResult res;  // every field the pass uses is written for each member
     const MemberFibres f = j.fs.member(m);
-    j.team.singular(m) = !(p.general ? build_member_exact(j.md, m, f, j.KTAN, res)
-                                     : build_member(j.md, m, f, j.KTAN, res));
+    const bool singular = !(p.general ? build_member_exact(j.md, m, f, j.KTAN, res)
+                                      : build_member(j.md, m, f, j.KTAN, res));
+    if (p.in_turn) {
+      p.built = &res;
+      p.built_singular = singular;
+      return;
+    }
+    j.team.singular(m) = singular;
     std::memcpy(j.team.KM(m), res.cond.KM.data(), 36 * sizeof(double));
     std::memcpy(j.team.FM(m), res.cond.FM.data(), 6 * sizeof(double));
   }
@@ -275,6 +289,7 @@ int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTe
   singular_any = false;
   fs.pass_begin();
   ReducingPass pass(md, fs, team, KTAN, work, out, exact);
+  pass.in_turn = !team.shares(md.NM, fs.in_memory());
   pass.early = exact == nullptr && fs.in_memory() && team.threads() > 1;
   team.run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass, fs.in_memory());
   singular_any = pass.singular_any;

@@ -150,8 +150,12 @@ void MemberTeam::await_workers() {
   for (int b = busy_.load(); b != 0;) b = await_change(busy_, b);
 }
 
+bool MemberTeam::shares(int nm, bool shared) const {
+  return shared && !workers_.empty() && nm > kFewest;
+}
+
 void MemberTeam::run(int nm, Body body, void* ctx, bool shared) {
-  if (!shared || workers_.empty() || nm <= kFewest) {
+  if (!shares(nm, shared)) {
     for (int m = 1; m <= nm; ++m) body(ctx, m);
     return;
   }
@@ -161,7 +165,7 @@ void MemberTeam::run(int nm, Body body, void* ctx, bool shared) {
 }
 
 void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx, bool shared) {
-  if (!shared || workers_.empty() || nm <= kFewest) {
+  if (!shares(nm, shared)) {
     ordered(ctx, 0);
     for (int m = 1; m <= nm; ++m) {
       body(ctx, m);

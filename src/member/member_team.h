@@ -44,6 +44,11 @@ class MemberTeam {
   // On one thread: ordered(ctx, 0), then body and ordered for each member.
   void run_ordered(int nm, Body body, Body ordered, void* ctx, bool shared = true);
 
+  // Whether run and run_ordered with these arguments share the members out;
+  // when not, the calling thread does every member in order, and on
+  // run_ordered each ordered(ctx, m) follows body(ctx, m) at once.
+  bool shares(int nm, bool shared = true) const;
+
   // The integers set aside at construction, or nullptr when fewer than n.
   int* workspace(std::size_t n) { return n <= work_.size() ? work_.data() : nullptr; }
 
