@@ -291,7 +291,7 @@ int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTe
   ReducingPass pass(md, fs, team, KTAN, work, out, exact);
   pass.in_turn = !team.shares(md.NM, fs.in_memory());
   pass.early = exact == nullptr && fs.in_memory() && team.threads() > 1;
-  team.run_ordered(md.NM, ReducingPass::build, ReducingPass::ordered, &pass, fs.in_memory());
+  team.run_ordered(md.NM, pass, fs.in_memory());
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);
   pass.advance(md.NM);

@@ -164,15 +164,7 @@ void MemberTeam::run(int nm, Body body, void* ctx, bool shared) {
   await_workers();
 }
 
-void MemberTeam::run_ordered(int nm, Body body, Body ordered, void* ctx, bool shared) {
-  if (!shares(nm, shared)) {
-    ordered(ctx, 0);
-    for (int m = 1; m <= nm; ++m) {
-      body(ctx, m);
-      ordered(ctx, m);
-    }
-    return;
-  }
+void MemberTeam::share_ordered(int nm, Body body, Body ordered, void* ctx) {
   start_round(nm, body, ctx);
   ordered(ctx, 0);
   for (int m = 1; m <= nm;) {

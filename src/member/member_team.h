@@ -36,13 +36,23 @@ class MemberTeam {
   using Body = void (*)(void* ctx, int m);
   void run(int nm, Body body, void* ctx, bool shared = true);
 
-  // Like run, and the calling thread also calls ordered(ctx, m) for
-  // m = 1..nm in member order, each as soon as body(ctx, m) has returned on
-  // whichever thread took m. While the next member is not done yet, the
-  // calling thread takes members itself. Before all that it calls
-  // ordered(ctx, 0) once, while the other threads start on the members.
-  // On one thread: ordered(ctx, 0), then body and ordered for each member.
-  void run_ordered(int nm, Body body, Body ordered, void* ctx, bool shared = true);
+  // Like run with body P::build, and the calling thread also calls
+  // P::ordered(ctx, m) for m = 1..nm in member order, each as soon as
+  // P::build(ctx, m) has returned on whichever thread took m; ctx = &pass.
+  // While the next member is not done yet, the calling thread takes members
+  // itself. Before all that it calls P::ordered(ctx, 0) once, while the
+  // other threads start on the members. When the members are not shared
+  // out: P::ordered(ctx, 0), then P::build and P::ordered for each member,
+  // called directly.
+  template <class P>
+  void run_ordered(int nm, P& pass, bool shared = true) {
+    if (shares(nm, shared)) return share_ordered(nm, P::build, P::ordered, &pass);
+    P::ordered(&pass, 0);
+    for (int m = 1; m <= nm; ++m) {
+      P::build(&pass, m);
+      P::ordered(&pass, m);
+    }
+  }
 
   // Whether run and run_ordered with these arguments share the members out;
   // when not, the calling thread does every member in order, and on
@@ -67,6 +77,7 @@ class MemberTeam {
     std::atomic<int> back{0};  // the next member for the other threads
   };
 
+  void share_ordered(int nm, Body body, Body ordered, void* ctx);
   void worker_loop(int t);
   void start_round(int nm, Body body, void* ctx);
   void share_out(int nm);

@@ -48,23 +48,22 @@ TEST(MemberTeam, OrderedCallsInMemberOrderEachAfterItsMember) {
     std::vector<std::atomic<int>> built = std::vector<std::atomic<int>>(41);
     std::vector<int> order;
     bool late = false;  // an ordered call before its member was built
+
+    static void build(void* ctx, int m) { static_cast<Log*>(ctx)->built[m].fetch_add(1); }
+    static void ordered(void* ctx, int m) {
+      Log& l = *static_cast<Log*>(ctx);
+      if (m == 0) {  // first of a round
+        l.late = l.late || l.order.size() % 40 != 0;
+        return;
+      }
+      l.late = l.late || l.built[m].load() != static_cast<int>(l.order.size()) / 40 + 1;
+      l.order.push_back(m);
+    }
   };
   for (int threads : {1, 2, 3}) {
     MemberTeam team(threads, 40);
     Log log;
-    for (int round = 0; round < 20; ++round)
-      team.run_ordered(
-          40, [](void* ctx, int m) { static_cast<Log*>(ctx)->built[m].fetch_add(1); },
-          [](void* ctx, int m) {
-            Log& l = *static_cast<Log*>(ctx);
-            if (m == 0) {  // first of a round
-              l.late = l.late || l.order.size() % 40 != 0;
-              return;
-            }
-            l.late = l.late || l.built[m].load() != static_cast<int>(l.order.size()) / 40 + 1;
-            l.order.push_back(m);
-          },
-          &log);
+    for (int round = 0; round < 20; ++round) team.run_ordered(40, log);
     EXPECT_FALSE(log.late) << threads << " threads";
     ASSERT_EQ(log.order.size(), 800u);
     for (std::size_t i = 0; i < log.order.size(); ++i)
