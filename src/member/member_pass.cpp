@@ -214,7 +214,8 @@ struct ReducingPass {
         }
   }
 
-  // Member m from the team's buffers into A and R, after its warning.
+  // Member m into A and R, after its warning: from the team's buffers, or
+  // in turn straight from its builder's result.
   void add(int m) {
     MemberTeam& team = job.team;
     const double* KM = in_turn ? built->cond.KM.data() : team.KM(m);

@@ -56,7 +56,7 @@ class MemberTeam {
 
   // Whether run and run_ordered with these arguments share the members out;
   // when not, the calling thread does every member in order, and on
-  // run_ordered each ordered(ctx, m) follows body(ctx, m) at once.
+  // run_ordered each P::ordered(ctx, m) follows P::build(ctx, m) at once.
   bool shares(int nm, bool shared = true) const;
 
   // The integers set aside at construction, or nullptr when fewer than n.
