@@ -25,26 +25,11 @@
 #include <vector>
 
 #include "run/run.h"
+#include "support/card.h"
 
 namespace {
 
-// A card with the most significant digits that fit each ten columns.
-std::string card(char ch, int i1, int i2 = 0, int i3 = 0, std::initializer_list<double> x = {}) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%c%3d%3d%3d", ch, i1, i2, i3);
-  std::string s = buf;
-  for (double v : x) {
-    std::string f;
-    for (int digits = 9; digits >= 1; --digits) {
-      std::snprintf(buf, sizeof buf, "%.*G", digits, v);
-      f = buf;
-      if (f.find('.') == std::string::npos && f.find('E') == std::string::npos) f += ".";
-      if (f.size() <= 10) break;
-    }
-    s += std::string(10 - f.size(), ' ') + f;
-  }
-  return s + "\n";
-}
+using nlf::test::card;
 
 std::string portal(double x6) {
   std::string d = "   0  0  1     PORTAL\n" + card('P', 0, 0, 0, {2100, 21, 21}) +

@@ -74,22 +74,4 @@ RunResult run_program(const fs::path& dir, const std::string& deck) {
   return run_program_stdin(dir, "deck.dat\n");
 }
 
-std::string card(char ch, int i1, int i2, int i3, std::vector<double> x) {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, "%c%3d%3d%3d", ch, i1, i2, i3);
-  std::string s = buf;
-  for (double v : x) {
-    // The most significant digits that fit the ten columns.
-    std::string f;
-    for (int digits = 9; digits >= 1; --digits) {
-      std::snprintf(buf, sizeof buf, "%.*G", digits, v);
-      f = buf;
-      if (f.find('.') == std::string::npos && f.find('E') == std::string::npos) f += ".";
-      if (f.size() <= 10) break;
-    }
-    s += std::string(10 - f.size(), ' ') + f;
-  }
-  return s + "\n";
-}
-
 }  // namespace nlf::test

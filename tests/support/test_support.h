@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/card.h"
+
 namespace nlf::test {
 
 // A fresh empty folder under the system's temporary folder, removed when the
@@ -49,8 +51,5 @@ RunResult run_program(const std::filesystem::path& dir, const std::string& deck)
 // Runs the built program in `dir` with `stdin_text` as its standard input.
 RunResult run_program_stdin(const std::filesystem::path& dir, const std::string& stdin_text);
 
-// A card in the general layout, for building decks in tests: the letter,
-// three integers of width 3 and up to seven reals of width 10.
-std::string card(char ch, int i1 = 0, int i2 = 0, int i3 = 0, std::vector<double> x = {});
 
 }  // namespace nlf::test
