@@ -108,27 +108,9 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
       D(5, j) = m1;
       D(6, j) = -m2;
     }
-    // To global: TR^T D TR. TR turns (X, Y) of each end by (c, s): local
-    // (u, w) of end e sit at positions e and e + 2, global (X, Y) too.
-    Mat6 DT, KS;
-    for (int i = 1; i <= 6; ++i) {
-      for (int e = 1; e <= 2; ++e) {
-        const double du = D(i, e), dw = D(i, e + 2);
-        DT(i, e) = c * du - s * dw;
-        DT(i, e + 2) = s * du + c * dw;
-      }
-      DT(i, 5) = D(i, 5);
-      DT(i, 6) = D(i, 6);
-    }
-    for (int j = 1; j <= 6; ++j) {
-      for (int e = 1; e <= 2; ++e) {
-        const double hu = DT(e, j), hw = DT(e + 2, j);
-        KS(e, j) = c * hu - s * hw;
-        KS(e + 2, j) = s * hu + c * hw;
-      }
-      KS(5, j) = DT(5, j);
-      KS(6, j) = DT(6, j);
-    }
+    // To global: TR^T D TR.
+    Mat6 KS;
+    turn_to_global(D, c, s, KS);
 
     // The forces the segment carries, local and global (segment order,
     // without the distributed load).

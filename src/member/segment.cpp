@@ -127,25 +127,7 @@ NLF_HOT_LOOP void SEGSTIFF(const SegGeom& g, const StationValues& s1, const Stat
   // KS = TR^T KL TR, FS = TR^T FL. TR turns (X, Y) of each end by (c, s):
   // local (u, w) of end e sit at positions e and e + 2, global (X, Y) too.
   const double c = g.c, sn = g.s;
-  Mat6 H;  // KL TR
-  for (int i = 1; i <= 6; ++i) {
-    for (int e = 1; e <= 2; ++e) {
-      const double ku = KL(i, e), kw = KL(i, e + 2);
-      H(i, e) = c * ku - sn * kw;      // X of end e
-      H(i, e + 2) = sn * ku + c * kw;  // Y of end e
-    }
-    H(i, 5) = KL(i, 5);
-    H(i, 6) = KL(i, 6);
-  }
-  for (int j = 1; j <= 6; ++j) {
-    for (int e = 1; e <= 2; ++e) {
-      const double hu = H(e, j), hw = H(e + 2, j);
-      KS(e, j) = c * hu - sn * hw;
-      KS(e + 2, j) = sn * hu + c * hw;
-    }
-    KS(5, j) = H(5, j);
-    KS(6, j) = H(6, j);
-  }
+  turn_to_global(KL, c, sn, KS);
   for (int e = 0; e < 2; ++e) {
     FS[e] = c * FL[e] - sn * FL[e + 2];
     FS[e + 2] = sn * FL[e] + c * FL[e + 2];

@@ -48,6 +48,31 @@ void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2
               const SegLoads& ld, Mat6& KS, Vec6& FS, Mat6* KL_out = nullptr,
               Vec6* FL_out = nullptr);
 
+// KS = TR^T K TR for a segment whose chord is turned by (c, s): the local
+// (u, w) of end e sit at positions e and e + 2, global (X, Y) too; the two
+// rotations (5, 6) pass through.
+inline void turn_to_global(const Mat6& K, double c, double s, Mat6& KS) {
+  Mat6 H;  // K TR
+  for (int i = 1; i <= 6; ++i) {
+    for (int e = 1; e <= 2; ++e) {
+      const double ku = K(i, e), kw = K(i, e + 2);
+      H(i, e) = c * ku - s * kw;      // X of end e
+      H(i, e + 2) = s * ku + c * kw;  // Y of end e
+    }
+    H(i, 5) = K(i, 5);
+    H(i, 6) = K(i, 6);
+  }
+  for (int j = 1; j <= 6; ++j) {
+    for (int e = 1; e <= 2; ++e) {
+      const double hu = H(e, j), hw = H(e + 2, j);
+      KS(e, j) = c * hu - s * hw;
+      KS(e + 2, j) = s * hu + c * hw;
+    }
+    KS(5, j) = H(5, j);
+    KS(6, j) = H(6, j);
+  }
+}
+
 // Segment order -> node order and back, for 6-vectors; and for the rows and
 // columns of a 6 x 6 matrix (segment order -> node order).
 void TOBYNODE(const Vec6& seg, Vec6& node);
