@@ -305,6 +305,20 @@ NLF_HOT_LOOP void condense_sparse(const MemberSystem& sys, Condensed& out) {
 
 }  // namespace
 
+void inner_from_inverse(const MemberSystem& sys, Condensed& out) {
+  mat_mul(sys.KII, sys.KIE, out.RCM);
+  for (double& v : out.RCM.a) v = -v;
+  mat_vec(sys.KII, sys.FI, out.RCV);
+  for (double& v : out.RCV) v = -v;
+}
+
+void outer_from_inner(const MemberSystem& sys, Condensed& out) {
+  mat_mul(sys.KEI, out.RCM, out.KM);
+  for (int i = 0; i < 36; ++i) out.KM.a[i] += sys.KEE.a[i];
+  mat_vec(sys.KEI, out.RCV, out.FM);
+  for (int i = 0; i < 6; ++i) out.FM[i] += sys.FE[i];
+}
+
 bool CONDENSE(MemberSystem& sys, Condensed& out) {
   bool finite = false;
   const bool ok = invert_inner(sys.KII, finite);
@@ -314,18 +328,8 @@ bool CONDENSE(MemberSystem& sys, Condensed& out) {
   }
 
   // The general products for a singular or non-finite system.
-
-  // RCM = -KII^-1 KIE, RCV = -KII^-1 FI.
-  mat_mul(sys.KII, sys.KIE, out.RCM);
-  for (double& v : out.RCM.a) v = -v;
-  mat_vec(sys.KII, sys.FI, out.RCV);
-  for (double& v : out.RCV) v = -v;
-
-  // KM = KEE + KEI RCM, FM = FE + KEI RCV.
-  mat_mul(sys.KEI, out.RCM, out.KM);
-  for (int i = 0; i < 36; ++i) out.KM.a[i] += sys.KEE.a[i];
-  mat_vec(sys.KEI, out.RCV, out.FM);
-  for (int i = 0; i < 6; ++i) out.FM[i] += sys.FE[i];
+  inner_from_inverse(sys, out);
+  outer_from_inner(sys, out);
   return ok;
 }
 

@@ -48,6 +48,12 @@ struct Condensed {
   Vec12 RCV{};  // -KII^-1 FI
 };
 
+// The general products of the condensation. With KII holding its inverse:
+// RCM = -KII KIE, RCV = -KII FI.
+void inner_from_inverse(const MemberSystem& sys, Condensed& out);
+// KM = KEE + KEI RCM, FM = FE + KEI RCV.
+void outer_from_inner(const MemberSystem& sys, Condensed& out);
+
 // Condenses the member: KII is inverted in place (the system is changed).
 // Returns the MATINVERT flag: false for a singular inner system, whose
 // results are then those of the partly inverted matrix.

@@ -264,15 +264,9 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, Membe
     }
   } else {
     ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
-    mat_mul(sys.KII, sys.KIE, cd.RCM);
-    for (double& v : cd.RCM.a) v = -v;
-    mat_vec(sys.KII, sys.FI, cd.RCV);
-    for (double& v : cd.RCV) v = -v;
+    inner_from_inverse(sys, cd);
   }
-  mat_mul(sys.KEI, cd.RCM, cd.KM);
-  for (int i = 0; i < 36; ++i) cd.KM.a[i] += sys.KEE.a[i];
-  mat_vec(sys.KEI, cd.RCV, cd.FM);
-  for (int i = 0; i < 6; ++i) cd.FM[i] += sys.FE[i];
+  outer_from_inner(sys, cd);
 
   out.endf = member_end_forces(cd.FM, out.c1, out.s1, out.c5, out.s5);
   std::memcpy(md.RCM.sub((m - 1) * 72 + 1, 72).data(), cd.RCM.data(), 72 * sizeof(double));
