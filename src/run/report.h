@@ -69,6 +69,11 @@ struct GroupPeak {
   int direction = 0;        // kForce: 1 X, 2 Y, 3 rotation
   int joint = 0;            // kForce: user number of the first prescribed joint
   double displacement = 0;  // kForce: total displacement of that joint at the peak (cm; rad)
+  // How far the value can be trusted.
+  bool passed = true;      // false: the group ended while the value was still rising, so it is the
+                           // largest value reached, not a peak the path went over
+  bool converged = true;   // false: reached in a step that stopped at its iteration limit
+  double strain = 0;       // the largest fibre strain (absolute value) of the frame at that step
 };
 
 // What the run did, for the summary line on standard error.
@@ -83,6 +88,10 @@ struct RunSummary {
   std::vector<StepRange> not_converged_ranges;  // every range of steps that did not converge
   // The load history ran out without an F card after its last group was done.
   bool history_ended = false;
+  // Warnings about the accuracy of the peaks (steps too long for the fibre
+  // strains, steps that did not converge in a peak region, very large
+  // strains at a peak), each a clause for the summary line.
+  std::vector<std::string> accuracy;
 
   void add_peak(const GroupPeak& p) {
     if (peak_count < kPeaks) peaks[static_cast<std::size_t>(peak_count)] = p;
