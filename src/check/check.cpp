@@ -136,6 +136,7 @@ class Checker {
     facts_.E = md_.E;
     facts_.E2 = md_.E2;
     facts_.E3 = md_.E3;
+    facts_.strain_limit = md_.strain_limit;
     for (int s = 1; s <= sz_.MUMS; ++s) {
       if (!section_held(md_, s)) continue;
       const SectionFigures f = section_figures(md_, s);

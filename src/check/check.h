@@ -29,6 +29,7 @@ struct DeckFacts {
   int joints = 0, members = 0, springs = 0, watches = 0;
   int equations = 0, band = 0;
   double E = 0, E2 = 0, E3 = 0;
+  double strain_limit = 0;  // 0: none
   std::vector<SectionFacts> sections;
   int groups = 0;
   long steps = 0;

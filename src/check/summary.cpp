@@ -32,7 +32,8 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
                 plural(f.watches, "watch card", "watch cards"));
   out.push_back("  " + plural(f.equations, "equation", "equations") + ", band width " +
                 std::to_string(f.band));
-  out.push_back("  material: E " + message_number(f.E) + ", E2 " + message_number(f.E2) + ", E3 " + message_number(f.E3) + " t/cm2");
+  out.push_back("  material: E " + message_number(f.E) + ", E2 " + message_number(f.E2) + ", E3 " + message_number(f.E3) + " t/cm2" +
+                (f.strain_limit > 0 ? ", strain limit " + message_number(f.strain_limit) : std::string()));
   for (const SectionFacts& s : f.sections)
     out.push_back("  section " + std::to_string(s.number) + ": area " + message_number(s.area) + " cm2, I " +
                   message_number(s.inertia) + " cm4, Zp " + message_number(s.plastic) + " cm3, yield " + message_number(s.yield) +

@@ -185,9 +185,18 @@ void material_card(Model& md, const Card& c, const CardContext& cx) {
   if (!(c.X(3) < c.X(1)))
     cx.fail(x_first(3), x_last(3), "E3 = " + message_number(c.X(3)) + " NOT BELOW E = " + message_number(c.X(1)),
             "gives E3 = " + message_number(c.X(3)) + ", which is not below E = " + message_number(c.X(1)));
+  const double limit = c.X(4);
+  if (!std::isfinite(limit))
+    cx.fail(x_first(4), x_last(4), "STRAIN LIMIT X4 NOT A FINITE NUMBER",
+            "gives a strain limit (X4) that is not a finite number");
+  if (limit < 0)
+    cx.fail(x_first(4), x_last(4), "STRAIN LIMIT X4 = " + message_number(limit) + " NEGATIVE",
+            "gives the strain limit X4 = " + message_number(limit) +
+                ", which is negative (0 or blank: no limit)");
   md.E = c.X(1);
   md.E2 = c.X(2);
   md.E3 = c.X(3);
+  md.strain_limit = limit;
 }
 
 void section_card(Model& md, Units& units, const Card& c, const CardContext& cx) {

@@ -85,7 +85,9 @@ void model(Page& p, const PageContent& c) {
   if (m.springs > 0) p.row("joint springs", std::to_string(m.springs));
   p.row("equations", std::to_string(m.equations) + ", band width " + std::to_string(m.band));
   p.row("material", "bilinear steel: E " + plain_number(m.E) + " t/cm\u00b2, E2 " + plain_number(m.E2) +
-                        " t/cm\u00b2, E3 " + plain_number(m.E3) + " t/cm\u00b2");
+                        " t/cm\u00b2, E3 " + plain_number(m.E3) + " t/cm\u00b2" +
+                        (m.strain_limit > 0 ? "; strain limit " + plain_number(m.strain_limit)
+                                            : std::string()));
   p.raw("</table>\n");
   std::vector<std::vector<std::string>> rows;
   for (const SectionFacts& s : m.sections)

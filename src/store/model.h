@@ -24,6 +24,10 @@ struct Frame {
   int NJ = 0, NM = 0, NK = 0, NW = 0, NEQ = 0, MBAND = 0;
   int MAXIT = 0, MINIT = 0;
   double E = 0, E2 = 0, E3 = 0;
+  // The largest fibre strain (absolute value) a group may reach: the first
+  // converged step beyond it ends the group. 0: no limit. From the P card
+  // only; the restart file does not hold it.
+  double strain_limit = 0;
 
   // User joint number (1..999) -> internal joint index; 0: not defined.
   std::array<std::int32_t, MAXJOINTNO + 1> JMAP{};

@@ -93,6 +93,25 @@ TEST(Check, PathFieldErrorsLeaveTheCardsAfterThemReadRight) {
   EXPECT_EQ(r.status, 1);
 }
 
+// X4 of the P card: a negative strain limit is reported, a positive one
+// summed up with the material.
+TEST(Check, StrainLimitOfThePCard) {
+  const auto deck = [](double x4) {
+    return kControl + kSupports + card('P', 0, 0, 0, {2100, 21, 21, x4}) +
+           card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) + kMember12 + card('L', 30, 1) + kHistory;
+  };
+  test::TempDir dir;
+  const CheckResult bad = check_text(dir, deck(-0.05));
+  ASSERT_EQ(bad.findings.size(), 1u);
+  EXPECT_EQ(bad.findings[0].text, (dir / "deck.dat").string() +
+                                      ": line 6, columns 41-50: P card gives the strain limit X4 = -0.05, which is "
+                                      "negative (0 or blank: no limit)");
+  EXPECT_EQ(bad.status, 1);
+  const CheckResult good = check_text(dir, deck(0.05));
+  ASSERT_EQ(good.status, 0);
+  EXPECT_EQ(summary_lines("deck.dat", good)[4], "  material: E 2100, E2 21, E3 21 t/cm2, strain limit 0.05");
+}
+
 TEST(Check, SummaryFiguresOfSections) {
   test::TempDir dir;
   // O: D 20, B 10. I: D 30, B 15, web 1, flanges 2, no fillet. T: D 20,

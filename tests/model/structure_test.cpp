@@ -72,6 +72,7 @@ TEST(Structure, SmallFrame) {
   EXPECT_EQ(md.W(1, 3), 20.13);
   EXPECT_EQ(md.MAXIT, 20);
   EXPECT_EQ(md.MINIT, 3);
+  EXPECT_EQ(md.strain_limit, 0.0);  // X4 blank: no limit
   // Cleared: 3 NJ joint entries and 18 entries of each member present.
   EXPECT_EQ(md.PLOAD(9), 0.0);
   EXPECT_EQ(md.DPRUN(18, 2), 0.0);
@@ -88,6 +89,17 @@ TEST(Structure, SmallFrame) {
   EXPECT_EQ(l[1], " " + card('J', 10, 0, 0, {0, 0}).substr(0, 30) + std::string(50, ' '));
   EXPECT_EQ(l[6], "0     UNIT-AREA       Z-COORDINATE");  // the section follows its card
   EXPECT_EQ(l[37].substr(0, 21), " *** MATRIX INDEX ***");
+}
+
+// X4 of the P card is the strain limit; a later P card replaces it.
+TEST(Structure, StrainLimitFromThePCard) {
+  Pass p(card('P', 0, 0, 0, {2100, 21, 21, 0.05}) + card('L', -5));
+  p.run();
+  EXPECT_EQ(p.md.strain_limit, 0.05);
+  EXPECT_EQ(p.md.E2, 21.0);
+  Pass again(card('P', 0, 0, 0, {2100, 21, 21, 0.05}) + card('P', 0, 0, 0, {2100, 21, 21}) + card('L', -5));
+  again.run();
+  EXPECT_EQ(again.md.strain_limit, 0.0);
 }
 
 TEST(Structure, NegativeCountsKeepTheState) {
@@ -145,6 +157,9 @@ TEST(Structure, BadDecksStopWithAMessage) {
        "ERROR IN M CARD AT LINE 4: NO P CARD BEFORE THE MEMBER (E = 0)", "line 4: M card comes before"},
       {"E3", card('P', 0, 0, 0, {2100, 0, 2100}), "ERROR IN P CARD AT LINE 1: E3 = 2100 NOT BELOW E = 2100",
        "columns 31-40"},
+      {"strain limit", card('P', 0, 0, 0, {2100, 21, 21, -0.05}),
+       "ERROR IN P CARD AT LINE 1: STRAIN LIMIT X4 = -0.05 NEGATIVE",
+       "line 1, columns 41-50: P card gives the strain limit X4 = -0.05, which is negative (0 or blank: no limit)"},
       {"zero length", card('J', 10) + card('J', 20) + card('P', 0, 0, 0, {2100}) + card('O', 1) + member,
        "ERROR IN M CARD AT LINE 5: MEMBER OF ZERO LENGTH", "columns 2-7: M card joins joints 10 and 20"},
       {"zero segment", kFrame + card('M', 10, 20, 1, {0.2, 0.4, 0.4, 0.8}),
