@@ -133,9 +133,11 @@ class Model(History):
         self._add_comments(lines)
 
     # ---- material and sections -------------------------------------------
-    def material(self, E: float, E2: float, E3: float) -> None:
+    def material(self, E: float, E2: float, E3: float, strain_limit=None) -> None:
         """Young's modulus, the hardening slope and the slope of the bounding
-        lines (t/cm²); E3 must lie below E. One material per frame."""
+        lines (t/cm²); E3 must lie below E. One material per frame.
+        `strain_limit`: a group ends at the first converged step whose largest
+        fibre strain goes beyond it (0.05 is 5 %); None or 0: no limit."""
         self._open("material")
         if self._material is not None:
             raise ValueError("Model.material: the material is already given (one per frame)")
@@ -143,9 +145,13 @@ class Model(History):
         e3 = number(E3, "material", "E3")
         if e3 >= e:
             raise ValueError(f"Model.material: E3 = {e3} must lie below E = {e}")
+        limit = 0.0 if strain_limit is None else number(strain_limit, "material", "strain_limit")
+        if limit < 0:
+            raise ValueError(f"Model.material: strain_limit = {limit} must be positive (None or 0: no limit)")
+        limit = limit or 0.0  # -0.0 too: no field
         self._modulus = e
         self._material = card("P", ("  0",) * 3, [self._r(v, "material", n) for v, n in
-                                                  ((E, "E"), (E2, "E2"), (E3, "E3"))], 3)
+                                                  ((E, "E"), (E2, "E2"), (E3, "E3"), (limit, "strain_limit"))], 3)
 
     def _add_section(self, letter: str, method: str, x: list, fy, number_=None, names=None) -> int:
         self._open(method, restart=letter == "C")

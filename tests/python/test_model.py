@@ -97,6 +97,19 @@ def test_refused_settings_of_the_model():
         m.link(1, 2, "pin")
 
 
+def test_the_strain_limit_is_x4_of_the_material_card():
+    for limit, card in [(None, "P  0  0  0     2100.       21.       21."), (0, None), (-0.0, None),
+                        (0.05, "P  0  0  0     2100.       21.       21.      0.05")]:
+        m = Model("T")
+        m.material(2100., 21., 21., strain_limit=limit)
+        assert m._material == (card or "P  0  0  0     2100.       21.       21.")
+    for limit, message in [(-0.05, r"strain_limit = -0\.05 must be positive \(None or 0: no limit\)"),
+                           (math.inf, r"strain_limit = inf is not a finite number"),
+                           ("5%", r"strain_limit must be a number")]:
+        with pytest.raises(ValueError, match=r"Model\.material: " + message):
+            Model("T").material(2100., 21., 21., strain_limit=limit)
+
+
 def test_a_pattern_merges_cards_of_one_joint_and_keeps_the_supports():
     m = frame()
     m.supports(1)
