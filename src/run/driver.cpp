@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,9 @@
 #include "deck/workspace.h"
 #include "run/iteration.h"
 #include "run/path.h"
+#include "run/step_checks.h"
+#include "run/step_control.h"
+#include "run/step_undo.h"
 #include "solver/band.h"
 #include "storage/restart_file.h"
 
@@ -61,26 +65,46 @@ void check_band_storage(Model& md, Units& units) {
 
 // The line on standard error when the pivot test stops the run: where the
 // frame lost its stiffness, and what that means. `path` holds the group's
-// steps done before the failed step ISTEP.
-void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, const GroupPath& path,
-                           double failed_factor) {
-  if (follow) {
-    units.error_line(
-        "nlframe: step %d, load factor %.5G of its group: a pivot of the stiffness matrix is zero or "
-        "not a number, the equations cannot be solved (see R.rst)",
-        ISTEP, failed_factor);
-    return;
-  }
+// steps done before the failed step ISTEP; the line quotes the last of them,
+// never a figure of the failed iteration.
+void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, const GroupPath& path) {
   char last[200] = "";
   if (path.steps > 0)
-    std::snprintf(last, sizeof last, "; the last step done, %d, reached load factor %.5G of its group: the peak lies "
-                  "between it and step %d", ISTEP - 1, path.load_factor, ISTEP);
+    std::snprintf(last, sizeof last, "; the last step done, %d, reached load factor %.5G of its group", ISTEP - 1,
+                  path.load_factor);
   else
     std::snprintf(last, sizeof last, " in the first step of its group");
+  if (follow) {
+    units.error_line(
+        "nlframe: step %d: a pivot of the stiffness matrix is zero or not a number, the equations cannot be "
+        "solved%s (see R.rst)",
+        ISTEP, last);
+    return;
+  }
+  if (path.steps > 0)
+    std::snprintf(last + std::strlen(last), sizeof last - std::strlen(last),
+                  ": the peak lies between it and step %d", ISTEP);
   units.error_line(
       "nlframe: step %d: the frame lost its stiffness, a pivot is not positive (a limit point or a "
       "mechanism)%s; %sX3 on the E card follows the path past a limit point (see R.rst)",
       ISTEP, last, arc ? "" : "arc-length control (X2) with ");
+}
+
+// A segment pushed through itself: the state can no longer be a frame.
+[[noreturn]] void segment_stop(Units& units, int ISTEP, const GroupPath& path, const SegmentFault& f,
+                               const Model& md) {
+  static const Format line("(/,1X,'ERROR ... STEP',I5,': SEGMENT',I2,' OF MEMBER',I5,' HAS NO LENGTH LEFT')");
+  units.listing().write(line, {ISTEP, f.segment, f.member});
+  char last[160];
+  if (path.steps > 0)
+    std::snprintf(last, sizeof last, "the last step done, %d, reached load factor %.5G of its group", ISTEP - 1,
+                  path.load_factor);
+  else
+    std::snprintf(last, sizeof last, "no step of its group was done");
+  units.error_line("nlframe: step %d: segment %d of member %d has been pushed through itself (its length is "
+                   "zero or negative), an impossible state; %s",
+                   ISTEP, f.segment, md.IJ.ld > 0 ? f.member : 0, last);
+  throw Stop{1};
 }
 
 [[noreturn]] void cancelled(int ISTEP, int ITER) {
@@ -97,6 +121,11 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       "(/,1X,'STEP',I4,1X,'( IT.DISP , IT.DISP )',4X,'( ST.DISP , ST.DISP )',4X,"
       "'( IT.DISP / ST.DISP )',4X,'DRAMDI',10X,'DETERMINANT',/)");
   static const Format pivot_line("(1X,'NEGATIVE PIVOTS NOW',I5,' : A LIMIT POINT OR A BIFURCATION WAS PASSED')");
+  static const Format cut_line("(/,1X,'CUT BACK: STEP',I5,1X,A,': ARC LENGTH',1P,E12.4,' BECOMES',E12.4)");
+  static const Format floor_line(
+      "(/,1X,'END OF THE GROUP: STEP',I5,1X,A,' WITH THE ARC LENGTH AT ITS FLOOR',1P,E12.4)");
+  static const Format limit_line(
+      "(/,1X,'END OF THE GROUP: FIBRE STRAIN',1P,E12.4,' AT MEMBER',I5,' STATION',I3,' EXCEEDS THE LIMIT',E12.4)");
 
   int NCONV = 0, NLEFT = 0, KSTEP = 0;
   double DETLOG = 0;  // a one-equation solve leaves it as it was
@@ -104,6 +133,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   int negative_pivots = 0;  // in the last solution
   LoadGroup g;
   GroupPath path;
+  StepControl control;
   int group = 0;  // groups read
   // The threads of the member loops, started once for the whole run.
   MemberTeam team(fs.in_memory() ? opt.threads : 1, md.NM, member_pass_workspace(md));
@@ -115,6 +145,22 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   std::vector<double> general_store;
   general_store.reserve(GeneralBand::size(md.NEQ, md.MBAND));
   GeneralBand general;
+  // The state at the start of the step under way, to check its segments
+  // against and to take a failed attempt back to.
+  StepUndo undo;
+  undo.reserve(md);
+
+  // The group under way ends with its peaks and warnings in the summary.
+  struct GroupEnd {
+    GroupPath& path;
+    int& group;
+    const Model& md;
+    RunSummary& summary;
+    bool armed = false;
+    ~GroupEnd() {
+      if (armed && path.steps > 0) path.report(group, md.strain_limit, summary);
+    }
+  } group_end{path, group, md, summary};
 
   for (;;) {
     ++ISTEP;
@@ -150,7 +196,11 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       }
       path = GroupPath{};
       path.find_prescribed(md);
+      path.arc = g.arc_length();
+      path.adaptive = g.arc_length() && g.ADAPT > 0;
+      control.start_group(g);
       ++group;
+      group_end.armed = true;
     }
     const bool arc = g.arc_length();
     // Only a load-controlled group advances the total load at a step start;
@@ -161,53 +211,120 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     }
     detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
     listing.write(heading, {ISTEP});
+    undo.save(md, DETLOG, negative_pivots);
+    const int pivots_at_start = negative_pivots;
+    const bool adaptive = control.adaptive();
 
     StepState s;
-    s.ktan = g.IMPOSE;
-    s.arclen = arc ? path.next_arc_length(g) : 0.0;
-    s.orient = orient;
-    PivotCount pivots;
-    pivots.follow = g.follow;
-    const RMat A = md.A();
-    if (hooks) hooks->started = true;
+    s.arclen = arc ? control.limit(path.next_arc_length(g)) : 0.0;
+    StrainScan scan;
+    bool group_over = false;  // the attempts gave up at the floor
+    for (;;) {  // attempts at the step
+      const double arclen = s.arclen;
+      s = StepState{};
+      s.ktan = g.IMPOSE;
+      s.arclen = arclen;
+      s.orient = orient;
+      PivotCount pivots;
+      pivots.follow = g.follow;
+      DivergenceWatch watch;
+      const RMat A = md.A();
+      if (hooks) hooks->started = true;
+      StepFault fault = StepFault::kNone;
 
-    for (;;) {
-      if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
-      bool singular = false;
-      const int taken = MEMBERPASS(md, fs, s.ktan, singular, team, out, g.exact ? &general : nullptr);
+      for (;;) {
+        if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
+        bool singular = false;
+        const int taken = MEMBERPASS(md, fs, s.ktan, singular, team, out, g.exact ? &general : nullptr);
 
-      set_applied_load(md, g, s.dl_applied);
-      add_springs(md);
-      if (arc) add_reference_load(md, g);
-      add_resisting_forces(md, arc ? 2 : 1);
+        set_applied_load(md, g, s.dl_applied);
+        add_springs(md);
+        if (arc) add_reference_load(md, g);
+        add_resisting_forces(md, arc ? 2 : 1);
 
-      if (convergence_test(md, g, s, listing)) break;
+        const bool stop = convergence_test(md, g, s, listing);
+        // An adaptive step that diverges is taken back before a ratio that is
+        // not a number could pass for converged.
+        if (adaptive && s.ktan == 0 && s.ITER >= 1 && watch.diverged(s.a, s.b, s.DLSTEP, s.ITER)) {
+          fault = StepFault::kDiverged;
+          break;
+        }
+        if (stop) {
+          if (adaptive && !s.converged) fault = StepFault::kIterationLimit;
+          break;
+        }
 
-      try {
-        if (g.exact)
-          solve_general(md, g, s, general, DETLOG, listing, pivots);
+        try {
+          if (g.exact)
+            solve_general(md, g, s, general, DETLOG, listing, pivots);
+          else
+            solve(md, g, s, A, taken, DETLOG, listing, pivots);
+        } catch (const PivotStop&) {
+          if (adaptive) {
+            fault = StepFault::kPivot;
+            break;
+          }
+          report_lost_stiffness(units, g.follow, arc, ISTEP, path);
+          throw;
+        }
+        if (pivots.negative != negative_pivots) {
+          negative_pivots = pivots.negative;
+          listing.write(pivot_line, {negative_pivots});
+        }
+        if (arc)
+          arc_length_increment(md, s);
         else
-          solve(md, g, s, A, taken, DETLOG, listing, pivots);
-      } catch (const PivotStop&) {
-        report_lost_stiffness(units, g.follow, arc, ISTEP, path, path.load_factor + (arc ? s.DLSTEP : 1.0));
-        throw;
-      }
-      if (pivots.negative != negative_pivots) {
-        negative_pivots = pivots.negative;
-        listing.write(pivot_line, {negative_pivots});
-      }
-      if (arc)
-        arc_length_increment(md, s);
-      else
-        load_control_increment(md);
+          load_control_increment(md);
 
-      update_members(md, fs, team);
-      update_springs(md, listing);
-      update_totals(md);
+        update_members(md, fs, team);
+        update_springs(md, listing);
+        update_totals(md);
+        if (const SegmentFault sf = collapsed_segment(md, undo); sf.member != 0) {
+          if (!adaptive) segment_stop(units, ISTEP, path, sf, md);
+          fault = StepFault::kSegment;
+          ++s.ITER;
+          ++summary.iterations;
+          break;
+        }
 
-      ++s.ITER;
-      ++summary.iterations;
-      s.ktan = 0;
+        ++s.ITER;
+        ++summary.iterations;
+        s.ktan = 0;
+      }
+
+      if (fault == StepFault::kNone) {
+        scan = scan_strains(md, fs);
+        if (adaptive)
+          fault = control.judge(path.load_factor, s.DLSTEP, s.arclen, s.DLAM1 / s.arclen,
+                                negative_pivots > pivots_at_start, scan.change, path.peak);
+      }
+      if (fault == StepFault::kNone) break;
+
+      // Take the attempt back and try again shorter.
+      const double shorter = control.cut(fault, s.arclen, scan.change);
+      if (shorter == 0 && (fault == StepFault::kStrainChange || fault == StepFault::kPeak)) break;
+      undo.restore(md, DETLOG, negative_pivots);
+      fs.clear_increments(NM);
+      if (shorter == 0) {
+        listing.write(floor_line, {ISTEP, fault_text(fault), s.arclen});
+        units.error_line("nlframe: warning: step %d: %s even with the arc length cut to %.5G; group %d ends at its "
+                         "last converged step",
+                         ISTEP, fault_text(fault), s.arclen, group);
+        group_over = true;
+        break;
+      }
+      ++summary.cut_backs;
+      listing.write(cut_line, {ISTEP, fault_text(fault), s.arclen, shorter});
+      listing.write(heading, {ISTEP});
+      s.arclen = shorter;
+    }
+    if (group_over) {
+      // The step is not taken: the next group starts with its number.
+      --ISTEP;
+      NLEFT = 0;
+      path.report(group, md.strain_limit, summary);
+      group_end.armed = false;
+      continue;
     }
 
     commit_fibres(md, fs, s.ktan, team);
@@ -223,16 +340,27 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       ++summary.not_converged;
       warnings.add(ISTEP, s.ITER, s.ratio);
     }
-    const bool ended =
-        path.step_done(g, ISTEP, arc ? s.DLSTEP : 1.0, s.arclen, s.ITER, s.converged, listing);
-    path.forces_done(md, ISTEP);
+    control.accepted(arc ? s.DLSTEP : 1.0, s.arclen, scan.change);
+    bool ended = path.step_done(g, ISTEP, arc ? s.DLSTEP : 1.0, s.arclen, s.ITER, s.converged, scan.strain,
+                                scan.change, listing);
+    path.forces_done(md, ISTEP, s.converged, scan.strain);
+    if (!ended && md.strain_limit > 0 && s.converged && scan.strain > md.strain_limit) {
+      listing.write(limit_line, {scan.strain, scan.member, scan.station, md.strain_limit});
+      units.error_line("nlframe: step %d: the fibre strain %.4G at member %d, station %d exceeds the limit %.4G of "
+                       "the P card: group %d ends",
+                       ISTEP, scan.strain, scan.member, scan.station, md.strain_limit, group);
+      ended = true;
+    }
 
     ++NCONV;
     if (NCONV % ctl.NPRINT == 0) STEPRESULTS(md, fs, units, ISTEP, detail);
     --NLEFT;
     ++KSTEP;
     if (ended) NLEFT = 0;
-    if (NLEFT < 1) path.report(group, summary);
+    if (NLEFT < 1) {
+      path.report(group, md.strain_limit, summary);
+      group_end.armed = false;
+    }
     if (hooks && hooks->progress) hooks->progress(ISTEP, path.load_factor);
   }
 }

@@ -49,6 +49,8 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
   static const Format iteration_line("(2X,I3,2X,1P,4E20.4)");
   const double a = sum_squares(md.DITER, 3 * md.NJ);
   const double b = sum_squares(md.DSTEP, 3 * md.NJ);
+  s.a = a;
+  s.b = b;
   s.ratio = a / b;
   listing.write(iteration_line, {s.ITER, a, b, s.ratio, s.DLAM});
   if (s.ITER > md.MINIT && (s.ITER >= md.MAXIT || s.ratio < g.TOL || std::isnan(s.ratio))) {

@@ -34,6 +34,7 @@ struct StepState {
   double dl_applied = 0;  // the part of DLSTEP already in the unbalanced forces
   int ktan = 0;           // imposed-displacement switch of the iteration
   double ratio = 0;       // last convergence ratio
+  double a = 0, b = 0;    // its squared norms: of the iteration's and of the step's increment
   bool converged = true;
   double arclen = 0;      // arc length of the step (arc-length control)
   // Path following: the first iteration takes the sign of the dot product

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "io/units.h"
 #include "deck/history.h"
@@ -22,6 +23,18 @@ struct GroupPath {
   int peak_step = 0;       // step number (of the run) of the peak
   double arclen = 0;       // arc length of the last step
   int iterations = 0;      // iterations of the last step
+  bool peak_converged = true;  // the peak's step converged
+  double peak_strain = 0;      // the largest fibre strain at the peak's step
+  // Steps of the group that stopped at MAXIT, with their load factors (for
+  // the warning about a peak region that did not converge).
+  struct Loose {
+    int step = 0;
+    double load_factor = 0;
+  };
+  std::vector<Loose> loose;
+  // Steps that changed some fibre's strain by more than the strain bound.
+  int long_first = 0, long_last = 0, long_count = 0;
+  double long_change = 0;
 
   // The arc length of the group's next step: X2 for the first step, and
   // for every later one X2 as well unless X4 asks for adaptation; then the
@@ -32,8 +45,10 @@ struct GroupPath {
   // Books a finished step. Returns true when the group ends here because
   // the step converged with a load factor below X5 times the peak; the
   // listing then says so.
+  // `strain` is the largest fibre strain after the step, `change` the
+  // largest strain change of the step in yield strains.
   bool step_done(const LoadGroup& g, int ISTEP, double dl, double step_arclen, int step_iterations,
-                 bool converged, TextOut& listing);
+                 bool converged, double strain, double change, TextOut& listing);
 
   // A group that prescribes displacements, per direction: the resisting
   // force summed over the joints whose displacement it prescribes (a held
@@ -45,16 +60,26 @@ struct GroupPath {
     double peak = 0;
     int peak_step = 0;
     double displacement = 0;  // of that joint at the peak
+    double last = 0;          // the force after the last step
+    bool converged = true;    // the peak's step converged
+    double strain = 0;        // the largest fibre strain at the peak's step
   };
   std::array<Push, 3> push{};
+  bool arc = false;       // the group runs under arc-length control
+  bool adaptive = false;  // ... with an adaptive arc length (X4)
 
   // At the start of the group: the prescribed freedoms of its pattern.
   void find_prescribed(const Model& md);
   // After a step: the resisting forces at the prescribed freedoms.
-  void forces_done(const Model& md, int ISTEP);
+  void forces_done(const Model& md, int ISTEP, bool converged, double strain);
   // At the end of the group: its peaks into the summary (the pushed
-  // directions, else the load factor).
-  void report(int group, RunSummary& summary) const;
+  // directions, else the load factor), and the warnings about their
+  // accuracy. `strain_limit` is the P card's (0: none).
+  void report(int group, double strain_limit, RunSummary& summary) const;
+
+ private:
+  void warn(int group, double strain_limit, double top_strain, bool loose_peak, bool pushed,
+            RunSummary& summary) const;
 };
 
 }  // namespace nlf

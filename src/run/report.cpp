@@ -78,7 +78,12 @@ std::string peak_text(const GroupPeak& p) {
     std::snprintf(buf, sizeof buf, "group %d force %c %.5G t at step %d (displacement %.5G mm)", p.group,
                   p.direction == 1 ? 'X' : 'Y', p.value, p.step, 10 * p.displacement);
   }
-  return buf;
+  std::string text = buf;
+  // How far the value can be trusted: the largest value of a group that
+  // was still rising is no peak the path went over.
+  if (!p.passed) text += " (still rising, no peak passed)";
+  if (!p.converged) text += " (from a step that did not converge)";
+  return text;
 }
 
 std::string summary_text(const RunSummary& s) {
@@ -86,6 +91,7 @@ std::string summary_text(const RunSummary& s) {
   std::snprintf(buf, sizeof buf, "%d steps, %ld iterations, %d not converged", s.steps, s.iterations,
                 s.not_converged);
   std::string text = buf;
+  if (s.cut_backs > 0) text += ", " + std::to_string(s.cut_backs) + (s.cut_backs == 1 ? " cut-back" : " cut-backs");
   const int named = std::min(s.peak_count, RunSummary::kPeaks);
   for (int k = 0; k < named; ++k)
     text += (k > 0 ? ", " : (s.peak_count > 1 ? "; peaks: " : "; peak: ")) +
@@ -94,6 +100,7 @@ std::string summary_text(const RunSummary& s) {
     const int more = s.peak_count - named;
     text += " and " + std::to_string(more) + (more == 1 ? " more peak" : " more peaks");
   }
+  for (const std::string& w : s.accuracy) text += "; warning: " + w;
   return text;
 }
 

@@ -83,6 +83,7 @@ struct RunSummary {
   int steps = 0;
   long iterations = 0;
   int not_converged = 0;
+  int cut_backs = 0;  // attempts at a step taken back and tried shorter
   std::array<GroupPeak, kPeaks> peaks{};
   int peak_count = 0;  // peaks of the groups run (those past kPeaks are only counted)
   std::vector<StepRange> not_converged_ranges;  // every range of steps that did not converge
