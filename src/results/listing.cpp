@@ -16,8 +16,26 @@ long ListingSummary::iterations() const {
 std::vector<int> ListingSummary::not_converged() const {
   std::vector<int> v;
   for (const StepIterations& s : steps)
-    if (!s.converged) v.push_back(s.step);
+    if (s.done && !s.converged) v.push_back(s.step);
   return v;
+}
+
+int ListingSummary::completed() const {
+  int n = 0;
+  for (const StepIterations& s : steps) n += s.done ? 1 : 0;
+  return n;
+}
+
+int ListingSummary::stopped_in() const {
+  for (const StepIterations& s : steps)
+    if (!s.done) return s.step;
+  return 0;
+}
+
+const StepIterations* ListingSummary::step(int number) const {
+  for (const StepIterations& s : steps)
+    if (s.step == number) return &s;
+  return nullptr;
 }
 
 namespace {
@@ -34,9 +52,40 @@ ListingSummary parse_listing(const std::string& name, const std::vector<std::str
   double tol = 0;
   std::vector<PrescribedFreedom> pattern;
   bool new_pattern = true;
+  // The attempt at a step that is read: the group that counts it (-1:
+  // none, or no attempt open); whether a card followed its heading.
+  int counted_in = -1;
+  bool open = false, card_after = false;
+  // Takes back the open attempt: cut back, or its heading repeated.
+  const auto drop_attempt = [&] {
+    if (counted_in >= 0) {
+      ListedGroup& g = sum.groups[static_cast<std::size_t>(counted_in)];
+      if (--g.steps == 0) g.first_step = 0;
+    }
+    sum.steps.pop_back();
+    counted_in = -1;
+    open = false;
+  };
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
     const FieldSource src{name, static_cast<long>(i + 1)};
+    if (line.size() >= 2 && line[0] == ' ' && line[1] >= 'A' && line[1] <= 'Z' &&
+        (line.size() == 2 || line[2] == ' ' || line[2] == '-' || (line[2] >= '0' && line[2] <= '9')))
+      card_after = true;  // an echoed card: the load history was read
+    if (starts_with(line, " CUT BACK:")) {
+      if (open) drop_attempt();
+      continue;
+    }
+    if (card_echo(line, 'L')) {
+      try {
+        const Card c = decode_card(card_columns(line.substr(1)), src);
+        if (c.i1 != 0) sum.max_iterations = c.i1 < 0 ? -c.i1 : c.i1;
+        if (c.i2 != 0) sum.min_iterations = c.i2 < 0 ? -c.i2 : c.i2;
+      } catch (const FileError&) {
+      }
+      new_pattern = true;
+      continue;
+    }
     // The echo of a load-group card: one blank, then the card.
     if (line.size() > 2 && line[0] == ' ' && (line[1] == 'A' || line[1] == 'E') && line[2] == ' ') {
       try {
@@ -76,16 +125,21 @@ ListingSummary parse_listing(const std::string& name, const std::vector<std::str
     if (starts_with(line, " STEP") && cols(line, 9, 3) == " ( ") {
       const auto step = read_int(cols(line, 5, 4));
       if (!step) throw ResultError(where(name, i) + ": step number unreadable");
+      if (open && sum.steps.back().step == *step) drop_attempt();
       sum.steps.push_back({*step, 0, 0, tol, true, 0});
+      open = true;
+      card_after = false;
+      counted_in = -1;
       if (!sum.groups.empty()) {
         ListedGroup& g = sum.groups.back();
         if (g.steps++ == 0) g.first_step = *step;
+        counted_in = static_cast<int>(sum.groups.size()) - 1;
       }
       continue;
     }
     // Iteration line: 2X,I3,2X,4E20.4 (the norms, their ratio, the
     // load-factor increment).
-    if (sum.steps.empty() || line.size() != 87 || !starts_with(line, "  ")) continue;
+    if (!open || line.size() != 87 || !starts_with(line, "  ")) continue;
     const auto iter = read_int(cols(line, 2, 3));
     const auto ratio = read_real(cols(line, 47, 20));
     if (!iter || !ratio) continue;
@@ -94,6 +148,18 @@ ListingSummary parse_listing(const std::string& name, const std::vector<std::str
     s.ratio = *ratio;
     s.converged = *ratio < s.tolerance || std::isnan(*ratio);
     if (const auto dl = read_real(cols(line, 67, 20)); dl && std::isfinite(*dl)) s.dlambda += *dl;
+  }
+  // Every step before the last was done, or the next would not have begun.
+  // The last one was done when its last iteration line stopped the
+  // iterations, or when the load history was read after it.
+  if (open && !card_after) {
+    StepIterations& s = sum.steps.back();
+    const bool stop = s.iterations > sum.min_iterations &&
+                      (s.iterations >= sum.max_iterations || s.ratio < s.tolerance || std::isnan(s.ratio));
+    if (!stop) {
+      s.done = false;
+      s.converged = false;
+    }
   }
   return sum;
 }

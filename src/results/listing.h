@@ -1,7 +1,7 @@
 // What the listing (R.rst) of a run tells about its load steps: how many
 // iterations each took and whether it met the tolerance of its load group,
-// the load-factor increment of every step, and the load groups with the
-// freedoms whose displacements they prescribe.
+// whether it was completed at all, the load-factor increment of every step,
+// and the load groups with the freedoms whose displacements they prescribe.
 #pragma once
 
 #include <filesystem>
@@ -19,6 +19,10 @@ struct StepIterations {
   double tolerance = 0;
   bool converged = true;
   double dlambda = 0;  // the step's load-factor increment: the sum of its DRAMDI
+  // The iterations stopped at a convergence test, so the step was completed
+  // (committed). False only for the last step of a run that stopped, or is
+  // still running, in the middle of it.
+  bool done = true;
 };
 
 // A freedom of a joint held at a nonzero value by the pattern of a group:
@@ -38,19 +42,31 @@ struct ListedGroup {
 };
 
 struct ListingSummary {
-  std::vector<StepIterations> steps;
-  std::vector<ListedGroup> groups;
+  std::vector<StepIterations> steps;  // a step cut back and tried again: its last attempt
+  std::vector<ListedGroup> groups;    // their steps count the one not done
+  int max_iterations = 0, min_iterations = 0;  // MAXIT, MINIT of the L card (0: not given there)
   long iterations() const;
   // The steps that stopped at the iteration limit without meeting the
   // tolerance.
   std::vector<int> not_converged() const;
+  // The number of steps done.
+  int completed() const;
+  // The step the run stopped in (0: none).
+  int stopped_in() const;
+  // The step of number `step` (nullptr: not in the listing).
+  const StepIterations* step(int number) const;
 };
 
-// Reads the step headings, the iteration lines and the echoed A, E and B
-// cards (the tolerance and the pattern of each load group). A B card after
-// any other card than a B card starts a new pattern, as the run reads
-// them; a group without B cards keeps the pattern before it. Throws
-// ResultError for a missing file.
+// Reads the step headings, the iteration lines and the echoed A, E, B and L
+// cards (the tolerance and the pattern of each load group, the iteration
+// limits). A B card after any other card than a B card starts a new
+// pattern, as the run reads them; a group without B cards keeps the
+// pattern before it. A step tried again after a cut-back (a line " CUT
+// BACK:" ends the failed attempt, the step's heading follows again) counts
+// once, with its last attempt; so does a step whose heading is repeated.
+// The last step is done when its last iteration line ends the iterations
+// (past MINIT, and at MAXIT or below the tolerance) or a card of the load
+// history follows it. Throws ResultError for a missing file.
 ListingSummary read_listing(const std::filesystem::path& p);
 ListingSummary parse_listing(const std::string& name, const std::vector<std::string>& lines);
 

@@ -56,5 +56,56 @@ TEST(Listing, GroupsTheirPrescribedFreedomsAndLoadFactorIncrements) {
   EXPECT_DOUBLE_EQ(s.steps[3].dlambda, 0.75);
 }
 
+// A failed attempt ended by a cut-back line, or a step heading written
+// again, gives way to the step's next attempt; the last step is done only
+// when its last iteration line stopped the iterations (past MINIT, and at
+// MAXIT or below the tolerance) or a card of the load history follows it.
+TEST(Listing, AttemptsCutBackAndAStepTheRunStoppedIn) {
+  const std::string heading = " ( IT.DISP , IT.DISP )    ( ST.DISP , ST.DISP )";
+  const auto line = [](int iter, const char* ratio, const char* dl) {
+    char b[100];
+    std::snprintf(b, sizeof b, "  %3d  %20s%20s%20s%20s", iter, "1.0000E-03", "1.0000E+00", ratio, dl);
+    return std::string(b);
+  };
+  std::vector<std::string> lines = {
+      " L  4  1  0", " E  0  5  1     1E-08        1.", " STEP   1" + heading,
+      line(1, "1.0000E+00", "5.0000E-01"), line(2, "1.0000E-10", "0.0000E+00"),
+      " STEP   2" + heading, line(1, "1.0000E+00", "4.0000E-01"), line(2, "2.0000E+00", "1.0000E-01"), "",
+      " CUT BACK: STEP    2 DIVERGED", " STEP   2" + heading, line(1, "1.0000E+00", "2.0000E-01"),
+      line(2, "1.0000E-10", "0.0000E+00"),
+      " STEP   3" + heading, line(1, "1.0000E+00", "3.0000E-01"),  // written twice, the second counts
+      " STEP   3" + heading, line(1, "1.0000E+00", "1.0000E-01"), line(2, "1.0000E-03", "0.0000E+00")};
+  ListingSummary s = parse_listing("R.rst", lines);
+  EXPECT_EQ(s.max_iterations, 4);
+  ASSERT_EQ(s.steps.size(), 3u);
+  ASSERT_EQ(s.groups.size(), 1u);
+  EXPECT_EQ(s.groups[0].steps, 3);
+  EXPECT_DOUBLE_EQ(s.steps[1].dlambda, 0.2);
+  EXPECT_EQ(s.steps[1].iterations, 2);
+  EXPECT_TRUE(s.steps[1].done);
+  EXPECT_DOUBLE_EQ(s.steps[2].dlambda, 0.1);
+  EXPECT_FALSE(s.steps[2].done);  // iteration 2 of 4 above the tolerance: the run stopped in it
+  EXPECT_EQ(s.stopped_in(), 3);
+  EXPECT_EQ(s.completed(), 2);
+  EXPECT_TRUE(s.not_converged().empty());
+  EXPECT_EQ(s.iterations(), 6);
+
+  lines.push_back(line(3, "1.0000E-03", "0.0000E+00"));
+  lines.push_back(line(4, "1.0000E-03", "0.0000E+00"));  // at MAXIT: done, not converged
+  s = parse_listing("R.rst", lines);
+  EXPECT_EQ(s.stopped_in(), 0);
+  EXPECT_EQ(s.not_converged(), std::vector<int>{3});
+  lines.resize(lines.size() - 2);
+  lines.push_back(" F");  // a restarted run need not show MAXIT; the load history was read on
+  EXPECT_EQ(parse_listing("R.rst", lines).stopped_in(), 0);
+  lines.resize(lines.size() - 4);  // the first attempt at step 3, then:
+  lines.push_back(" CUT BACK: STEP    3 A PIVOT IS ZERO OR NOT A NUMBER");  // and the group ends
+  lines.push_back(" F");
+  s = parse_listing("R.rst", lines);
+  EXPECT_EQ(s.steps.size(), 2u);
+  EXPECT_EQ(s.groups[0].steps, 2);
+  EXPECT_EQ(s.stopped_in(), 0);
+}
+
 }  // namespace
 }  // namespace nlf::results
