@@ -53,23 +53,33 @@ std::vector<GroupPeak> group_peaks(const ListingSummary& listing, const std::vec
         if (b.step < g.first_step || b.step > last) continue;
         double force = 0;
         for (int j : joints) force += field_of(b, j, fc);
-        if (std::isnan(force) || (p.step != 0 && std::fabs(force) <= std::fabs(p.value))) continue;
+        if (std::isnan(force)) continue;
+        if (p.step != 0 && std::fabs(force) <= std::fabs(p.value)) {
+          if (std::fabs(force) < std::fabs(p.value)) p.passed = true;
+          continue;
+        }
         p.value = force;
         p.step = b.step;
+        p.passed = false;
       }
       if (p.step == 0) continue;
       if (const TableBlock* b = block_of(joint_displacements, p.step)) p.displacement = field_of(*b, p.joint, dc);
+      if (const StepIterations* s = listing.step(p.step)) p.converged = s->converged;
       peaks.push_back(p);
     }
     if (pushed) continue;
     GroupPeak p{GroupPeak::Kind::kLoadFactor, number, 0, 0, 0, 0, 0};
     double factor = 0;
     for (const StepIterations& s : listing.steps) {
-      if (s.step < g.first_step || s.step > last) continue;
+      if (s.step < g.first_step || s.step > last || !s.done) continue;
       factor += g.arc_length ? s.dlambda : 1.0;
       if (p.step == 0 || factor > p.value) {
         p.value = factor;
         p.step = s.step;
+        p.converged = s.converged;
+        p.passed = false;
+      } else if (factor < p.value) {
+        p.passed = true;
       }
     }
     if (p.step != 0) peaks.push_back(p);

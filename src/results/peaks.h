@@ -25,10 +25,16 @@ struct GroupPeak {
   int direction = 0;        // kForce: 1 X, 2 Y, 3 rotation
   int joint = 0;            // kForce: the first prescribed joint
   double displacement = 0;  // kForce: its total displacement (mm; 1/100 rad)
+  // How far the value can be trusted.
+  bool passed = true;     // false: no later step of the group is below it (in size), so it is the
+                          // largest value reached while still rising, not a peak the path went over
+  bool converged = true;  // false: reached in a step that stopped at its iteration limit
 };
 
-// Force peaks come from the output steps that the tables hold; a group
-// without an output step has no force peak.
+// Load factors come from the steps done (a step the run stopped in has
+// none); force peaks from the output steps that the tables hold, so a group
+// without an output step has no force peak, and one whose last output step
+// holds its largest force has not passed it, whatever the steps after.
 std::vector<GroupPeak> group_peaks(const ListingSummary& listing, const std::vector<TableBlock>& joint_forces,
                                    const std::vector<TableBlock>& joint_displacements);
 

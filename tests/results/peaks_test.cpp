@@ -42,5 +42,48 @@ TEST(Peaks, PushedJointsSummedAndLoadFactorsAdded) {
   EXPECT_DOUBLE_EQ(p[1].displacement, 40);
 }
 
+// How far a peak can be trusted: a group whose value is still at its
+// largest when it ends has passed no peak (for a push: its force, in
+// size); a peak from a step that stopped at its iteration limit says so;
+// a step the run stopped in adds nothing.
+TEST(Peaks, PassedAndConvergedFlags) {
+  ListingSummary l;
+  l.groups = {{'E', false, 1, 2, {}},               // load control: always rising
+              {'E', true, 3, 4, {}},                // arc length over a top in step 4
+              {'E', false, 7, 3, {{2, 1}}},         // a push that falls off in size
+              {'E', false, 10, 2, {{2, 1}}}};       // a push still rising at its end
+  const double dl[] = {0, 0, 0.5, 0.25, -0.5, 0.1};  // steps 3-6: 0.5, 0.75, 0.25, 0.35
+  for (int s = 1; s <= 11; ++s) l.steps.push_back({s, 3, 0, 1e-8, s != 4 && s != 8, s <= 6 ? dl[s - 1] : 0});
+  l.steps.back().done = false;  // the run stopped in step 11
+  l.steps.back().converged = false;
+  std::vector<TableBlock> jfor, jdis;
+  const char* force[] = {"-1.000", "-3.000", "2.500", "1.000", "2.000"};  // steps 7-11
+  for (int s = 7; s <= 11; ++s) {
+    jfor.push_back({s, 0, {row(2, force[s - 7])}});
+    jdis.push_back({s, 0, {row(2, "1.0")}});
+  }
+  jfor.pop_back();  // step 11 was not done, so not written
+  const std::vector<GroupPeak> p = group_peaks(l, jfor, jdis);
+  ASSERT_EQ(p.size(), 4u);
+  EXPECT_DOUBLE_EQ(p[0].value, 2);
+  EXPECT_FALSE(p[0].passed);
+  EXPECT_TRUE(p[0].converged);
+  EXPECT_DOUBLE_EQ(p[1].value, 0.75);
+  EXPECT_EQ(p[1].step, 4);
+  EXPECT_TRUE(p[1].passed);
+  EXPECT_FALSE(p[1].converged);
+  EXPECT_DOUBLE_EQ(p[2].value, -3);
+  EXPECT_TRUE(p[2].passed);
+  EXPECT_FALSE(p[2].converged);
+  EXPECT_EQ(p[3].step, 10);
+  EXPECT_FALSE(p[3].passed);
+  EXPECT_TRUE(p[3].converged);
+  l.groups = {{'E', false, 9, 3, {}}};  // load control, stopped in its third step
+  const std::vector<GroupPeak> stopped = group_peaks(l, {}, {});
+  ASSERT_EQ(stopped.size(), 1u);
+  EXPECT_DOUBLE_EQ(stopped[0].value, 2);
+  EXPECT_EQ(stopped[0].step, 10);
+}
+
 }  // namespace
 }  // namespace nlf::results
