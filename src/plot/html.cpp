@@ -61,14 +61,18 @@ void peaks(Page& p, const RunSummary& s) {
     const bool force = k.kind == results::GroupPeak::Kind::kForce;
     rows.push_back({std::to_string(k.group),
                     force ? "prescribed displacement" : "load factor of the group",
-                    peak_value_text(k), std::to_string(k.step), peak_displacement_text(k)});
+                    peak_value_text(k), std::to_string(k.step), peak_displacement_text(k),
+                    peak_remark_text(k)});
   }
-  p.table("peaks", {"group", "peak of", "peak", "step", "displacement there"}, rows,
-          {false, false, true, true, false});
+  p.table("peaks", {"group", "peak of", "peak", "step", "displacement there", "trust"}, rows,
+          {false, false, true, true, false, false});
   p.element("p",
             "A group that prescribes displacements reaches its peak at the largest resisting force at its "
             "prescribed joints (the sum of their IN. LOAD in Jfor.rst, over the output steps); any other group at "
-            "its largest load factor (the multiple of the group's load that it has added).",
+            "its largest load factor (the multiple of the group's load that it has added). A peak is passed when "
+            "a later step of the group is below it (in size); otherwise it is only the largest value reached, "
+            "and the group ended while it was still rising. A peak from a step that did not converge (it "
+            "stopped at its iteration limit, R.rst) is only as good as that step.",
             "meta");
 }
 
@@ -118,7 +122,10 @@ std::string html_page(const PageContent& c) {
   p.raw("<table class=\"summary\">\n");
   if (s.listing) {
     const std::vector<int> bad = s.listing->not_converged();
-    p.row("load steps", std::to_string(s.listing->steps.size()));
+    p.row("load steps", std::to_string(s.listing->completed()));
+    if (const int cut = s.listing->stopped_in())
+      p.row("step not completed",
+            std::to_string(cut) + ": the run stopped in it (or is still running); the peaks leave it out");
     p.row("iterations", std::to_string(s.listing->iterations()));
     p.row("steps not converged",
           bad.empty() ? "none" : std::to_string(bad.size()) + " (steps " + results::step_ranges(bad) + ")");

@@ -173,4 +173,10 @@ std::string peak_displacement_text(const results::GroupPeak& p) {
          std::to_string(p.joint);
 }
 
+std::string peak_remark_text(const results::GroupPeak& p) {
+  std::string s = p.passed ? "peak passed" : "largest value, still rising: no peak passed";
+  if (!p.converged) s += "; from a step that did not converge";
+  return s;
+}
+
 }  // namespace nlf::plot

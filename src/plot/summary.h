@@ -52,5 +52,9 @@ int peak_step(const std::vector<results::GroupPeak>& peaks);
 std::string peak_value_text(const results::GroupPeak& p);
 // "36.88 mm", "1.25 rad/100", "-" for a load factor.
 std::string peak_displacement_text(const results::GroupPeak& p);
+// How far the peak can be trusted: "peak passed", or "largest value, still
+// rising: no peak passed"; then "; from a step that did not converge" when
+// its step stopped at the iteration limit.
+std::string peak_remark_text(const results::GroupPeak& p);
 
 }  // namespace nlf::plot

@@ -29,9 +29,9 @@ struct PlottedRun {
   nlf::test::TempDir dir;
   nlf::test::RunResult analysis;
   std::string page;
-  explicit PlottedRun(const std::string& deck) {
+  explicit PlottedRun(const std::string& deck, int status = 0) {
     analysis = nlf::test::run_program(dir.path(), deck);
-    EXPECT_EQ(analysis.status, 0) << analysis.err;
+    EXPECT_EQ(analysis.status, status) << analysis.err;
     std::ostringstream out, err;
     EXPECT_EQ(run({"--html", (dir / "deck.dat").string()}, out, err), kOk) << err.str();
     page = read_file(dir / "index.html");
@@ -59,6 +59,10 @@ TEST(HtmlPage, SummaryAgreesWithTheRunAndEveryPictureIsThere) {
   EXPECT_NE(r.page.find("<th>load steps</th><td>" + m[1].str() + "<"), std::string::npos);
   EXPECT_NE(r.page.find("<th>iterations</th><td>" + m[2].str() + "<"), std::string::npos);
   EXPECT_NE(r.page.find("<td>" + m[3].str() + " (steps 8-40)</td>"), std::string::npos) << r.page;
+  // Group 3 peaks in one of them; group 1, under load control, has only its largest value.
+  EXPECT_NE(r.page.find("mm at joint 2</td><td>peak passed; from a step that did not converge</td>"),
+            std::string::npos);
+  EXPECT_NE(r.page.find("<td>-</td><td>largest value, still rising: no peak passed</td>"), std::string::npos);
   EXPECT_NE(r.page.find("-40 at joint 2, step 5 (Y)"), std::string::npos);  // 5 x 8 t of gravity
   EXPECT_NE(r.page.find("Largest results of step 36"), std::string::npos);
   EXPECT_NE(r.page.find("The step of frame.svg and plastic.svg; the last output step is 40."), std::string::npos);
@@ -72,19 +76,23 @@ TEST(HtmlPage, PeaksModelAndLinksOfThePortal) {
   EXPECT_EQ(xml_problem(r.xml()), "");
   std::smatch m;
   ASSERT_TRUE(std::regex_search(r.analysis.err, m,
-                                std::regex(R"(group 2 load factor ([\d.]+) at step (\d+), group 3 force X ([\d.]+) t )"
+                                std::regex(R"(group 2 load factor ([\d.]+) at step (\d+)(?: \([^)]*\))?, group 3 force X ([\d.]+) t )"
                                            R"(at step (\d+) \(displacement ([\d.]+) mm\))")))
       << r.analysis.err;
-  const auto row = [&](const char* kind, const std::string& peak, const std::string& step, const std::string& disp) {
+  const auto row = [&](const char* kind, const std::string& peak, const std::string& step, const std::string& disp,
+                       const char* trust) {
     return std::string("<td>") + kind + "</td><td class=\"num\">" + peak + "</td><td class=\"num\">" + step +
-           "</td><td>" + disp + "</td></tr>";
+           "</td><td>" + disp + "</td><td>" + trust + "</td></tr>";
   };
   // The page rounds to four digits what the summary line gives in five.
   const auto four = [](const std::string& v) { return plain_number(std::stod(v)); };
-  EXPECT_NE(r.page.find(row("load factor of the group", "load factor " + four(m[1]), m[2], "-")), std::string::npos)
+  // Group 2 stops short of its peak; group 3 pushes over it.
+  EXPECT_NE(r.page.find(row("load factor of the group", "load factor " + four(m[1]), m[2], "-",
+                            "largest value, still rising: no peak passed")),
+            std::string::npos)
       << r.page;
   EXPECT_NE(r.page.find(row("prescribed displacement", "force X " + four(m[3]) + " t", m[4],
-                            "displacement X " + four(m[5]) + " mm at joint 2")),
+                            "displacement X " + four(m[5]) + " mm at joint 2", "peak passed")),
             std::string::npos);
   EXPECT_LT(r.page.find("Peak load"), r.page.find("Summary"));
   EXPECT_FALSE(std::regex_search(r.page, std::regex(R"(<td[^>]*>[^<]*\dE[+-]\d)")));  // no exponent form
@@ -101,6 +109,29 @@ TEST(HtmlPage, PeaksModelAndLinksOfThePortal) {
   EXPECT_NE(frame.find("frame 600 cm wide, 300 cm high"), std::string::npos);  // not the deformed drawing's
   EXPECT_EQ(test::count_class(frame, "load"), 3);  // 40 t down at joints 2 and 3, 3.102 t across at joint 2
   EXPECT_EQ(test::count_class(frame, "support-legend"), 1);
+}
+
+// A load-controlled push past the portal's strength, which the run stops
+// in at a pivot that is not positive: the page keeps the steps done and
+// leaves out the one it stopped in, as the program's message does.
+TEST(HtmlPage, RunStoppedInAStep) {
+  std::string deck = deck_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat");
+  const auto arc = deck.find("B  2  0  0        1.        0.");
+  deck.replace(arc, 30, "B  2  0  0       0.5        0.");
+  deck.replace(deck.find("E  0  5  5     1E-08        1.", arc), 30, "E  0 20  1     1E-08");
+  PlottedRun r(deck, 1);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.analysis.err, m,
+                                std::regex(R"(step (\d+): .*the last step done, (\d+), reached load factor (\d+) )"
+                                           R"(of its group)")))
+      << r.analysis.err;
+  EXPECT_NE(r.page.find("<th>load steps</th><td>" + m[2].str() + "<"), std::string::npos) << r.page;
+  EXPECT_NE(r.page.find("<th>step not completed</th><td>" + m[1].str() + ": the run stopped in it"),
+            std::string::npos);
+  EXPECT_NE(r.page.find("<td class=\"num\">load factor " + m[3].str() + "</td><td class=\"num\">" + m[2].str() +
+                        "</td><td>-</td><td>largest value, still rising: no peak passed</td>"),
+            std::string::npos);
+  EXPECT_NE(r.page.find("<th>steps not converged</th><td>none</td>"), std::string::npos);
 }
 
 TEST(HtmlPage, FrameOf110Members) {
