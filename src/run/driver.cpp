@@ -218,8 +218,9 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     StepState s;
     s.arclen = arc ? control.limit(path.next_arc_length(g)) : 0.0;
     StrainScan scan;
+    if (opt.probe && opt.probe->scale) s.arclen *= opt.probe->scale(ISTEP);
     bool group_over = false;  // the attempts gave up at the floor
-    for (;;) {  // attempts at the step
+    for (int attempt = 0;; ++attempt) {
       const double arclen = s.arclen;
       s = StepState{};
       s.ktan = g.IMPOSE;
@@ -290,6 +291,10 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         ++s.ITER;
         ++summary.iterations;
         s.ktan = 0;
+        if (adaptive && opt.probe && opt.probe->fault) {
+          fault = opt.probe->fault(ISTEP, attempt, s.ITER);
+          if (fault != StepFault::kNone) break;
+        }
       }
 
       if (fault == StepFault::kNone) {

@@ -9,6 +9,7 @@
 #include "store/model.h"
 #include "deck/control.h"
 #include "run/report.h"
+#include "run/step_control.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"
 
@@ -30,10 +31,19 @@ struct RunHooks {
 // The status of a run stopped through RunHooks::cancel.
 constexpr int kCancelled = 3;
 
+// A seam for the tests of the step recovery: a fault forced on an attempt
+// at a step after its iteration `iteration` (counted from 1), and the arc
+// length of a step's first attempt scaled. Either may be empty.
+struct StepProbe {
+  std::function<StepFault(int step, int attempt, int iteration)> fault;
+  std::function<double(int step)> scale;
+};
+
 struct DriverOptions {
   bool force_scratch = false;  // keep the fibre state in scratch files
   int threads = 1;             // threads of the member loops
   RunHooks* hooks = nullptr;
+  const StepProbe* probe = nullptr;
 };
 
 // Returns at the F card of the load history. `summary` counts the run as it

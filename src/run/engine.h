@@ -31,6 +31,8 @@ struct RunRequest {
   std::function<void(int step, double load_factor)> progress;
   // Set from another thread to stop the run before its next iteration.
   const std::atomic<bool>* cancel = nullptr;
+  // Tests only: faults forced on the steps of adaptive groups.
+  const StepProbe* probe = nullptr;
 };
 
 struct RunResult {
@@ -42,12 +44,17 @@ struct RunResult {
   std::string message;
   RunSummary summary;  // also for a run that stopped
   bool started = false;  // the first load step began (a stop before it is the deck's)
+  // The run stopped (status 1) on a fault of the program itself, not of the
+  // deck: an exception that none of the run's own stops expects.
+  bool internal_error = false;
   double seconds = 0;
   std::vector<std::string> messages;  // every line of standard error, as written
 };
 
 // Runs the deck. The console lines and the lines of standard error go to
-// `out` as the run writes them; the result keeps the latter too.
+// `out` as the run writes them; the result keeps the latter too. Throws
+// nothing: a fault of the program ends the run with status 1 and an
+// "internal error" line.
 RunResult run_deck(const RunRequest& req, RunOutput& out);
 
 // An output that keeps nothing of the console (the step lines) and only
