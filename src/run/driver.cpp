@@ -91,19 +91,20 @@ void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, const
 }
 
 // A segment pushed through itself: the state can no longer be a frame.
-[[noreturn]] void segment_stop(Units& units, int ISTEP, const GroupPath& path, const SegmentFault& f,
-                               const Model& md) {
+[[noreturn]] void segment_stop(Units& units, int ISTEP, const GroupPath& path, const SegmentFault& f) {
   static const Format line("(/,1X,'ERROR ... STEP',I5,': SEGMENT',I2,' OF MEMBER',I5,' HAS NO LENGTH LEFT')");
   units.listing().write(line, {ISTEP, f.segment, f.member});
   char last[160];
   if (path.steps > 0)
     std::snprintf(last, sizeof last, "the last step done, %d, reached load factor %.5G of its group", ISTEP - 1,
                   path.load_factor);
+  else if (ISTEP > 1)
+    std::snprintf(last, sizeof last, "the last step done, %d, ended the group before", ISTEP - 1);
   else
-    std::snprintf(last, sizeof last, "no step of its group was done");
+    std::snprintf(last, sizeof last, "no step was done");
   units.error_line("nlframe: step %d: segment %d of member %d has been pushed through itself (its length is "
                    "zero or negative), an impossible state; %s",
-                   ISTEP, f.segment, md.IJ.ld > 0 ? f.member : 0, last);
+                   ISTEP, f.segment, f.member, last);
   throw Stop{1};
 }
 
@@ -280,8 +281,9 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         update_members(md, fs, team);
         update_springs(md, listing);
         update_totals(md);
-        if (const SegmentFault sf = collapsed_segment(md, undo); sf.member != 0) {
-          if (!adaptive) segment_stop(units, ISTEP, path, sf, md);
+        // An adaptive step gives up on an attempt that pushes a segment
+        // through itself at once; a fixed step is judged where it ends.
+        if (adaptive && collapsed_segment(md, undo).member != 0) {
           fault = StepFault::kSegment;
           ++s.ITER;
           ++summary.iterations;
@@ -297,6 +299,8 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         }
       }
 
+      if (fault == StepFault::kNone && !adaptive)
+        if (const SegmentFault sf = collapsed_segment(md, undo); sf.member != 0) segment_stop(units, ISTEP, path, sf);
       if (fault == StepFault::kNone) {
         scan = scan_strains(md, fs);
         if (adaptive)
