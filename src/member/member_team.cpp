@@ -44,7 +44,7 @@ MemberTeam::MemberTeam(int threads, int capacity, std::size_t workspace)
     : km_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 36),
       fm_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 6),
       singular_(static_cast<std::size_t>(capacity > 0 ? capacity : 0)),
-      work_(workspace),
+      work_(std::max<std::size_t>(workspace, 1)),
       done_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]),
       claimed_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]) {
   for (int m = 0; m <= std::max(capacity, 0); ++m) {

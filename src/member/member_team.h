@@ -60,6 +60,8 @@ class MemberTeam {
   bool shares(int nm, bool shared = true) const;
 
   // The integers set aside at construction, or nullptr when fewer than n.
+  // A pass that needs none (a model without equations) still gets a valid
+  // pointer: the store always holds at least one integer.
   int* workspace(std::size_t n) { return n <= work_.size() ? work_.data() : nullptr; }
 
   // Per-member results of the pass, kept until they are added in member

@@ -17,12 +17,16 @@ namespace nlf {
 struct GeneralBand {
   double* a = nullptr;
   int NEQ = 0, MBAND = 0;
-  int width() const { return 2 * MBAND - 1; }
+  // A model without members has a band width of 0, yet its rows still
+  // carry a diagonal (springs, penalties, the pivots): the rows are stored
+  // at least one wide.
+  int stored() const { return MBAND > 0 ? MBAND : 1; }
+  int width() const { return 2 * stored() - 1; }
   static std::size_t size(int NEQ, int MBAND) {
     return static_cast<std::size_t>(NEQ > 0 ? NEQ : 1) * (2 * (MBAND > 0 ? MBAND : 1) - 1);
   }
   double& operator()(int i, int j) {
-    return a[static_cast<std::size_t>(i - 1) * width() + (j - i + MBAND - 1)];
+    return a[static_cast<std::size_t>(i - 1) * width() + (j - i + stored() - 1)];
   }
   void clear();
 };

@@ -307,3 +307,29 @@ TEST(Analysis, NegativeLimitCountOnAFreshRunStillStartsFromTheInitialState) {
 
 }  // namespace
 }  // namespace nlf
+
+namespace nlf {
+namespace {
+
+// A model without members has no band width: a load step with the usual
+// and with the exact tangent still runs on it. Without joints it ends well;
+// with free joints only, the first solve finds no stiffness and stops.
+TEST(Analysis, ModelsWithoutMembersRunTheirStepOrStopOnThePivot) {
+  for (double tangent : {0.0, 1.0}) {
+    SCOPED_TRACE(tangent);
+    const std::string group = card('E', 0, 1, 1, {0, 0, 0, 0, 0, tangent}) + "F\n";
+    TempDir empty;
+    const auto e = run_program(empty.path(), "$ nothing\n" + header("EMPTY") + card('L', 1) + group);
+    EXPECT_EQ(e.status, 0) << e.err;
+    EXPECT_NE(e.err.find("nlframe: 1 steps, 1 iterations"), std::string::npos) << e.err;
+
+    TempDir joints;
+    const auto j = run_program(joints.path(), header("JOINTS") + card('J', 1, 0, 0, {0, 0}) +
+                                                  card('J', 2, 0, 0, {100, 0}) + card('L', 1) + group);
+    EXPECT_EQ(j.status, 1) << j.err;
+    EXPECT_NE(j.err.find("a pivot is not positive"), std::string::npos) << j.err;
+  }
+}
+
+}  // namespace
+}  // namespace nlf

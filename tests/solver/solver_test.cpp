@@ -9,6 +9,7 @@
 
 #include "io/stop.h"
 #include "solver/band.h"
+#include "solver/general_band.h"
 #include "support/test_support.h"
 
 namespace nlf {
@@ -274,6 +275,16 @@ TEST(ApplyPrescribed, PenaltyLoadAndSolve) {
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(x[k], (k % 3 == 0 ? u1 : k % 3 == 1 ? u2 : u3), 1e-12);
     EXPECT_NEAR(det, std::log(8 * 4.875 * 4.875), 1e-12);  // no penalty pivot in it
   }
+}
+
+// Without members the band width is 0, yet every row keeps its diagonal.
+TEST(GeneralBand, NoBandWidthStillStoresTheDiagonal) {
+  std::vector<double> a(GeneralBand::size(3, 0), NaN);
+  ASSERT_EQ(a.size(), 3u);
+  GeneralBand g{a.data(), 3, 0};
+  g.clear();
+  for (int e = 1; e <= 3; ++e) g(e, e) += e;
+  EXPECT_EQ(a, (std::vector<double>{1, 2, 3}));
 }
 
 }  // namespace
