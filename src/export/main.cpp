@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "export/app.h"
+#include "io/stop.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return nlf::exporter::run(args, std::cout, std::cerr);
+  return nlf::guarded_main("nlframe-export", [&] {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return nlf::exporter::run(args, std::cout, std::cerr);
+  });
 }

@@ -2,6 +2,8 @@
 // main catches it, closes the files and returns the status.
 #pragma once
 
+#include <cstdio>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -26,5 +28,20 @@ class FileError : public std::runtime_error {
  public:
   explicit FileError(const std::string& msg) : std::runtime_error(msg) {}
 };
+
+// The body of a program's main: any exception that escapes `body` (none
+// should) becomes one line on standard error, "PROGRAM: internal error:
+// WHAT", and exit status 1, instead of an abort.
+template <class Body>
+int guarded_main(const char* program, Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: internal error: %s\n", program, e.what());
+  } catch (...) {
+    std::fprintf(stderr, "%s: internal error: an exception of unknown type\n", program);
+  }
+  return 1;
+}
 
 }  // namespace nlf

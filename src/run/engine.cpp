@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
@@ -162,9 +163,13 @@ std::string reason(const std::vector<std::string>& lines) {
   return {};
 }
 
-}  // namespace
+std::string internal_error_text(const char* what) {
+  return std::string("nlframe: internal error: ") + (what != nullptr && *what != '\0' ? what : "no detail");
+}
 
-RunResult run_deck(const RunRequest& req, RunOutput& out) {
+constexpr const char* kUnknown = "an exception of unknown type";
+
+RunResult run_once(const RunRequest& req, RunOutput& out) {
   const auto t0 = std::chrono::steady_clock::now();
   RunResult r;
   Recorder rec(out, r.messages);
@@ -175,6 +180,16 @@ RunResult run_deck(const RunRequest& req, RunOutput& out) {
   opt.force_scratch = req.force_scratch;
   opt.threads = req.threads;
   opt.hooks = &hooks;
+
+  // A fault of the program: its line, and status 1 unless the run already
+  // ended otherwise.
+  const auto internal = [&](const char* what) {
+    rec.error(internal_error_text(what));
+    if (r.status == 0) {
+      r.status = 1;
+      r.internal_error = true;
+    }
+  };
 
   Units units(rec, req.folder);
   try {
@@ -193,17 +208,54 @@ RunResult run_deck(const RunRequest& req, RunOutput& out) {
   } catch (const std::bad_alloc&) {
     rec.error("nlframe: out of memory");
     r.status = 1;
+  } catch (const std::exception& e) {
+    internal(e.what());  // none of the run's own stops
+  } catch (...) {
+    internal(kUnknown);
   }
   try {
     shutdown(units);
   } catch (const FileError& e) {
     rec.error(std::string("nlframe: ") + e.what());
     if (r.status == 0) r.status = 2;
+  } catch (const std::exception& e) {
+    internal(e.what());
+  } catch (...) {
+    internal(kUnknown);
   }
   r.started = hooks.started;
   r.message = r.status == 0 ? summary_text(r.summary) : reason(r.messages);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   return r;
+}
+
+// The result of a run that failed outside its own handlers: thrown while
+// the run was being set up or reported on (memory running out, say).
+RunResult setup_fault(RunOutput& out, const char* what) {
+  RunResult r;
+  r.status = 1;
+  r.internal_error = true;
+  try {
+    std::string line = internal_error_text(what);
+    r.message = line.substr(9);
+    out.error(line);
+    r.messages.push_back(std::move(line));
+  } catch (...) {
+    // Nothing more can be told.
+  }
+  return r;
+}
+
+}  // namespace
+
+RunResult run_deck(const RunRequest& req, RunOutput& out) {
+  try {
+    return run_once(req, out);
+  } catch (const std::exception& e) {
+    return setup_fault(out, e.what());
+  } catch (...) {
+    return setup_fault(out, kUnknown);
+  }
 }
 
 }  // namespace nlf

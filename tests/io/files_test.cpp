@@ -261,3 +261,18 @@ TEST(Units, UnnamedUnitsUseFortNames) {
 
 }  // namespace
 }  // namespace nlf
+
+namespace nlf {
+namespace {
+
+TEST(GuardedMain, AnEscapingExceptionIsOneLineAndStatusOne) {
+  EXPECT_EQ(guarded_main("prog", [] { return 3; }), 3);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(guarded_main("prog", []() -> int { throw std::logic_error("lost"); }), 1);
+  EXPECT_EQ(guarded_main("prog", []() -> int { throw 7; }), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "prog: internal error: lost\nprog: internal error: an exception of unknown type\n");
+}
+
+}  // namespace
+}  // namespace nlf

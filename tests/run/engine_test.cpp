@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 #include "run/engine.h"
@@ -85,6 +86,28 @@ TEST(Engine, CancelledAndStoppedRunsSayWhy) {
   const RunResult e = run_deck(missing, quiet);
   EXPECT_EQ(e.status, 2);
   EXPECT_EQ(e.message.rfind("none.dat: cannot open the deck", 0), 0u) << e.message;
+  EXPECT_FALSE(c.internal_error || d.internal_error || e.internal_error);
+}
+
+// An exception that none of the run's stops expects (here from a progress
+// function that breaks its promise not to throw) ends the run like a stop:
+// status 1, the files closed, one line that calls it an internal error.
+TEST(Engine, AnUnexpectedExceptionIsAnInternalError) {
+  TempDir dir;
+  fs::copy_file(kRegress / "cases" / "example-portal" / "1" / deck_of("example-portal"),
+                dir / deck_of("example-portal"));
+  RunRequest req;
+  req.deck = deck_of("example-portal");
+  req.folder = dir.path();
+  req.progress = [](int, double) { throw std::runtime_error("broken promise"); };
+  QuietOutput quiet;
+  const RunResult r = run_deck(req, quiet);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.internal_error);
+  EXPECT_EQ(r.message, "internal error: broken promise");
+  ASSERT_FALSE(r.messages.empty());
+  EXPECT_EQ(r.messages.back(), "nlframe: internal error: broken promise");
+  EXPECT_FALSE(read_file(dir / "Jdis.rst").empty());
 }
 
 }  // namespace
