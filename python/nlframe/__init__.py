@@ -19,8 +19,8 @@ from pathlib import Path as _Path
 from . import _nlframe
 from ._nlframe import Cancel, ResultError
 
-__all__ = ["run", "check", "run_many", "Run", "Summary", "Peak", "Finding", "DeckError", "ResultError",
-           "Cancel", "CANCELLED"]
+__all__ = ["run", "check", "run_many", "Run", "Summary", "Peak", "Finding", "DeckError", "RunError",
+           "ResultError", "Cancel", "CANCELLED"]
 
 CANCELLED = _nlframe.CANCELLED  # the status of a cancelled run
 
@@ -34,7 +34,13 @@ class Peak:
     summed over the joints, t or t-cm), the group's number in the run from
     1, the value and the step where it was reached; for a force also its
     direction ("x", "y" or "r"), the first prescribed joint and its total
-    displacement there at the peak (cm or rad)."""
+    displacement there at the peak (cm or rad).
+
+    How far the value can be trusted: `passed` is False when the group ended
+    while the value was still rising (the largest value reached, not a peak
+    the path went over); `converged` is False when the step of the peak
+    stopped at its iteration limit; `strain` is the largest fibre strain
+    (absolute value) of the frame at that step."""
     kind: str
     group: int
     value: float
@@ -42,6 +48,9 @@ class Peak:
     direction: str = None
     joint: int = None
     displacement: float = None
+    passed: bool = True
+    converged: bool = True
+    strain: float = 0.0
 
 
 @_dataclass(frozen=True)
@@ -72,6 +81,22 @@ class DeckError(ValueError):
         self.columns = columns
         self.message = message
         self.findings = findings
+
+
+class RunError(RuntimeError):
+    """A run that stopped on a fault of the program itself rather than of
+    the deck (the program's "internal error" line). `status` is the run's
+    exit status, `message` that line without the program's name, `deck` and
+    `folder` those of the run, `messages` every line of its standard
+    error."""
+
+    def __init__(self, deck, folder, status, message, messages=()):
+        super().__init__("%s: %s" % (deck, message))
+        self.deck = deck
+        self.folder = folder
+        self.status = status
+        self.message = message
+        self.messages = list(messages)
 
 
 @_dataclass
@@ -255,8 +280,9 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     at once.
 
     A deck refused before the analysis raises DeckError; a deck that cannot
-    be read FileNotFoundError or OSError; a bad thread count ValueError. An
-    analysis that stops is a result: the Run's status is not 0.
+    be read FileNotFoundError or OSError; a bad thread count ValueError; a
+    fault of the program itself RunError. An analysis that stops is a
+    result: the Run's status is not 0.
     """
     name = _os.fspath(deck)
     n = _threads(threads)
@@ -265,6 +291,8 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     # The deck is opened by the path given, relative to this process's folder.
     opened = name if _os.path.isabs(name) else _os.path.abspath(name)
     r = _nlframe.run(opened, name, _os.fspath(folder.resolve()), n, progress, cancel)
+    if r["internal_error"]:
+        raise RunError(name, _os.fspath(folder), r["status"], r["message"], r["messages"])
     if r["status"] != 0 and not r["started"]:
         _raise_refused(name, r)
     return Run(_Path(name), folder, r)

@@ -25,9 +25,11 @@ def _folders(decks, workdir):
 def run_one(deck, folder, threads=1):
     """Runs one deck and returns its Summary; whatever goes wrong is in the
     Summary (status and message), never raised. Runs on a dask worker too."""
-    from . import Summary, run
+    from . import RunError, Summary, run
     try:
         return run(deck, workdir=folder, threads=threads).summary()
+    except RunError as e:
+        return Summary(str(deck), str(folder), e.status, e.message)
     except (OSError, ValueError) as e:
         status = 2 if isinstance(e, OSError) else 1
         return Summary(str(deck), str(folder), status, str(e))

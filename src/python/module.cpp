@@ -33,6 +33,7 @@ py::dict run_result(const nlf::RunResult& r) {
   d["status"] = r.status;
   d["message"] = r.message;
   d["started"] = r.started;
+  d["internal_error"] = r.internal_error;
   d["seconds"] = r.seconds;
   d["steps"] = r.summary.steps;
   d["iterations"] = r.summary.iterations;
@@ -54,6 +55,9 @@ py::dict run_result(const nlf::RunResult& r) {
                              : py::object(py::none());
     one["joint"] = force ? py::object(py::int_(p.joint)) : py::object(py::none());
     one["displacement"] = force ? py::object(py::float_(p.displacement)) : py::object(py::none());
+    one["passed"] = p.passed;
+    one["converged"] = p.converged;
+    one["strain"] = p.strain;
     peaks.append(one);
   }
   d["peaks"] = peaks;

@@ -105,6 +105,27 @@ def test_files_threads_and_stops(case, tmp_path):
     assert run.steps == 11
 
 
+def test_peaks_tell_their_trust_and_internal_faults_raise_run_error(case, tmp_path, monkeypatch):
+    deck = case("example-portal")
+    peak = nlframe.run(deck, workdir=tmp_path / "ok", threads=1).peaks[0]
+    assert type(peak.passed) is bool and type(peak.converged) is bool and type(peak.strain) is float
+
+    real = nlframe._nlframe.run
+
+    def faulty(*args):
+        r = real(*args)
+        r.update(status=1, internal_error=True, message="internal error: lost",
+                 messages=["nlframe: internal error: lost"])
+        return r
+    monkeypatch.setattr(nlframe._nlframe, "run", faulty)
+    with pytest.raises(nlframe.RunError) as e:
+        nlframe.run(deck, workdir=tmp_path / "bad", threads=1)
+    assert (e.value.status, e.value.message) == (1, "internal error: lost")
+    assert e.value.messages == ["nlframe: internal error: lost"]
+    [s] = nlframe.run_many([deck], jobs=1, workdir=tmp_path / "many")
+    assert (s.status, s.message) == (1, "internal error: lost")
+
+
 def card(ch, i1=0, i2=0, i3=0, xs=()):
     return "%s%3d%3d%3d" % (ch, i1, i2, i3) + "".join("%10s" % ("%g." % x if x == int(x) else "%g" % x)
                                                       for x in xs) + "\n"
