@@ -23,6 +23,9 @@ namespace nlf {
 
 namespace {
 
+// How the summary line of a stopped run begins.
+constexpr std::string_view kBeforeStop = "before the stop: ";
+
 // Result files: unit, file name, title.
 struct ResultFile {
   int unit;
@@ -123,22 +126,27 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
 
   Model md;
   bind_model(md, *stores, sz);
-  const auto summary_line = [&] {
+  const auto summary_line = [&](std::string_view lead) {
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     char time[32];
     std::snprintf(time, sizeof time, ", %.2f s", secs);
     // Built whole: with every peak named the line outgrows a message buffer.
-    units.output().error("nlframe: " + summary_text(s) + time);
+    units.output().error("nlframe: " + std::string(lead) + summary_text(s) + time);
   };
   try {
     run_driver(md, *stores, units, ctl, opt, s);
   } catch (const FileError&) {
     // A history without an F card ran all its groups: their summary comes
     // before the end-of-file stop.
-    if (s.history_ended) summary_line();
+    if (s.history_ended) summary_line("");
+    throw;
+  } catch (const Stop&) {
+    // What the converged steps reached is kept: after the stop's own line,
+    // their figures and the peaks of every group begun.
+    if (s.steps > 0) summary_line(kBeforeStop);
     throw;
   }
-  summary_line();
+  summary_line("");
 }
 
 // Closes the files in the order of the shutdown: deck, listing, result files,
@@ -158,7 +166,7 @@ std::string reason(const std::vector<std::string>& lines) {
     std::string_view l = *it;
     if (l.substr(0, 9) == "nlframe: ") l.remove_prefix(9);
     while (!l.empty() && l.front() == ' ') l.remove_prefix(1);
-    if (l.substr(0, 8) != "warning:") return std::string(l);
+    if (l.substr(0, 8) != "warning:" && l.substr(0, kBeforeStop.size()) != kBeforeStop) return std::string(l);
   }
   return {};
 }
@@ -180,6 +188,7 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   opt.force_scratch = req.force_scratch;
   opt.threads = req.threads;
   opt.hooks = &hooks;
+  opt.probe = req.probe;
 
   // A fault of the program: its line, and status 1 unless the run already
   // ended otherwise.
