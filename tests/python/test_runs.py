@@ -101,7 +101,10 @@ def test_files_threads_and_stops(case, tmp_path):
 
     run = nlframe.run(case("limit-point-stop"), threads=1)
     assert run.status == 1
-    assert "nlframe: " + run.message == (expected("limit-point-stop") / ".stderr").read_text().strip()
+    stderr = (expected("limit-point-stop") / ".stderr").read_text().splitlines()
+    assert "nlframe: " + run.message == stderr[0]
+    assert stderr[1].startswith("nlframe: before the stop: 11 steps")
+    assert [(p.group, round(p.value, 4), p.passed) for p in run.peaks] == [(1, 5, False), (2, 3.2576, False)]
     assert run.steps == 11
 
 

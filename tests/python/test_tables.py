@@ -64,9 +64,11 @@ def test_every_value_as_printed(case, name):
     assert (run.steps, run.iterations) == tuple(int(x) for x in re.findall(r"(\d+) (?:steps|iterations)", exp))
     def text(p):  # as the summary line names a peak
         if p.kind == "load_factor":
-            return "group %d load factor %.5G at step %d" % (p.group, p.value, p.step)
-        return "group %d force %s %.5G t at step %d (displacement %.5G mm)" % (
-            p.group, p.direction.upper(), p.value, p.step, 10 * p.displacement)
+            t = "group %d load factor %.5G at step %d" % (p.group, p.value, p.step)
+        else:
+            t = "group %d force %s %.5G t at step %d (displacement %.5G mm)" % (
+                p.group, p.direction.upper(), p.value, p.step, 10 * p.displacement)
+        return t + ("" if p.passed else " (still rising, no peak passed)")
     assert run.peaks and run.peaks[0].kind == "load_factor" and run.peaks[0].group == 1
     assert "; peak%s: %s, T s" % ("s" if len(run.peaks) > 1 else "", ", ".join(map(text, run.peaks))) in exp
     assert run.listing == (expected(name) / "R.rst").read_text()

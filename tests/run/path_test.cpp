@@ -105,13 +105,14 @@ TEST(PathFollowing, PushedGroupPeakSumsThePrescribedJoints) {
   deck.resize(deck.size() - 2);  // no F card
   const auto r = run_program(dir.path(), deck);
   EXPECT_EQ(r.status, 2);
-  const auto line = r.err.find("; peaks: group 1 load factor 5 at step 5, group 2 force X ");
+  const auto line = r.err.find("; peaks: group 1 load factor 5 at step 5 (still rising, no peak passed), group 2 force X ");
   ASSERT_NE(line, std::string::npos) << r.err;
   EXPECT_LT(line, r.err.find("end of file")) << r.err;
   double peak = 0, disp = 0;
   int step = 0;
-  ASSERT_EQ(std::sscanf(r.err.c_str() + line, "; peaks: group 1 load factor 5 at step 5, group 2 force X %lf t at "
-                                              "step %d (displacement %lf mm)", &peak, &step, &disp), 3) << r.err;
+  ASSERT_EQ(std::sscanf(r.err.c_str() + line,
+                        "; peaks: group 1 load factor 5 at step 5 (still rising, no peak passed), group 2 force X "
+                        "%lf t at step %d (displacement %lf mm)", &peak, &step, &disp), 3) << r.err;
 
   // Joints 2 and 3: internal X (Jfor) and total U (Jdis), step by step.
   std::vector<double> sum(40), u2(40);
@@ -189,8 +190,9 @@ TEST(PathFollowing, X4LengthensShortStepsAndShortensLongOnes) {
     return std::pair{std::stoi(r.err.substr(r.err.find("steps, ") + 7)), curve(dir / "fort.61").back().d};
   };
   // Short steps take two or three iterations; asked for six they lengthen,
-  // up to ten times X2, and go much further.
-  EXPECT_GT(run(0.2, 6).second, 5 * run(0.2, 0).second);
+  // up to ten times X2, and go much further (though not at full length over
+  // the top of the path, where they are kept short enough to find the peak).
+  EXPECT_GT(run(0.2, 6).second, 4 * run(0.2, 0).second);
   // Long steps past the peak take many; asked for three they shorten.
   EXPECT_LT(run(5, 3).first, 0.5 * run(5, 0).first);
 }
