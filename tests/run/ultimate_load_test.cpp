@@ -7,7 +7,10 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <array>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "run/engine.h"
 #include "run/step_control.h"
@@ -145,6 +148,84 @@ TEST(UltimateLoad, AStepThatFailsIsTakenBackExactlyAndTriedShorter) {
     EXPECT_NE(read_file(folder / "R.rst").find("CUT BACK: STEP    9 " + std::string(fault_text(c.fault))),
               std::string::npos);
   }
+}
+
+// The response curve of a run: step, then the watched values.
+std::vector<std::vector<double>> curve(const fs::path& p) {
+  std::vector<std::vector<double>> rows;
+  const auto lines = test::read_lines(p);
+  for (std::size_t i = 16; i < lines.size(); ++i) {
+    std::istringstream in(lines[i]);
+    std::vector<double> row;
+    for (double v; in >> v;) row.push_back(v);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(UltimateLoad, APushOverFindsThePeakOfShortFixedStepsFromAnyStart) {
+  TempDir dir;
+  const fs::path example = fs::path(NLFRAME_REGRESS) / "cases" / "example-pushover" / "1" / "pushover.dat";
+  const std::string deck = read_file(example);
+  const std::string group = "E  0200 10     1E-08       0.5        1.        4.       0.8\n";
+  ASSERT_NE(deck.find(group), std::string::npos);
+  const auto with = [&](const std::string& card_text) {
+    std::string d = deck;
+    return d.replace(d.find(group), group.size(), card_text);
+  };
+  const RunResult ref = run_in(dir / "ref", with(card('E', 0, 999, 10, {1e-8, 0.02, 1, 0, 0.95})));
+  ASSERT_EQ(ref.status, 0) << ref.message;
+  const double peak = ref.summary.peaks[1].value;
+  for (double x2 : {0.25, 1.0, 4.0})
+    for (double x6 : {0.0, 1.0}) {
+      const RunResult r = run_in(dir / "adaptive", with(card('E', 0, 200, 10, {1e-8, x2, 1, 4, 0.8, x6})));
+      ASSERT_EQ(r.status, 0) << r.message;
+      EXPECT_TRUE(r.summary.peaks[1].passed && r.summary.peaks[1].converged) << r.message;
+      EXPECT_NEAR(r.summary.peaks[1].value, peak, 0.01 * peak) << "X2 " << x2 << ", X6 " << x6;
+    }
+}
+
+// Column (0,0)-(0,120) and beam (0,120)-(120,120) of a 2 x 3 cm rectangle
+// (E = 720, kept elastic), pinned at both ends, 1 t down at 24 cm from the
+// corner: the load rises to a limit point, falls below zero while the
+// loaded point snaps back up, and rises again.
+std::string lframe(double x2, double x4, int steps) {
+  std::string d = "   0  0  1     L-SHAPED FRAME\n" + card('P', 0, 0, 0, {720, 7.2, 7.2}) +
+                  card('O', 1, 0, 0, {2, 3, 0, 0, 0, 1e6});
+  const double xy[4][2] = {{0, 0}, {0, 120}, {24, 120}, {120, 120}};
+  for (int j = 1; j <= 4; ++j) d += card('J', j, 0, 0, {xy[j - 1][0], xy[j - 1][1]});
+  for (int m = 1; m <= 3; ++m) d += card('M', m, m + 1, 1, {0.2, 0.4, 0.6, 0.8});
+  d += card('W', 0, 0, 0, {3.22, 3.12}) + card('L', 30, 1) + card('B', 1, 110) + card('B', 4, 110) +
+       card('B', 3, 0, 0, {0, -1}) + card('E', 0, steps, 1, {1e-8, x2, 1, x4, 0, 1});
+  return d + "F\n";
+}
+
+TEST(UltimateLoad, AnElasticFrameKeepsItsPathThroughTheSnapBack) {
+  TempDir dir;
+  // Load factor (the watched force is minus it) and the downward travel
+  // of the loaded point: the first limit point, the lowest load, and
+  // whether the loaded point came back up on the way.
+  const auto path = [&](const std::string& name, const std::string& deck) {
+    const RunResult r = run_in(dir / name, deck);
+    EXPECT_EQ(r.status, 0) << r.message;
+    EXPECT_EQ(r.summary.not_converged, 0);
+    double top = 0, lowest = 0, deepest = 0, back_up = 0;
+    for (const auto& row : curve(dir / name / "fort.61")) {
+      const double lf = -row[2], down = -row[1];
+      if (lowest == 0 && lf > top) top = lf;
+      lowest = std::min(lowest, lf);
+      deepest = std::max(deepest, down);
+      back_up = std::max(back_up, deepest - down);
+    }
+    return std::array{top, lowest, back_up};
+  };
+  const auto fixed = path("fixed", lframe(0.5, 0, 400));
+  const auto adaptive = path("adaptive", lframe(1, 4, 200));
+  EXPECT_NEAR(adaptive[0], fixed[0], 0.001 * fixed[0]);
+  EXPECT_LT(fixed[1], -0.9);
+  EXPECT_NEAR(adaptive[1], fixed[1], 0.01 * std::fabs(fixed[1]));
+  EXPECT_GT(fixed[2], 50.0);  // mm: the snap-back
+  EXPECT_GT(adaptive[2], 50.0);
 }
 
 TEST(UltimateLoad, DivergenceIsSeenInTheRatiosOfTheIterations) {
