@@ -262,7 +262,9 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
           else
             solve(md, g, s, A, taken, DETLOG, listing, pivots);
         } catch (const PivotStop&) {
-          if (adaptive) {
+          // Without X3 a pivot that is not positive is the limit point the
+          // group was not asked to pass: the stop it always was.
+          if (adaptive && g.follow) {
             fault = StepFault::kPivot;
             break;
           }
