@@ -18,6 +18,7 @@
 #include "run/iteration.h"
 #include "run/path.h"
 #include "run/step_checks.h"
+#include "run/step_stops.h"
 #include "run/step_control.h"
 #include "run/step_undo.h"
 #include "solver/band.h"
@@ -61,56 +62,6 @@ void check_band_storage(Model& md, Units& units) {
     throw Stop{1};
   }
   md.MBAND = band.width;
-}
-
-// The line on standard error when the pivot test stops the run: where the
-// frame lost its stiffness, and what that means. `path` holds the group's
-// steps done before the failed step ISTEP; the line quotes the last of them,
-// never a figure of the failed iteration.
-void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, const GroupPath& path) {
-  char last[200] = "";
-  if (path.steps > 0)
-    std::snprintf(last, sizeof last, "; the last step done, %d, reached load factor %.5G of its group", ISTEP - 1,
-                  path.load_factor);
-  else
-    std::snprintf(last, sizeof last, " in the first step of its group");
-  if (follow) {
-    units.error_line(
-        "nlframe: step %d: a pivot of the stiffness matrix is zero or not a number, the equations cannot be "
-        "solved%s (see R.rst)",
-        ISTEP, last);
-    return;
-  }
-  if (path.steps > 0)
-    std::snprintf(last + std::strlen(last), sizeof last - std::strlen(last),
-                  ": the peak lies between it and step %d", ISTEP);
-  units.error_line(
-      "nlframe: step %d: the frame lost its stiffness, a pivot is not positive (a limit point or a "
-      "mechanism)%s; %sX3 on the E card follows the path past a limit point (see R.rst)",
-      ISTEP, last, arc ? "" : "arc-length control (X2) with ");
-}
-
-// A segment pushed through itself: the state can no longer be a frame.
-[[noreturn]] void segment_stop(Units& units, int ISTEP, const GroupPath& path, const SegmentFault& f) {
-  static const Format line("(/,1X,'ERROR ... STEP',I5,': SEGMENT',I2,' OF MEMBER',I5,' HAS NO LENGTH LEFT')");
-  units.listing().write(line, {ISTEP, f.segment, f.member});
-  char last[160];
-  if (path.steps > 0)
-    std::snprintf(last, sizeof last, "the last step done, %d, reached load factor %.5G of its group", ISTEP - 1,
-                  path.load_factor);
-  else if (ISTEP > 1)
-    std::snprintf(last, sizeof last, "the last step done, %d, ended the group before", ISTEP - 1);
-  else
-    std::snprintf(last, sizeof last, "no step was done");
-  units.error_line("nlframe: step %d: segment %d of member %d has been pushed through itself (its length is "
-                   "zero or negative), an impossible state; %s",
-                   ISTEP, f.segment, f.member, last);
-  throw Stop{1};
-}
-
-[[noreturn]] void cancelled(int ISTEP, int ITER) {
-  throw Stop{kCancelled, "nlframe: the run was cancelled in step " + std::to_string(ISTEP) + ", iteration " +
-                             std::to_string(ITER + 1)};
 }
 
 // The load steps from the first card of the load history to the F card.
@@ -196,6 +147,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         general = GeneralBand{general_store.data(), md.NEQ, md.MBAND};
       }
       path = GroupPath{};
+      path.loose.reserve(static_cast<std::size_t>(std::max(g.NSTEP, 1)));  // no allocation within the group
       path.find_prescribed(md);
       path.arc = g.arc_length();
       path.adaptive = g.arc_length() && g.ADAPT > 0;
@@ -306,7 +258,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       if (fault == StepFault::kNone) {
         scan = scan_strains(md, fs);
         if (adaptive)
-          fault = control.judge(path.load_factor, s.DLSTEP, s.arclen, s.DLAM1 / s.arclen,
+          fault = control.judge(path.load_factor, s.DLSTEP, s.arclen, s.DLAM1 / std::fabs(s.arclen),
                                 negative_pivots > pivots_at_start, scan.change, path.peak);
       }
       if (fault == StepFault::kNone) break;
