@@ -60,6 +60,7 @@ X2 1 and 2; no mesh study. --json OUT writes every number.
 
 import argparse
 import concurrent.futures
+import importlib.util
 import json
 import math
 import os
@@ -97,17 +98,13 @@ RUN_TIMEOUT = 300        # s, one run
 
 def i_fibres(d, b, tw, tf, r):
     """The 20 (area, z) fibres of an I section about its strong axis, by the
-    program's strip rule: 3 flange strips, 2 fillet trapezoids, 5 web strips
-    above the axis, mirrored below."""
-    hw = (0.5 * d - 0.9 * r - tf) * 0.2
-    steps = [tf / 3] * 3 + [0.238 * r, 0.662 * r] + [hw] * 5
-    widths = [(b, b)] * 3 + [(tw + 1.8 * r, tw + 0.476 * r), (tw + 0.476 * r, tw)] + [(tw, tw)] * 5
-    top, upper = 0.5 * d, []
-    for step, (bt, bb) in zip(steps, widths):
-        bot = top - step
-        upper.append(((top - bot) * 0.5 * (bt + bb), (top + bot + (top * bt + bot * bb) / (bt + bb)) / 3))
-        top = bot
-    return upper + [(a, -z) for a, z in reversed(upper)]
+    program's strip rule, from the Python package's section module (read
+    from the source tree, so that no build of the package is needed)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python", "nlframe", "sections.py")
+    spec = importlib.util.spec_from_file_location("nlframe_sections", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module.i_fibres(d, b, tw, tf, r)
 
 
 def section_figures():
