@@ -81,7 +81,6 @@ void GroupPath::forces_done(const Model& md, int ISTEP, bool converged, double s
 
 void GroupPath::report(int group, double strain_limit, RunSummary& summary) const {
   bool pushed = false;
-  bool loose_peak = false;  // some peak's region did not converge
   double top_strain = 0;    // the largest strain at a peak
   for (int d = 1; d <= 3; ++d) {
     const Push& p = push[static_cast<std::size_t>(d - 1)];
@@ -99,7 +98,6 @@ void GroupPath::report(int group, double strain_limit, RunSummary& summary) cons
     k.converged = p.converged;
     k.strain = p.strain;
     top_strain = std::max(top_strain, p.strain);
-    loose_peak = loose_peak || !p.converged;
     summary.add_peak(k);
   }
   if (!pushed && steps > 0) {
@@ -113,11 +111,10 @@ void GroupPath::report(int group, double strain_limit, RunSummary& summary) cons
     top_strain = peak_strain;
     summary.add_peak(k);
   }
-  warn(group, strain_limit, top_strain, loose_peak, pushed, summary);
+  warn(group, strain_limit, top_strain, pushed, summary);
 }
 
-void GroupPath::warn(int group, double strain_limit, double top_strain, bool loose_peak, bool pushed,
-                     RunSummary& summary) const {
+void GroupPath::warn(int group, double strain_limit, double top_strain, bool pushed, RunSummary& summary) const {
   const auto steps_text = [](int count, int first, int last) {
     return count == 1 ? "step " + std::to_string(first)
                       : std::to_string(count) + " steps from " + std::to_string(first) + " to " +
@@ -142,10 +139,15 @@ void GroupPath::warn(int group, double strain_limit, double top_strain, bool loo
       if (count++ == 0) first = l.step;
       last = l.step;
     }
-  if (count == 0 && (loose_peak || (!pushed && !peak_converged))) {
-    count = 1;
-    first = last = pushed ? 0 : peak_step;
-    for (const Loose& l : loose) first = last = l.step;
+  if (count == 0) {
+    // A peak of its own step that did not converge, whatever its size.
+    int at = !pushed && !peak_converged ? peak_step : 0;
+    for (const Push& p : push)
+      if (p.prescribed && p.peak_step != 0 && !p.converged) at = p.peak_step;
+    if (at != 0) {
+      count = 1;
+      first = last = at;
+    }
   }
   if (count > 0) {
     std::snprintf(buf, sizeof buf,

@@ -78,8 +78,8 @@ struct GroupPath {
   void report(int group, double strain_limit, RunSummary& summary) const;
 
  private:
-  void warn(int group, double strain_limit, double top_strain, bool loose_peak, bool pushed,
-            RunSummary& summary) const;
+  // The accuracy warnings of the group's peaks into the summary.
+  void warn(int group, double strain_limit, double top_strain, bool pushed, RunSummary& summary) const;
 };
 
 }  // namespace nlf
