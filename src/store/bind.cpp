@@ -47,6 +47,8 @@ void bind_model(Model& m, Stores& st, const Sizes& sz) {
   m.PFORCE = rv(21);
   m.AREA = rm(22, sz.MUMS, sz.MUMT);
   m.ZF = rm(23, sz.MUMS, sz.MUMT);
+  st.residual.assign(static_cast<std::size_t>(sz.MUMS) + 1, SectionResidual{});
+  m.RESID = &st.residual;
   m.SYM = rv(25);
   m.EYM = rv(26);
   m.SY = rv(29);

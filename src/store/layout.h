@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "store/residual.h"
+
 #include "store/sizes.h"
 
 namespace nlf {
@@ -16,6 +18,9 @@ struct Stores {
   std::vector<std::int32_t> IWORK = std::vector<std::int32_t>(IMAX, 0);
   std::vector<double> WORK = std::vector<double>(NMAX, 0.0);
   std::vector<double> FSTORE = std::vector<double>(NSYMAX, 0.0);
+  // Beside the fixed stores: the residual stresses of the sections that
+  // carry them, one entry per section number (sized by bind_model).
+  ResidualTable residual;
 };
 
 inline constexpr int NINTARRAYS = 10;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "store/residual.h"
 #include "store/sizes.h"
 #include "store/views.h"
 
@@ -56,6 +57,15 @@ struct Frame {
   RVec MC6;    // 30: member spring stiffness
   RVec MC7;    // 31: member distributed load
   RMat W;      // 45: watch codes (MUMW x 7)
+
+  // Residual stresses of the sections (S cards), beside the fixed stores;
+  // an entry whose `present` is false has none.
+  ResidualTable* RESID = nullptr;
+  const SectionResidual* residual(int s) const {
+    return RESID != nullptr && s >= 1 && s < static_cast<int>(RESID->size()) && (*RESID)[s].present
+               ? &(*RESID)[s]
+               : nullptr;
+  }
 
   // Load-pattern entry of joint j, direction d (1 X, 2 Y, 3 rotation).
   int pat(int j, int d) const { return (d - 1) * sz.MUMJ + j; }
