@@ -10,6 +10,7 @@ dask.distributed cluster.
 numpy and pandas are imported only when a DataFrame is built.
 """
 
+import builtins as _builtins
 import errno as _errno
 import os as _os
 import re as _re
@@ -19,9 +20,12 @@ from pathlib import Path as _Path
 from . import _nlframe
 from ._nlframe import Cancel, ResultError
 
-__all__ = ["run", "check", "run_many", "Run", "Summary", "Peak", "Finding", "DeckError", "RunError",
-           "ResultError", "Cancel", "CANCELLED"]
+from ._folder import FolderBusyError, FolderReusedError
 
+__all__ = ["run", "check", "run_many", "open", "Run", "Summary", "Peak", "Finding", "DeckError", "RunError",
+           "ResultError", "FolderBusyError", "FolderReusedError", "Cancel", "CANCELLED"]
+
+__version__ = _nlframe.VERSION  # the program's version
 CANCELLED = _nlframe.CANCELLED  # the status of a cancelled run
 
 
@@ -34,7 +38,8 @@ class Peak:
     summed over the joints, t or t-cm), the group's number in the run from
     1, the value and the step where it was reached; for a force also its
     direction ("x", "y" or "r"), the first prescribed joint and its total
-    displacement there at the peak (cm or rad).
+    displacement there at the peak (cm or rad; `displacement_mm` gives it
+    in mm, as the summary line does).
 
     How far the value can be trusted: `passed` is False when the group ended
     while the value was still rising (the largest value reached, not a peak
@@ -51,6 +56,15 @@ class Peak:
     passed: bool = True
     converged: bool = True
     strain: float = 0.0
+
+    @property
+    def displacement_mm(self):
+        """The displacement at the peak in mm, as the summary line gives it
+        (None for a load factor and for a rotation, whose `displacement` is
+        in rad)."""
+        if self.displacement is None or self.direction not in ("x", "y"):
+            return None
+        return 10 * self.displacement
 
 
 @_dataclass(frozen=True)
@@ -177,7 +191,7 @@ def _default_folder(deck):
     return p.with_suffix("") if p.suffix else p.with_name(p.name + ".run")
 
 
-def _raise_refused(name, r):
+def _raise_refused(name, r, findings=None):
     """A run that stopped before its first load step on the deck or on a
     file: the exception that says so."""
     message = r["message"]
@@ -187,21 +201,78 @@ def _raise_refused(name, r):
         raise (FileNotFoundError if code == _errno.ENOENT else OSError)(code, message, name)
     if message.startswith(name + ": "):
         line, cols, detail = _place(name, message)
-        try:
-            findings = check(name)
-        except Exception:  # the check's own trouble is no reason to hide the error
-            findings = []
+        if findings is None:
+            try:
+                findings = check(name)
+            except Exception:  # the check's own trouble is no reason to hide the error
+                findings = []
         raise DeckError(message, name, line, cols, detail, findings)
     if r["status"] == 2:
         raise OSError(message)
 
 
-class Run:
-    """A finished run: its status and figures, and its result files as
-    DataFrames (read on first use, by the readers of nlframe-export)."""
+def _restart_input(path):
+    """The restart input unit of the deck's control card (0: none, or a card
+    the check will refuse)."""
+    try:
+        with _builtins.open(path, "rb") as f:
+            for line in f:
+                if not line.startswith(b"$"):
+                    field = line[1:4].strip()
+                    return int(field) if field else 0
+    except (OSError, ValueError):
+        pass
+    return 0
 
-    def __init__(self, deck, folder, result):
-        self.deck = deck
+
+def _check_before(name):
+    """Refuses a deck before the run touches its folder: a deck that cannot
+    be read, or one the deck check finds an error in. A continuing deck
+    (restart input) reads its restart file from the run's folder, which the
+    check cannot see: the run itself checks it."""
+    r = _nlframe.check(name)
+    if r["status"] == 0 or (_restart_input(name) and _os.path.isfile(name)):
+        return
+    findings, first = [], None
+    for status, _line, text in r["findings"]:
+        line, cols, detail = _place(name, text)
+        severity = "warning" if status == 0 else "error"
+        if severity == "warning" and detail.startswith("warning: "):
+            detail = detail[len("warning: "):]
+        findings.append(Finding(severity, line, cols, detail, name))
+        if first is None and status != 0:
+            first = text
+    _raise_refused(name, {"status": r["status"], "message": first or ""}, findings)
+    raise DeckError(first or name, name, 0, None, first or "", findings)
+
+
+_SUMMARY_TIME = _re.compile(r", (\d+\.\d+) s$")
+
+
+def _seconds(r):
+    """The time of the run's summary line (to 1/100 s) where it wrote one."""
+    leads = ["nlframe: before the stop: "] + (["nlframe: " + r["message"]] if r["status"] == 0 else [])
+    for m in r["messages"]:
+        if m.startswith(tuple(leads)):
+            t = _SUMMARY_TIME.search(m)
+            if t:
+                return float(t.group(1))
+    return r["seconds"]
+
+
+class Run:
+    """A run and its results: its status and figures, and its result files
+    as DataFrames (read on first use, by the readers of nlframe-export).
+
+    A Run owns what it reports: it reads its tables only from the files it
+    wrote. Every run of the package leaves a record of itself in its folder
+    (`.nlframe-run.json`, with an identity of its own and the size and time
+    of every result file); a read from a folder that a later run has reused,
+    or whose files have changed since, raises FolderReusedError. Tables once
+    read stay with the Run."""
+
+    def __init__(self, deck, folder, result, record=None):
+        self.deck = _Path(deck)
         self.folder = _Path(folder)
         self.status = result["status"]
         self.message = result["message"]
@@ -212,15 +283,73 @@ class Run:
         self.messages = [m[len("nlframe: "):] if m.startswith("nlframe: ") else m.strip()
                          for m in result["messages"]]
         self.seconds = result["seconds"]
+        record = record or {}
+        self._deck_path = record.get("deck_path", _os.path.abspath(deck))
+        self._where = record.get("folder", _os.path.abspath(folder))
+        self._id = record.get("id")
+        self._files = record.get("files")
+        self._refused = None  # why there are no files to read
         self._tables = None
+        self._raw = None      # the tables' text, read before the folder went
+        self._listing = None
+
+    @classmethod
+    def _not_run(cls, deck, folder, status, message):
+        run = cls(deck, folder, {"status": status, "message": message, "steps": 0, "iterations": 0,
+                                 "not_converged": [], "peaks": [], "messages": [], "seconds": 0.0})
+        run._refused = message
+        return run
 
     def __repr__(self):
         return "<nlframe.Run %s: status %d, %s>" % (self.deck, self.status, self.message)
 
+    def __getstate__(self):
+        state = dict(self.__dict__)
+        state["_tables"] = None  # DataFrames are rebuilt from the text
+        return state
+
+    def peak(self, group):
+        """The peak of load group `group` (numbered from 1, as in the summary line)."""
+        for p in self.peaks:
+            if p.group == group:
+                return p
+        raise KeyError("%s: no peak of group %r (the peaks are of groups %s)"
+                       % (self.deck, group, ", ".join(str(p.group) for p in self.peaks) or "none"))
+
+    def _owned(self, read):
+        """read() on the Run's own files: refused when they are no longer those."""
+        from ._folder import FolderLock, FolderReusedError, fingerprint, read_record
+        if self._refused is not None:
+            raise ResultError("%s: the run did not take place, so it has no results: %s"
+                              % (self.deck, self._refused))
+        with FolderLock(self._where, exclusive=False):
+            record = read_record(self._where)
+            if (record or {}).get("id") != self._id:
+                raise FolderReusedError(
+                    "%s: the folder has been reused by another run since this run of %s ended; its results "
+                    "are gone (nlframe.open reads the folder's new run)" % (self.folder, self.deck))
+            if self._files is not None and fingerprint(self._where, self._deck_path) != self._files:
+                raise FolderReusedError(
+                    "%s: the result files have changed since this run of %s ended (another run in the folder, "
+                    "or its deck edited); its results are gone" % (self.folder, self.deck))
+            return read()
+
+    def _own(self):
+        """Reads the tables' text and the listing now, so that the Run needs
+        its folder no more."""
+        try:
+            self._listing = self._owned(lambda: (_Path(self._where) / "R.rst").read_text(errors="replace"))
+            self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
+        except (ResultError, OSError) as e:
+            self._refused = str(e)
+        self._files = None
+
     @property
     def listing(self):
         """The text of the listing R.rst."""
-        return (self.folder / "R.rst").read_text(errors="replace")
+        if self._listing is None:
+            self._listing = self._owned(lambda: (_Path(self._where) / "R.rst").read_text(errors="replace"))
+        return self._listing
 
     def summary(self):
         return Summary(str(self.deck), str(self.folder), self.status, self.message, self.steps, self.iterations,
@@ -228,7 +357,9 @@ class Run:
 
     def _read(self):
         if self._tables is None:
-            self._tables = _frames(_nlframe.tables(_os.fspath(self.deck), _os.fspath(self.folder)))
+            if self._raw is None:
+                self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
+            self._tables = _frames(self._raw)
         return self._tables
 
     joint_displacements = property(lambda self: self._read()["joint_displacements"],
@@ -245,9 +376,26 @@ class Run:
                       doc="The response curves: curve unit -> DataFrame named by the watch codes.")
 
 
+def _import_pandas():
+    try:
+        import numpy  # noqa: F401
+        import pandas
+    except ImportError as e:
+        import sys
+        built = _nlframe.BUILT_FOR_EXECUTABLE or "the system's python3 (/usr/bin/python3)"
+        raise ImportError(
+            "nlframe reads tables with numpy and pandas, which this interpreter (%s, Python %s) cannot "
+            "import (%s). The package was built for %s, Python %s, whose numpy and pandas are Debian "
+            "packages (python3-numpy, python3-pandas; bash tools/ensure-tools installs them): run the "
+            "script with that interpreter, or from a venv that sees them: python3 -m venv "
+            "--system-site-packages" % (sys.executable, sys.version.split()[0], e, built,
+                                        _nlframe.BUILT_FOR_VERSION), name=e.name) from e
+    return pandas
+
+
 def _frames(t):
     import io
-    import pandas as pd
+    pd = _import_pandas()
 
     def frame(data, text_columns=()):
         # round_trip: every number exactly the double the printed digits name
@@ -279,35 +427,88 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     is released while the run goes on, so that threads can run several decks
     at once.
 
-    A deck refused before the analysis raises DeckError; a deck that cannot
-    be read FileNotFoundError or OSError; a bad thread count ValueError; a
-    fault of the program itself RunError. An analysis that stops is a
-    result: the Run's status is not 0.
+    The deck is checked before the folder is touched: a deck refused raises
+    DeckError, one that cannot be read FileNotFoundError or OSError, and the
+    folder stays as it was (or is not made). While the run goes on the
+    folder is locked: a second run into it, from any thread or process,
+    raises FolderBusyError (an OSError) naming the folder. A bad thread
+    count raises ValueError; a fault of the program itself RunError. An
+    analysis that stops is a result: the Run's status is not 0.
     """
+    from ._folder import FolderLock, drop_record, fingerprint, new_identity, write_record
     name = _os.fspath(deck)
     n = _threads(threads)
     folder = _Path(workdir) if workdir is not None else _default_folder(name)
+    _check_before(name)
     folder.mkdir(parents=True, exist_ok=True)
+    where = _os.fspath(folder.resolve())
     # The deck is opened by the path given, relative to this process's folder.
     opened = name if _os.path.isabs(name) else _os.path.abspath(name)
-    r = _nlframe.run(opened, name, _os.fspath(folder.resolve()), n, progress, cancel)
-    if r["internal_error"]:
-        raise RunError(name, _os.fspath(folder), r["status"], r["message"], r["messages"])
-    if r["status"] != 0 and not r["started"]:
-        _raise_refused(name, r)
-    return Run(_Path(name), folder, r)
+    with FolderLock(where):
+        drop_record(where)  # the Runs of the folder's last run lose their files now
+        r = _nlframe.run(opened, name, where, n, progress, cancel)
+        if r["internal_error"]:
+            raise RunError(name, _os.fspath(folder), r["status"], r["message"], r["messages"])
+        if r["status"] != 0 and not r["started"]:
+            _raise_refused(name, r)
+        r["seconds"] = _seconds(r)
+        record = {k: r[k] for k in ("status", "message", "steps", "iterations", "not_converged", "peaks",
+                                    "messages", "seconds")}
+        record["not_converged"] = [list(x) for x in record["not_converged"]]
+        record.update(deck=name, deck_path=opened, folder=where, id=new_identity(),
+                      files=fingerprint(where, opened))
+        write_record(where, record)
+    return Run(name, folder, record, record)
+
+
+def open(folder, deck=None):  # noqa: A001 -- nlframe.open, as in the guide
+    """The Run of a finished run folder, as the run returned it: its status,
+    summary and peaks from the record the package's run left there, its
+    tables read (when asked for) by the same readers.
+
+    A folder the program ran in (no record) needs its `deck`; its steps,
+    iterations and peaks are read from its listing and joint tables (force
+    peaks of the output steps only, no strain), its status and message are
+    None."""
+    from ._folder import fingerprint, read_record
+    where = _os.path.abspath(folder)
+    if not _os.path.isdir(where):
+        raise FileNotFoundError(_errno.ENOENT, "%s: no such run folder" % _os.fspath(folder), _os.fspath(folder))
+    record = read_record(where)
+    if record is not None:
+        record = dict(record, folder=where)
+        return Run(deck if deck is not None else record["deck"], folder, record, record)
+    if deck is None:
+        raise ValueError("%s: the folder holds no record of a run of the package (a run of the program?); "
+                         "name its deck: nlframe.open(folder, deck=...)" % _os.fspath(folder))
+    s = _nlframe.listing_summary(where)
+    steps = s["not_converged"]
+    ranges = []
+    for k in steps:
+        if ranges and ranges[-1][1] == k - 1:
+            ranges[-1][1] = k
+        else:
+            ranges.append([k, k])
+    result = {"status": None, "message": None, "steps": s["steps"], "iterations": s["iterations"],
+              "not_converged": ranges, "peaks": s["peaks"], "messages": [], "seconds": None}
+    path = _os.path.abspath(deck)
+    return Run(deck, folder, result, {"deck_path": path, "folder": where, "id": None,
+                                      "files": fingerprint(where, path)})
 
 
 def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
-    """Runs many decks and returns a Summary of each, in the order given; a
-    deck that fails is reported in its Summary and the others go on.
+    """Runs many decks (file names or Model objects) and returns a Run of
+    each, in the order given; a deck that fails is reported in its Run
+    (status and message, no tables) and the others go on.
 
     Without `client` a pool of `jobs` threads (default: every core) runs
     them on this machine. With `client` (a dask.distributed.Client) every
     deck goes to a worker of that cluster, which runs it in its own folder
-    and sends back the summary; the decks and `workdir` must then be on a
+    and sends back the Run; the decks and `workdir` must then be on a
     file system that the workers share. Each deck runs in a folder named
-    after it under `workdir` (default: beside the deck)."""
+    after it under `workdir` (default: beside the deck); a Model as its title
+    says (its deck written there as model.dat), or without `workdir` as
+    Model.run() runs it. The tables of a Run are read when asked for."""
     from ._study import run_many as _run_many
     return _run_many(decks, jobs=jobs, client=client, workdir=workdir, threads=threads)
 

@@ -9,12 +9,46 @@ from __future__ import annotations
 
 import math
 import numbers
+import os
+import sys
 import warnings
 from decimal import Decimal
 
 
 class FieldWarning(UserWarning):
     """A value had to be rounded to fit its field."""
+
+
+class UnitWarning(UserWarning):
+    """A value that is implausible in the units of the deck (t, cm): most
+    likely given in another unit."""
+
+
+_HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def warn(message: str, category) -> None:
+    """Warns at the line of the caller's own code, outside the package."""
+    frame, level = sys._getframe(0), 1
+    while frame is not None and os.path.dirname(os.path.abspath(frame.f_code.co_filename)) == _HERE:
+        frame, level = frame.f_back, level + 1
+    warnings.warn(message, category, stacklevel=level)
+
+
+# Stress units and how many of them make a t/cm².
+_STRESS_UNITS = [("N/mm² (MPa)", 98.0665), ("kN/cm²", 9.80665), ("kN/mm² (GPa)", 0.0980665), ("ksi", 13.9476),
+                 ("kN/m² (kPa)", 98066.5), ("Pa", 9.80665e7), ("kg/cm²", 1000.0), ("psi", 14223.3)]
+
+
+def stress_unit_hint(value: float, typical: float) -> str:
+    """Which stress unit `value` was likely given in, when a typical value of
+    `typical` t/cm² explains it."""
+    if value <= 0:
+        return ""
+    name, f = min(_STRESS_UNITS, key=lambda u: abs(math.log(value / (typical * u[1]))))
+    if abs(math.log(value / (typical * f))) > math.log(3):
+        return ""
+    return f"; given in {name}? {value:g} {name} is {value / f:.4g} t/cm²"
 
 
 def _where(method: str, arg: str) -> str:
@@ -86,8 +120,8 @@ def real_text(value, width: int, method: str, arg: str) -> str:
         fits = [f for f in _forms(f"{v:.{p - 1}e}", False) if len(f) <= width]
         if fits:
             f = fits[0]
-            warnings.warn(f"{_where(method, arg)} = {v!r} does not fit in {width} columns; "
-                          f"written as {f.strip()}, which reads as {float(f)!r}", FieldWarning, stacklevel=4)
+            warn(f"{_where(method, arg)} = {v!r} does not fit in {width} columns; "
+                 f"written as {f.strip()}, which reads as {float(f)!r}", FieldWarning)
             return f.rjust(width)
     raise ValueError(f"{_where(method, arg)} = {v!r} cannot be written in {width} columns")
 

@@ -3,7 +3,9 @@ displacements, the groups of steps that apply them, and the end."""
 
 from __future__ import annotations
 
-from ._fields import card, int_text, number, real_text
+import warnings
+
+from ._fields import FieldWarning, card, int_text, number, real_text
 
 _AXES = "xyr"
 
@@ -64,6 +66,9 @@ class History:
     def load(self, joint: int, fx=0.0, fy=0.0, m=0.0) -> None:
         """Forces (t) and a moment (t·cm) at a joint, per step times the load factor."""
         vals = [number(v, "load", n) for v, n in ((fx, "fx"), (fy, "fy"), (m, "m"))]
+        for v, n in zip(vals, ("fx", "fy", "m")):
+            if v:
+                real_text(v, 10, "load", n)  # a value its field cannot hold is told of here
         types, values = self._entry("load", joint)
         for k, v in enumerate(vals):
             if v and types[k]:
@@ -78,6 +83,8 @@ class History:
                  if v is not None]
         if not given:
             raise ValueError("Model.displace: give dx, dy or r")
+        for k, v in given:
+            real_text(v, 10, "displace", ("dx", "dy", "r")[k])
         types, values = self._entry("displace", joint)
         for k, v in given:
             if types[k] == 0 and values[k]:
@@ -85,7 +92,7 @@ class History:
             types[k], values[k] = 1, v
 
     def _group(self, letter: str, method: str, steps, tolerance, detail, impose, x2=0.0, x3=0.0, x4=0.0, x5=0.0,
-               exact: bool = False):
+               exact: bool = False, total: bool = False):
         self._begin_history()
         ints = (int_text(1 if impose else 0, 3, method, "impose"), int_text(steps, 3, method, "steps", 1, 999),
                 int_text(detail, 3, method, "detail", 0, 999))
@@ -94,9 +101,17 @@ class History:
             raise ValueError(f"Model.{method}: tolerance = {tol} must not be negative")
         if not self._pattern and not self._groups:
             raise ValueError(f"Model.{method}: no supports or loads before the first group")
+        if not isinstance(total, bool):
+            raise ValueError(f"Model.{method}: total must be True or False, not {total!r}")
         for j, (types, values) in self._pattern.items():
             code = f"{types[0]}{types[1]}{types[2]}".lstrip("0") or "0"
-            reals = [real_text(v, 10, method, "value") for v in values]
+            if total:  # every step adds its share of the group's total
+                reals = [real_text(v / steps, 10, method, f"{_AXES[k]} of joint {j} divided by {steps} steps")
+                         for k, v in enumerate(values)]
+            else:
+                with warnings.catch_warnings():  # told of when the value was given
+                    warnings.simplefilter("ignore", FieldWarning)
+                    reals = [real_text(v, 10, method, "value") for v in values]
             self._history.append(card("B", (f"{j:3d}", f"{code:>3}", "  0"), reals, 2 if any(values) else 0))
         self._pattern, self._pattern_has_supports = {}, False
         reals = [real_text(v, 10, method, n) for v, n in
@@ -106,15 +121,19 @@ class History:
         self._groups += 1
 
     def load_steps(self, steps: int, tolerance=1e-8, detail: int = 1, impose: bool = False,
-                   exact: bool = False) -> None:
-        """`steps` load-controlled steps, each adding the pattern once.
-        `detail`: member node displacements every so many steps; `exact`:
-        iterate with the exact tangent (X6)."""
-        self._group("E", "load_steps", steps, tolerance, detail, impose, exact=exact)
+                   exact: bool = False, total: bool = False) -> None:
+        """`steps` load-controlled steps, each adding the pattern once (as
+        the deck does: 4 steps of a 80 t load end at 320 t); total=True: the
+        pattern is the group's total, each step adds 1/steps of it (4 steps
+        of 20 t, ending at 80 t). `detail`: member node displacements every
+        so many steps; `exact`: iterate with the exact tangent (X6)."""
+        self._group("E", "load_steps", steps, tolerance, detail, impose, exact=exact, total=total)
 
-    def displacement_steps(self, steps: int, tolerance=1e-8, detail: int = 1, exact: bool = False) -> None:
-        """Steps that move the prescribed directions by their values each step."""
-        self._group("E", "displacement_steps", steps, tolerance, detail, True, exact=exact)
+    def displacement_steps(self, steps: int, tolerance=1e-8, detail: int = 1, exact: bool = False,
+                           total: bool = False) -> None:
+        """Steps that move the prescribed directions by their values each
+        step; total=True: by 1/steps of them, so the group ends at them."""
+        self._group("E", "displacement_steps", steps, tolerance, detail, True, exact=exact, total=total)
 
     def factored_steps(self, steps: int, factor, detail: int = 1, impose: bool = False) -> None:
         """Load-controlled steps of `factor` times the pattern; the factor is

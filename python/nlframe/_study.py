@@ -2,17 +2,34 @@
 a dask.distributed cluster."""
 
 import os
+import re
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 
+def _is_model(d):
+    from .model import Model
+    return isinstance(d, Model)
+
+
+def _slug(title):
+    return re.sub(r"[^a-z0-9]+", "-", title.lower()).strip("-") or "model"
+
+
 def _folders(decks, workdir):
     """A folder for every deck: named after the deck, under workdir (or beside
-    the deck); decks of the same name get -2, -3, ... after it."""
+    the deck); a Model after its title, under workdir (None without one);
+    decks of the same name get -2, -3, ... after it."""
     from . import _default_folder
     out, taken = [], set()
     for d in decks:
-        base = Path(workdir) / _default_folder(Path(d).name).name if workdir is not None else _default_folder(d)
+        if _is_model(d):
+            if workdir is None:
+                out.append(None)
+                continue
+            base = Path(workdir) / _slug(d.title)
+        else:
+            base = Path(workdir) / _default_folder(Path(d).name).name if workdir is not None else _default_folder(d)
         folder, k = base, 1
         while os.path.abspath(folder) in taken:
             k += 1
@@ -23,23 +40,28 @@ def _folders(decks, workdir):
 
 
 def run_one(deck, folder, threads=1):
-    """Runs one deck and returns its Summary; whatever goes wrong is in the
-    Summary (status and message), never raised. Runs on a dask worker too."""
-    from . import RunError, Summary, run
+    """Runs one deck (or Model) and returns its Run; whatever goes wrong is
+    in the Run (status and message), never raised. Runs on a dask worker
+    too."""
+    from . import Run, RunError, run
+    model = _is_model(deck)
+    name = "<Model %r>" % deck.title if model else str(deck)
     try:
-        return run(deck, workdir=folder, threads=threads).summary()
+        if model:
+            return deck.run(workdir=folder, threads=threads)
+        return run(deck, workdir=folder, threads=threads)
     except RunError as e:
-        return Summary(str(deck), str(folder), e.status, e.message)
+        return Run._not_run(name, folder, e.status, e.message)
     except (OSError, ValueError) as e:
         status = 2 if isinstance(e, OSError) else 1
-        return Summary(str(deck), str(folder), status, str(e))
+        return Run._not_run(name, folder, status, str(e))
     except Exception as e:  # a worker that fails for any other reason reports it as well
-        return Summary(str(deck), str(folder), 1, "%s: %s" % (type(e).__name__, e))
+        return Run._not_run(name, folder, 1, "%s: %s" % (type(e).__name__, e))
 
 
 def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
-    decks = [os.path.abspath(os.fspath(d)) for d in decks]
-    folders = [os.path.abspath(f) for f in _folders(decks, workdir)]
+    decks = [d if _is_model(d) else os.path.abspath(os.fspath(d)) for d in decks]
+    folders = [f if f is None else os.path.abspath(f) for f in _folders(decks, workdir)]
     if client is not None:
         futures = client.map(run_one, decks, folders, threads=threads, pure=False)
         return client.gather(futures)

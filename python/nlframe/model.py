@@ -19,22 +19,29 @@ iteration limits); the load history in the order of the calls.
 
 from __future__ import annotations
 
+import copy
+import functools
 import math
 import os
+import shutil
 import tempfile
 import warnings
 
 from . import sections as _tables
-from ._fields import FieldWarning, card, int_text, number, real_text
+from ._fields import FieldWarning, UnitWarning, card, int_text, number, real_text, stress_unit_hint, warn
 from ._history import History
 from ._order import narrow_order
 
-__all__ = ["Model", "FieldWarning", "force", "displacement"]
+__all__ = ["Model", "FieldWarning", "UnitWarning", "force", "displacement"]
 
 _DIRS = {"x": 1, "y": 2, "r": 3}
 _LINKS = {"pin": 110, "rigid": 111, "rotation": 1}
 _OWN_UNITS = {1, 2, 5, 6} | set(range(10, 22))
 MAX_JOINTS = 333
+# What the deck's units (t, cm) make plausible for steel frames.
+E_PLAUSIBLE = (1000.0, 4400.0)   # t/cm²; steel's is 2000 to 2200
+YIELD_PLAUSIBLE = 10.0           # t/cm²; steel's is 2.4 to 7
+FRAME_PLAUSIBLE = 1e6            # cm: 10 km
 
 
 def _code(joint: int, kind: int, direction: str, method: str) -> float:
@@ -87,7 +94,17 @@ class Model(History):
         self._springs: list[str] = []
         self._watches: list[str] = []
         self._limits = (30, 1)
+        self._box: tuple[float, float, float, float] | None = None  # the joints' extent
+        self._depth = 0  # calls of the user's under way
         History.__init__(self)
+
+    @property
+    def _call(self) -> str | None:
+        return self.__dict__.get("_outer")
+
+    def _snapshot(self) -> dict:
+        return {k: copy.deepcopy(v) if k in ("_pattern", "_standing") else
+                v.copy() if isinstance(v, (list, dict, set)) else v for k, v in self.__dict__.items()}
 
     # ---- checks shared by the methods -----------------------------------
     def _open(self, method: str, restart: bool = False) -> None:
@@ -149,6 +166,9 @@ class Model(History):
         if limit < 0:
             raise ValueError(f"Model.material: strain_limit = {limit} must be positive (None or 0: no limit)")
         limit = limit or 0.0  # -0.0 too: no field
+        if not E_PLAUSIBLE[0] <= e <= E_PLAUSIBLE[1]:
+            warn(f"Model.material: E = {e:g} t/cm² is far from steel's 2000 to 2200 t/cm² (the deck is in t "
+                 f"and cm){stress_unit_hint(e, 2100.0)}", UnitWarning)
         self._modulus = e
         self._material = card("P", ("  0",) * 3, [self._r(v, "material", n) for v, n in
                                                   ((E, "E"), (E2, "E2"), (E3, "E3"), (limit, "strain_limit"))], 3)
@@ -156,6 +176,9 @@ class Model(History):
     def _add_section(self, letter: str, method: str, x: list, fy, number_=None, names=None) -> int:
         self._open(method, restart=letter == "C")
         fy_ = self._positive(fy, method, "yield_stress")
+        if fy_ > YIELD_PLAUSIBLE:
+            warn(f"Model.{self._call or method}: yield_stress = {fy_:g} t/cm² is above {YIELD_PLAUSIBLE:g} t/cm², "
+                 f"more than any steel (the deck is in t and cm){stress_unit_hint(fy_, 3.0)}", UnitWarning)
         if number_ is None:
             if self._nsections >= 999:
                 raise ValueError(f"Model.{method}: the section table is full (999 sections)")
@@ -239,7 +262,15 @@ class Model(History):
             raise ValueError(f"Model.joint: joint number {n} is already used")
         line = card("J", (int_text(n, 3, "joint", "number"), "  0", "  0"),
                     [self._r(x, "joint", "x"), self._r(y, "joint", "y")], 2)
-        self._joints[n] = (float(line[10:20]), float(line[20:30]), line)
+        x_, y_ = float(line[10:20]), float(line[20:30])
+        self._joints[n] = (x_, y_, line)
+        was = self._box
+        b = (x_, y_, x_, y_) if was is None else (min(was[0], x_), min(was[1], y_), max(was[2], x_), max(was[3], y_))
+        self._box = b
+        size, before = max(b[2] - b[0], b[3] - b[1]), max(was[2] - was[0], was[3] - was[1]) if was else 0.0
+        if size > FRAME_PLAUSIBLE >= before:
+            warn(f"Model.joint: the frame is now {size / 1e5:g} km across; coordinates are in cm "
+                 f"(given in mm? {size:g} mm is {size / 1e3:g} m)", UnitWarning)
         return n
 
     def link(self, a: int, b: int, code) -> None:
@@ -401,11 +432,54 @@ class Model(History):
         with tempfile.TemporaryDirectory(prefix="nlframe-") as d:
             return check(self.write(os.path.join(d, "model.dat")))
 
-    def run(self, workdir=None, threads=None, progress=None):
-        """Writes the deck as model.dat into `workdir` (a new temporary
-        folder by default) and runs it there (nlframe.run)."""
+    def run(self, workdir=None, threads=None, progress=None, keep=False):
+        """Writes the deck as model.dat into `workdir` and runs it there
+        (nlframe.run). Without a workdir the run goes into a temporary
+        folder that is removed afterwards, its tables read into the Run
+        first; keep=True keeps that folder (the Run's folder)."""
         from . import run
-        workdir = os.fspath(workdir) if workdir is not None else tempfile.mkdtemp(prefix="nlframe-")
-        os.makedirs(workdir, exist_ok=True)
-        return run(self.write(os.path.join(workdir, "model.dat")), workdir=workdir, threads=threads,
-                   progress=progress)
+        if workdir is not None:
+            workdir = os.fspath(workdir)
+            os.makedirs(workdir, exist_ok=True)
+            return run(self.write(os.path.join(workdir, "model.dat")), workdir=workdir, threads=threads,
+                       progress=progress)
+        deck = self.deck()  # refused before a folder is made
+        workdir = tempfile.mkdtemp(prefix="nlframe-")
+        try:
+            path = os.path.join(workdir, "model.dat")
+            with open(path, "w", encoding="ascii", newline="\n") as f:
+                f.write(deck)
+            r = run(path, workdir=workdir, threads=threads, progress=progress)
+            if not keep:
+                r._own()
+            return r
+        finally:
+            if not keep:
+                shutil.rmtree(workdir, ignore_errors=True)
+
+
+def _refused_changes_nothing(method):
+    """A call of the user's: when it is refused (raises), the model is as it
+    was before it, whatever the calls it made on the way."""
+    @functools.wraps(method)
+    def call(self, *args, **kwargs):
+        if self._depth:
+            return method(self, *args, **kwargs)
+        before = self._snapshot()
+        self._depth, self._outer = 1, method.__name__
+        try:
+            return method(self, *args, **kwargs)
+        except BaseException:
+            self.__dict__.clear()
+            self.__dict__.update(before)
+            raise
+        finally:
+            self._depth, self._outer = 0, None
+    return call
+
+
+for _name in ("comment", "material", "i_section", "section", "tee", "rectangle", "tube", "round_bar", "copy",
+              "joint", "link", "member", "spring", "watch", "watch_force", "watch_displacement", "iterations",
+              "supports", "load", "displace", "load_steps", "displacement_steps", "factored_steps", "arc_length",
+              "finish"):
+    setattr(Model, _name, _refused_changes_nothing(getattr(Model, _name)))

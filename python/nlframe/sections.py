@@ -132,12 +132,24 @@ def _canonical(name: str) -> str:
     return f"HE{m.group(2)}{m.group(1)}" if m else n
 
 
+def nearest(name: str, n: int = 5) -> list[str]:
+    """The names of the table nearest to `name`: within its series nearest
+    by size ("IPE299": IPE300, IPE270, ...), else nearest by spelling."""
+    key = _canonical(name)
+    m = re.fullmatch(r"(IPE|HEA|HEB|HEM)(\d+)", key)
+    if m:
+        size = int(m.group(2))
+        series = names(m.group(1))
+        return sorted(series, key=lambda s: (abs(int(s[len(m.group(1)):]) - size), -int(s[len(m.group(1)):])))[:n]
+    return difflib.get_close_matches(key, list(_MM), n=n, cutoff=0.5)
+
+
 def lookup(name: str) -> Shape:
     """The shape of that name in centimetres ("HEB300", "HE 300 B", "ipe 200").
     An unknown name raises a ValueError that lists the nearest names."""
     key = _canonical(name)
     if key not in _MM:
-        near = difflib.get_close_matches(key, list(_MM), n=5, cutoff=0.5)
+        near = nearest(key)
         hint = f"; nearest: {', '.join(near)}" if near else f"; series: IPE, HEA, HEB, HEM"
         raise ValueError(f"Model.section: name {name!r} is not in the section table{hint}")
     h, b, tw, tf, r, a, i = _MM[key]

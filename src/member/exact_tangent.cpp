@@ -8,12 +8,6 @@ namespace nlf {
 
 namespace {
 
-// Slope of detail::elastic_trial with respect to the strain increment.
-double elastic_slope(double E, double E2, double sig, double deps, double sigu, double sigl) {
-  const double st = sig + E * deps;
-  return (st > sigu || st < sigl) ? E2 : E;
-}
-
 // Position of freedom `comp` (0 X, 1 Y, 2 R) of point p (1..6) among the 18.
 constexpr int at(int p, int comp) { return 3 * (p - 1) + comp; }
 
@@ -22,25 +16,6 @@ constexpr int at(int p, int comp) { return 3 * (p - 1) + comp; }
 constexpr int seg_to_member(int k, int q) { return at(k + q % 2, q / 2); }
 
 }  // namespace
-
-double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues& v, double DEPS) {
-  const double sig = v.SIG, eps = v.EPS;
-  if (!(v.SIGL > sig) && !(sig > v.SIGU))
-    return elastic_slope(mat.E, mat.E2, sig, DEPS, v.SIGU, v.SIGL);
-  if (KTAN >= 0 && DEPS * sig >= 0.0) return mat.E2;
-  const double d = mat.E - mat.E3;
-  double su, sl;
-  if (sig > 0.0) {
-    su = sig;
-    const double el = (mat.E3 * mat.EYM - mat.SYM - sig + mat.E * eps) / d;
-    sl = mat.E3 * (el + mat.EYM) - mat.SYM;
-  } else {
-    sl = sig;
-    const double eu = (mat.E * eps - sig - mat.E3 * mat.EYM + mat.SYM) / d;
-    su = mat.E3 * (eu - mat.EYM) + mat.SYM;
-  }
-  return elastic_slope(mat.E, mat.E2, sig, DEPS, su, sl);
-}
 
 void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
                          std::array<StationValues, NSTA>& st) {

@@ -33,11 +33,6 @@ namespace nlf {
 inline constexpr int NPDOF = 3 * NPT;  // the member's 18 point freedoms
 using Mat18 = SMat<NPDOF, NPDOF>;
 
-// Slope of the trial stress of FIBRELAW with respect to DEPS on the branch
-// the trial takes (E inside the range, E2 beyond a bound), the bounds moved
-// first where the law moves them.
-double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues& v, double DEPS);
-
 // Turns the tangent sums SEA, SES, SEI that station_sums left (with the
 // trial stresses) into the sums of the branch slopes.
 void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,

@@ -13,7 +13,20 @@
 // converged step, the new state is stored). Everything here is inline,
 // branch-only arithmetic: the member pass calls it for 200 fibres per member
 // per iteration.
+//
+// This is the law's one home, in three forms side by side:
+//  - the scalar law (FIBRELAW) and its tangent for the section sums
+//    (FIBRETANGENT);
+//  - the lane form: four fibres at a time, for a group in which no range
+//    moves (every fibre inside its range or loading further), the same
+//    operations in the same order as the scalar law (lanes4_plain,
+//    lanes4_stress, lanes4_tangent); a group with a fibre that must
+//    re-anchor its range goes through the scalar law;
+//  - the slope of the branch a fibre is on (fibre_branch_slope), for the
+//    exact tangent.
 #pragma once
+
+#include "store/lanes.h"
 
 namespace nlf {
 
@@ -46,6 +59,25 @@ inline double elastic_trial(double E, double E2, double sig, double eps, double 
   return st;
 }
 
+// Outside the range and reversing (or KTAN < 0): the range re-anchored at
+// the current point (sig, eps), the other bound on the opposite bounding
+// line.
+inline void reanchor(const FibreMaterial& mat, double sig, double eps, double& su, double& sl, double& eu,
+                     double& el) {
+  const double d = mat.E - mat.E3;
+  if (sig > 0.0) {
+    su = sig;
+    eu = eps;
+    el = (mat.E3 * mat.EYM - mat.SYM - sig + mat.E * eps) / d;
+    sl = mat.E3 * (el + mat.EYM) - mat.SYM;
+  } else {
+    sl = sig;
+    el = eps;
+    eu = (mat.E * eps - sig - mat.E3 * mat.EYM + mat.SYM) / d;
+    su = mat.E3 * (eu - mat.EYM) + mat.SYM;
+  }
+}
+
 }  // namespace detail
 
 // Trial or committed stress of one fibre with strain increment DEPS since
@@ -65,18 +97,7 @@ inline double FIBRELAW(LawMode mode, int KTAN, const FibreMaterial& mat, FibreVa
     st = sig + mat.E2 * DEPS;
   } else {
     // Outside and reversing (or KTAN < 0): re-anchor the range first.
-    const double d = mat.E - mat.E3;
-    if (sig > 0.0) {
-      su = sig;
-      eu = eps;
-      el = (mat.E3 * mat.EYM - mat.SYM - sig + mat.E * eps) / d;
-      sl = mat.E3 * (el + mat.EYM) - mat.SYM;
-    } else {
-      sl = sig;
-      el = eps;
-      eu = (mat.E * eps - sig - mat.E3 * mat.EYM + mat.SYM) / d;
-      su = mat.E3 * (eu - mat.EYM) + mat.SYM;
-    }
+    detail::reanchor(mat, sig, eps, su, sl, eu, el);
     st = detail::elastic_trial(mat.E, mat.E2, sig, eps, DEPS, su, sl, eu, el);
   }
   if (mode == LawMode::Commit) {
@@ -96,6 +117,50 @@ inline double FIBRELAW(LawMode mode, int KTAN, const FibreMaterial& mat, FibreVa
 inline double FIBRETANGENT(int KTAN, double E, double E2, double SIGT, double SIGL, double SIGU) {
   if (KTAN >= 0 && (SIGT < SIGL || SIGT > SIGU)) return E2;
   return E;
+}
+
+// The slope of the branch the fibre's trial stress lies on, with respect to
+// DEPS: E inside the (possibly re-anchored) range, E2 beyond it.
+inline double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues& v, double DEPS) {
+  double su = v.SIGU, sl = v.SIGL, eu = v.EPSU, el = v.EPSL;
+  const double sig = v.SIG;
+  if (!(sl > sig) && !(sig > su)) {
+  } else if (KTAN >= 0 && DEPS * sig >= 0.0) {
+    return mat.E2;
+  } else {
+    detail::reanchor(mat, sig, v.EPS, su, sl, eu, el);
+  }
+  const double st = sig + mat.E * DEPS;
+  return (st > su || st < sl) ? mat.E2 : mat.E;
+}
+
+// The lane form. lanes4_plain tells whether no range of the four moves
+// (`inside` receives the lanes inside their range); then lanes4_stress
+// gives the trial stress of the four (and the committed stress: the bounds
+// stay, EPS becomes EPS + DEPS), and lanes4_tangent their tangent moduli.
+// Vectors go by reference: an AVX vector passed by value would change the
+// calling convention.
+[[gnu::always_inline]] inline bool lanes4_plain(int KTAN, const V4& sig, const V4& su, const V4& sl, const V4& deps,
+                                                M4& inside) {
+  inside = ~(sl > sig) & ~(sig > su);
+  const M4 loading = KTAN >= 0 ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
+  const M4 plain = inside | loading;
+  return (plain[0] & plain[1] & plain[2] & plain[3]) != 0;
+}
+
+[[gnu::always_inline]] inline void lanes4_stress(const V4& E, const V4& E2, const V4& sig, const V4& eps,
+                                                 const V4& deps, const V4& su, const V4& sl, const V4& eu,
+                                                 const V4& el, const M4& inside, V4& out) {
+  const V4 se = sig + E * deps;
+  const V4 above = su + (eps + deps - eu) * E2;
+  const V4 below = sl + (eps + deps - el) * E2;
+  const V4 in = se > su ? above : (se < sl ? below : se);
+  out = inside ? in : sig + E2 * deps;
+}
+
+[[gnu::always_inline]] inline void lanes4_tangent(int KTAN, const V4& E, const V4& E2, const V4& sigt, const V4& su,
+                                                  const V4& sl, V4& out) {
+  out = KTAN >= 0 ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
 }
 
 }  // namespace nlf

@@ -8,11 +8,10 @@
 
 namespace nlf {
 
-// The trial law four fibres at a time: fibres inside their range, or outside
-// and loading further, take the lane arithmetic of FIBRELAW and FIBRETANGENT
-// (the same operations in the same order); a group with a fibre that must
-// re-anchor its range goes through the scalar law. The sums then run with
-// two stations side by side, each over its fibres in order.
+// The trial law four fibres at a time (its lane form, member/fibre_law.h);
+// a group with a fibre that must re-anchor its range goes through the
+// scalar law. The sums then run with two stations side by side, each over
+// its fibres in order.
 NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
                                std::array<StationValues, NSTA>& st) {
   static_assert(NFIB % 4 == 0 && NSTA % 2 == 0, "fibres go in fours, stations in pairs");
@@ -28,17 +27,11 @@ NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, in
   for (int i = 0; i < NFM; i += 4) {
     const V4 sig = NLF_LOAD4(f.SIG + i), su = NLF_LOAD4(f.SIGU + i), sl = NLF_LOAD4(f.SIGL + i);
     const V4 deps = NLF_LOAD4(f.DEPS + i);
-    const M4 inside = ~(sl > sig) & ~(sig > su);
-    const M4 loading = KTAN >= 0 ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
-    const M4 plain = inside | loading;
+    M4 inside;
     V4 sigt;
-    if ((plain[0] & plain[1] & plain[2] & plain[3]) != 0) {
+    if (lanes4_plain(KTAN, sig, su, sl, deps, inside)) {
       const V4 eps = NLF_LOAD4(f.EPS + i), eu = NLF_LOAD4(f.EPSU + i), el = NLF_LOAD4(f.EPSL + i);
-      const V4 se = sig + E * deps;
-      const V4 above = su + (eps + deps - eu) * E2;
-      const V4 below = sl + (eps + deps - el) * E2;
-      const V4 in = se > su ? above : (se < sl ? below : se);
-      sigt = inside ? in : sig + E2 * deps;
+      lanes4_stress(E, E2, sig, eps, deps, su, sl, eu, el, inside, sigt);
     } else {
       for (int l = 0; l < 4; ++l) {
         const int at = i + l;
@@ -47,7 +40,8 @@ NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, in
       }
     }
     NLF_STORE4(f.SIGT + i) = sigt;
-    const V4 et = KTAN >= 0 ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
+    V4 et;
+    lanes4_tangent(KTAN, E, E2, sigt, su, sl, et);
     const V4 a = NLF_LOAD4(area + i % NFIB);
     NLF_STORE4(fa + i) = sigt * a;
     NLF_STORE4(ea + i) = et * a;

@@ -71,8 +71,8 @@ void recover_member(Model& md, int m, const MemberFibres& f) {
 
 // The commit four fibres at a time: a group whose fibres are all inside
 // their range or loading further keeps its bounds and takes SIG = the trial
-// stress, EPS = EPS + DEPS with the lane arithmetic of FIBRELAW; any other
-// group goes through the scalar law.
+// stress, EPS = EPS + DEPS in the law's lane form; any other group goes
+// through the scalar law.
 NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, int KTAN) {
   static_assert(NFM % 4 == 0, "fibres go in fours");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
@@ -82,18 +82,14 @@ NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, i
     const V4 su = NLF_LOAD4(f.SIGU + i);
     const V4 sl = NLF_LOAD4(f.SIGL + i);
     const V4 deps = NLF_LOAD4(f.DEPS + i);
-    const M4 inside = ~(sl > sig) & ~(sig > su);
-    const M4 loading = KTAN >= 0 ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
-    const M4 plain = inside | loading;
-    if ((plain[0] & plain[1] & plain[2] & plain[3]) != 0) {
+    M4 inside;
+    if (lanes4_plain(KTAN, sig, su, sl, deps, inside)) {
       const V4 eps = NLF_LOAD4(f.EPS + i);
       const V4 eu = NLF_LOAD4(f.EPSU + i);
       const V4 el = NLF_LOAD4(f.EPSL + i);
-      const V4 se = sig + E * deps;
-      const V4 above = su + (eps + deps - eu) * E2;
-      const V4 below = sl + (eps + deps - el) * E2;
-      const V4 in = se > su ? above : (se < sl ? below : se);
-      NLF_STORE4(f.SIG + i) = inside ? in : sig + E2 * deps;
+      V4 st;
+      lanes4_stress(E, E2, sig, eps, deps, su, sl, eu, el, inside, st);
+      NLF_STORE4(f.SIG + i) = st;
       NLF_STORE4(f.EPS + i) = eps + deps;
       continue;
     }

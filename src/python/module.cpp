@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,6 +15,9 @@
 #include "check/check.h"
 #include "export/run_tables.h"
 #include "export/write.h"
+#include "io/version.h"
+#include "results/listing.h"
+#include "results/peaks.h"
 #include "results/tables.h"
 #include "run/driver.h"
 #include "run/engine.h"
@@ -166,7 +170,51 @@ py::dict tables(const std::string& deck, const std::string& folder) {
   return d;
 }
 
+// What the files of a finished run tell without its standard error: the
+// steps done, the iterations, the steps not converged and the peak of every
+// group, by the readers of nlframe-plot (force peaks from the output steps
+// only; displacements in cm and rad, as the engine gives them).
+py::dict listing_summary(const std::string& folder) {
+  using namespace nlf::results;
+  ListingSummary listing;
+  std::vector<GroupPeak> peaks;
+  {
+    py::gil_scoped_release unlock;
+    const std::filesystem::path dir(folder);
+    listing = read_listing(dir / "R.rst");
+    peaks = group_peaks(listing, read_table(joint_forces_layout(), (dir / "Jfor.rst").string()),
+                        read_table(joint_displacements_layout(), (dir / "Jdis.rst").string()));
+  }
+  py::dict d;
+  d["steps"] = listing.completed();
+  d["iterations"] = listing.iterations();
+  d["not_converged"] = listing.not_converged();
+  py::list out;
+  for (const GroupPeak& p : peaks) {
+    py::dict one;
+    const bool force = p.kind == GroupPeak::Kind::kForce;
+    one["kind"] = force ? "force" : "load_factor";
+    one["group"] = p.group;
+    one["value"] = p.value;
+    one["step"] = p.step;
+    one["direction"] = force ? py::object(py::str(p.direction == 1 ? "x" : p.direction == 2 ? "y" : "r"))
+                             : py::object(py::none());
+    one["joint"] = force ? py::object(py::int_(p.joint)) : py::object(py::none());
+    one["displacement"] = force ? py::object(py::float_(p.displacement / (p.direction == 3 ? 100 : 10)))
+                                : py::object(py::none());
+    one["passed"] = p.passed;
+    one["converged"] = p.converged;
+    out.append(one);
+  }
+  d["peaks"] = out;
+  return d;
+}
+
 }  // namespace
+
+#ifndef NLFRAME_PYTHON_EXECUTABLE
+#define NLFRAME_PYTHON_EXECUTABLE ""
+#endif
 
 PYBIND11_MODULE(_nlframe, m) {
   m.doc() = "The nlframe engine, deck check and result readers (use the package nlframe).";
@@ -183,8 +231,14 @@ PYBIND11_MODULE(_nlframe, m) {
         py::arg("cancel") = nullptr);
   m.def("check", &check, py::arg("deck"));
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
+  m.def("listing_summary", &listing_summary, py::arg("folder"));
   m.def("parse_thread_count", &nlf::parse_thread_count);
   m.def("machine_threads", &nlf::machine_threads);
   m.attr("CANCELLED") = nlf::kCancelled;
   m.attr("MAX_THREADS") = nlf::kMaxThreads;
+  m.attr("VERSION") = nlf::kVersion;
+  // The interpreter the module was built for (its version; its path where
+  // the build names it).
+  m.attr("BUILT_FOR_VERSION") = PY_VERSION;
+  m.attr("BUILT_FOR_EXECUTABLE") = NLFRAME_PYTHON_EXECUTABLE;
 }

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
+#include <utility>
 
 #include "io/card.h"
 #include "io/stop.h"
@@ -19,13 +21,38 @@ std::array<double, 2> node_point(double xa, double ya, double xb, double yb, dou
   return {xa + c * t * len - s * w, ya + s * t * len + c * w};
 }
 
+namespace {
+
+// The name in a comment card "$ section 3: HEB240" (exactly one blank
+// after the '$' and after "section" and the colon), with its section
+// number; nullopt for any other card.
+std::optional<std::pair<int, std::string>> section_name(const std::string& cols) {
+  constexpr std::string_view kHead = "$ section ";
+  if (!starts_with(cols, kHead)) return std::nullopt;
+  std::size_t i = kHead.size(), d = i;
+  while (i < cols.size() && cols[i] >= '0' && cols[i] <= '9') ++i;
+  if (i == d || i - d > 3 || cols.compare(i, 2, ": ") != 0) return std::nullopt;
+  const std::string name(trim(std::string_view(cols).substr(i + 2)));
+  if (name.empty()) return std::nullopt;
+  return std::pair{std::stoi(cols.substr(d, i - d)), name};
+}
+
+bool section_card(char ch) { return std::string_view("THIORC").find(ch) != std::string_view::npos; }
+
+}  // namespace
+
 Frame parse_frame(const std::string& name, const std::vector<std::string>& lines) {
   Frame f;
+  std::optional<std::pair<int, std::string>> named;  // the comment card just before
   std::map<int, int> jmap;  // user number -> index of the latest J card
   bool control = false, history = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string cols = card_columns(lines[i]);
-    if (cols[0] == kComment) continue;
+    if (cols[0] == kComment) {
+      named = section_name(cols);
+      continue;
+    }
+    const auto name_of_card = std::exchange(named, std::nullopt);
     const FieldSource src{name, static_cast<long>(i + 1)};
     const std::string at = name + ", line " + std::to_string(i + 1);
     try {
@@ -42,6 +69,11 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
       const char ch = cols[0];
       if (ch == 'W') ++f.watch_cards;
       if (ch == 'L') history = true;
+      if (!history && section_card(ch) && name_of_card) {
+        const Card c = decode_card(cols, src);
+        if (c.i1 == name_of_card->first) f.section_names[c.i1] = name_of_card->second;
+        continue;
+      }
       if (history ? ch != 'B' : (ch != 'J' && ch != 'M')) continue;
 
       const Card c = decode_card(cols, src);
@@ -72,6 +104,7 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
         }
         m.x[5] = jb.x;
         m.y[5] = jb.y;
+        m.section = std::abs(c.i3);
         f.members.push_back(m);
       } else {  // B card of the load history
         const auto ij = jmap.find(c.i1);
@@ -82,11 +115,15 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
           continue;
         }
         const int code = std::abs(c.i2);
-        unsigned fix = 0;
-        if (code / 100 % 10) fix |= kFixX;
-        if (code / 10 % 10) fix |= kFixY;
-        if (code % 10) fix |= kFixR;
-        f.joints[static_cast<std::size_t>(ij->second)].fixity |= fix;
+        Joint& j = f.joints[static_cast<std::size_t>(ij->second)];
+        const int digit[3] = {code / 100 % 10, code / 10 % 10, code % 10};
+        for (int d = 0; d < 3; ++d) {
+          if (!digit[d]) continue;
+          const unsigned bit = 1u << d;
+          j.fixity |= bit;
+          (c.X(d + 1) == 0 ? j.held : j.pushed) |= bit;
+        }
+        if (c.X(1) != 0) f.lateral = true;
       }
     } catch (const FileError& e) {
       throw ResultError(e.what());

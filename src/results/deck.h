@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,14 @@ struct Joint {
   int number = 0;  // user number (I1 of the J card)
   double x = 0, y = 0;
   unsigned fixity = 0;  // kFix* bits from the B cards of the load history
+  unsigned held = 0;    // of those, the directions some B card holds at zero: a support
+  unsigned pushed = 0;  // and those some B card moves by a nonzero displacement
 };
 
 struct Member {
   int a = 0, b = 0;  // joint indices into Frame::joints, end I and end J
   std::array<double, 6> x{}, y{};  // node points, end I to end J
+  int section = 0;  // section number (I3 of the M card, without its sign)
 };
 
 struct Frame {
@@ -32,6 +36,12 @@ struct Frame {
   std::vector<Joint> joints;  // in J-card order
   std::vector<Member> members;  // in M-card order
   int watch_cards = 0;  // W cards: one response-curve file each
+  // A B card of the load history pushes a joint sideways: a force or a
+  // nonzero displacement in X.
+  bool lateral = false;
+  // Names of sections, from a comment card "$ section 3: HEB240" just
+  // before the section card of that number.
+  std::map<int, std::string> section_names;
   std::vector<std::string> warnings;
 };
 
