@@ -514,7 +514,7 @@ def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
 
 
 # The model builder: frames described in code, written out as decks.
-from .model import Model, FieldWarning, force, displacement  # noqa: E402
+from .model import Model, FieldWarning, UnitWarning, force, displacement  # noqa: E402
 from . import sections  # noqa: E402
 
-__all__ += ["Model", "FieldWarning", "force", "displacement", "sections"]
+__all__ += ["Model", "FieldWarning", "UnitWarning", "force", "displacement", "sections"]

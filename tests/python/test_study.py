@@ -19,7 +19,7 @@ def decks(case):
 
 
 def check(summaries, ds, workdir, sequential):
-    assert [s.deck for s in summaries] == [str(d) for d in ds]
+    assert [str(s.deck) for s in summaries] == [str(d) for d in ds]
     for s, one in zip(summaries, sequential):
         assert (s.status, s.message, s.steps, s.iterations, s.peaks) == \
                (one.status, one.message, one.steps, one.iterations, one.peaks)
