@@ -1,5 +1,7 @@
 #include "member/exact_tangent.h"
 
+#include "member/residual_fibres.h"
+
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -25,6 +27,25 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN
   // range, or any fibre when KTAN < 0) is set right here.
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
+  if (const SectionResidual* r = md.residual(sec); r != nullptr && f.SUB != nullptr) {
+    double d[NFM];
+    residual_branch_corrections(mat, *r, f, KTAN, d);
+    for (int k = 1; k <= NSTA; ++k) {
+      double sea = 0.0, ses = 0.0, sei = 0.0;
+      for (int i = 1; i <= NFIB; ++i) {
+        const double dd = d[MemberFibres::at(i, k)];
+        if (dd == 0.0) continue;
+        const double ea = dd * md.AREA(sec, i), z = md.ZF(sec, i);
+        sea += ea;
+        ses += ea * z;
+        sei += ea * z * z;
+      }
+      st[k - 1].SEA += sea;
+      st[k - 1].SES += ses;
+      st[k - 1].SEI += sei;
+    }
+    return;
+  }
   for (int k = 1; k <= NSTA; ++k) {
     double sea = 0.0, ses = 0.0, sei = 0.0;
     for (int i = 1; i <= NFIB; ++i) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "member/fibre_law.h"
+#include "member/residual_fibres.h"
 #include "member/member_pass.h"
 #include "store/lanes.h"
 
@@ -12,8 +13,15 @@ namespace nlf {
 // a group with a fibre that must re-anchor its range goes through the
 // scalar law. The sums then run with two stations side by side, each over
 // its fibres in order.
-NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
-                               std::array<StationValues, NSTA>& st) {
+// The trial law of the member's fibres in its lane form: f.SIGT, and the
+// stresses and tangents times the areas.
+void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, int KTAN, const double* area, double* fa,
+                 double* ea);
+// The five sums of every station from the fibres' stresses and tangents
+// times their areas.
+void add_station_sums(const double* z, const double* fa, const double* ea, std::array<StationValues, NSTA>& st);
+
+void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN, std::array<StationValues, NSTA>& st) {
   static_assert(NFIB % 4 == 0 && NSTA % 2 == 0, "fibres go in fours, stations in pairs");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
@@ -22,8 +30,24 @@ NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, in
     area[i - 1] = md.AREA(sec, i);
     z[i - 1] = md.ZF(sec, i);
   }
-  const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
   double fa[NFM], ea[NFM];
+  if (const SectionResidual* r = md.residual(sec); r != nullptr && f.SUB != nullptr) {
+    // Residual stresses: every strip through its sub-fibres.
+    double et[NFM];
+    residual_trial(mat, *r, f, KTAN, et);
+    for (int i = 0; i < NFM; ++i) {
+      fa[i] = f.SIGT[i] * area[i % NFIB];
+      ea[i] = et[i] * area[i % NFIB];
+    }
+  } else {
+    trial_lanes(mat, f, KTAN, area, fa, ea);
+  }
+  add_station_sums(z, fa, ea, st);
+}
+
+NLF_HOT_LOOP void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, int KTAN, const double* area,
+                              double* fa, double* ea) {
+  const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
   for (int i = 0; i < NFM; i += 4) {
     const V4 sig = NLF_LOAD4(f.SIG + i), su = NLF_LOAD4(f.SIGU + i), sl = NLF_LOAD4(f.SIGL + i);
     const V4 deps = NLF_LOAD4(f.DEPS + i);
@@ -46,6 +70,10 @@ NLF_HOT_LOOP void station_sums(const Model& md, int m, const MemberFibres& f, in
     NLF_STORE4(fa + i) = sigt * a;
     NLF_STORE4(ea + i) = et * a;
   }
+}
+
+NLF_HOT_LOOP void add_station_sums(const double* z, const double* fa, const double* ea,
+                                   std::array<StationValues, NSTA>& st) {
   for (int k = 0; k < NSTA; k += 2) {
     V2 sn{0.0, 0.0}, sm = sn, sea = sn, ses = sn, sei = sn;
     const double* fa0 = fa + k * NFIB;

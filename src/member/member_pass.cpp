@@ -17,6 +17,7 @@
 
 #include "member/exact_tangent.h"
 #include "member/fibre_law.h"
+#include "member/residual_fibres.h"
 #include "solver/band.h"
 #include "solver/general_band.h"
 #include "store/lanes.h"
@@ -76,6 +77,10 @@ void recover_member(Model& md, int m, const MemberFibres& f) {
 NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, int KTAN) {
   static_assert(NFM % 4 == 0, "fibres go in fours");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
+  if (const SectionResidual* r = md.residual(md.ISEC(m)); r != nullptr && f.SUB != nullptr) {
+    residual_commit(mat, *r, f, KTAN);
+    return;
+  }
   const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
   for (int i = 0; i < NFM; i += 4) {
     const V4 sig = NLF_LOAD4(f.SIG + i);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "io/stop.h"
+#include "storage/restart_file.h"
 
 namespace nlf {
 
@@ -101,6 +102,23 @@ int LOADSTATE(RecordFile& in, Model& md, FibreStore& fs) {
     in.read_reals(r, 1 + NMP);
     md.MC7(m) = r[0];
     for (int k = 1; k <= NMP; ++k) md.DPRUN(k, m) = r[k];
+  }
+
+  // Residual stresses, when the saved run had them.
+  if (!in.at_end()) {
+    i32 mark = 0, with = 0, subs = 0, nm = 0;
+    in.read(mark, with, subs, nm);
+    check(in, mark == kResidualMark && subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS,
+          "the residual stresses");
+    for (int n = 0; n < with; ++n) {
+      SectionResidual r;
+      int s = 0;
+      read_residual(in, s, r);
+      check(in, s >= 1 && s <= sz.MUMS && r.bundles >= 0 && r.bundles <= kMaxBundles, "a residual section");
+      for (int b : r.bundle) check(in, b >= -1 && b < r.bundles, "a bundle");
+      (*md.RESID)[static_cast<std::size_t>(s)] = r;
+    }
+    fs.load_residual(in, md.NM, sz.MUMM);
   }
 
   if (!in.at_end())

@@ -351,6 +351,9 @@ void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const Driv
   // none to keep, and its fibres still need their initial state (without it
   // every fibre would start with a yield range of zero width).
   if (ctl.IRESIN == 0 && md.state_kept) fs.initialise(md.NM, md.SYM, md.EYM);
+  // The sub-fibres of sections with residual stresses start at their
+  // initial stresses with the fibres (a kept restored state keeps its own).
+  if (ctl.IRESIN == 0 || !md.state_kept) fs.initialise_residual(md);
   check_band_storage(md, units);
 
   NonConverged warnings(units.output());

@@ -53,7 +53,46 @@ MemberFibres FibreStore::views(int m) const {
   v.EPS = arr(A_EPS);
   v.DEPS = arr(A_DEPS);
   v.SIGT = arr(A_SIGT);
+  v.SUB = sub_of(m);
   return v;
+}
+
+double* FibreStore::sub_of(int m) const {
+  if (sub_.empty()) return nullptr;
+  return const_cast<double*>(sub_.data()) + static_cast<std::size_t>(m - 1) * kSubBlock;
+}
+
+void FibreStore::initialise_residual(const Frame& fr) {
+  bool any = false;
+  for (int m = 1; m <= fr.NM; ++m) any = any || fr.residual(fr.ISEC(m)) != nullptr;
+  if (!any) return;
+  // Once per run, for every member the model can hold.
+  if (sub_.empty()) sub_.assign(static_cast<std::size_t>(fr.sz.MUMM) * kSubBlock, 0.0);
+  for (int m = 1; m <= fr.NM; ++m) {
+    const SectionResidual* r = fr.residual(fr.ISEC(m));
+    if (r == nullptr) continue;
+    double* b = sub_of(m);
+    const double sy = fr.SYM(m), ey = fr.EYM(m);
+    for (int k = 1; k <= NSTA; ++k)
+      for (int i = 1; i <= NFIB; ++i)
+        for (int n = 0; n < sub_count(*r, i); ++n) {
+          double* v = b + sub_at(MemberFibres::at(i, k), n);
+          v[0] = sy;
+          v[1] = -sy;
+          v[2] = ey;
+          v[3] = -ey;
+          v[4] = sub_stress0(*r, i, n);
+        }
+  }
+}
+
+void FibreStore::save_residual(RecordFile& out, int nm) const {
+  for (int m = 1; m <= nm; ++m) out.write_reals(sub_of(m), kSubBlock);
+}
+
+void FibreStore::load_residual(RecordFile& in, int nm, int mumm) {
+  if (sub_.empty()) sub_.assign(static_cast<std::size_t>(mumm) * kSubBlock, 0.0);
+  for (int m = 1; m <= nm; ++m) in.read_reals(sub_of(m), kSubBlock);
 }
 
 MemberFibres FibreStore::member(int m) {
@@ -166,7 +205,8 @@ void FibreStore::pass_begin() {
 MemberFibres FibreStore::pass_member(int m) {
   visit(Phase::pass, m);
   if (in_memory_) return views(m);
-  const MemberFibres v = views(1);
+  MemberFibres v = views(1);
+  v.SUB = sub_of(m);
   read_member_state(file(cur_state_), v);
   read_member_increments(file(cur_inc_), v.DEPS);
   return v;
@@ -192,7 +232,8 @@ MemberFibres FibreStore::update_member(int m) {
   visit(Phase::update, m);
   pending_ = m;
   if (in_memory_) return views(m);
-  const MemberFibres v = views(1);
+  MemberFibres v = views(1);
+  v.SUB = sub_of(m);
   read_member_increments(file(cur_inc_), v.DEPS);
   return v;
 }
@@ -226,7 +267,8 @@ MemberFibres FibreStore::commit_member(int m) {
   visit(Phase::commit, m);
   pending_ = m;
   if (in_memory_) return views(m);
-  const MemberFibres v = views(1);
+  MemberFibres v = views(1);
+  v.SUB = sub_of(m);
   read_member_state(file(cur_state_), v);
   read_member_increments(file(cur_inc_), v.DEPS);
   return v;
@@ -263,7 +305,8 @@ void FibreStore::results_begin() {
 MemberFibres FibreStore::results_member(int m) {
   visit(Phase::results, m);
   if (in_memory_) return views(m);
-  const MemberFibres v = views(1);
+  MemberFibres v = views(1);
+  v.SUB = sub_of(m);
   read_member_state(file(cur_state_), v);
   return v;
 }

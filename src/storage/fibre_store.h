@@ -14,8 +14,11 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "io/records.h"
+#include "store/model.h"
+#include "store/residual.h"
 #include "store/sizes.h"
 #include "store/views.h"
 
@@ -34,8 +37,32 @@ struct MemberFibres {
   double* EPS = nullptr;
   double* DEPS = nullptr;
   double* SIGT = nullptr;
+  // The sub-fibres of a member whose section carries residual stresses
+  // (null for any other): kSubState values per sub-fibre, sub-fibre n of
+  // strip `at` at sub_at(at, n).
+  double* SUB = nullptr;
   static int at(int f, int k) { return (k - 1) * NFIB + (f - 1); }
 };
+
+// A section with residual stresses keeps every strip's state in sub-fibres:
+// kSubFibres for a bundled flange strip, one for any other strip, each with
+// its own initial stress. A sub-fibre stores SIGU, SIGL, EPSU, EPSL and SIG;
+// its strain is the strip's plus its initial stress over E (the law sees a
+// fibre strained elastically to its initial stress), so it is not stored.
+// The strip's own state then holds its mean stress (SIG), its strain (EPS,
+// zero at the start) and bounds that give its state symbol.
+inline constexpr int kSubState = 5;
+inline constexpr int kSubBlock = NFM * kSubFibres * kSubState;  // one member
+inline int sub_at(int at, int n) { return (at * kSubFibres + n) * kSubState; }
+inline int sub_count(const SectionResidual& r, int i) { return r.bundle[i - 1] >= 0 ? kSubFibres : 1; }
+inline double sub_share(const SectionResidual& r, int i, int n) {
+  const int b = r.bundle[i - 1];
+  return b >= 0 ? r.share[b][n] : 1.0;
+}
+inline double sub_stress0(const SectionResidual& r, int i, int n) {
+  const int b = r.bundle[i - 1];
+  return b >= 0 ? r.sub_sig0[b][n] : r.sig0[i - 1];
+}
 
 class FibreStore {
  public:
@@ -47,6 +74,15 @@ class FibreStore {
 
   // Initial state of members 1..nm: (+SYM, -SYM, +EYM, -EYM, 0, 0).
   void initialise(int nm, RVec SYM, RVec EYM);
+  // The sub-fibres of the members whose section carries residual stresses,
+  // each at its initial stress; nothing when no member has such a section.
+  // Kept in memory in either mode, for every member the model can hold.
+  void initialise_residual(const Frame& fr);
+  bool has_residual() const { return !sub_.empty(); }
+  // Restart: the sub-fibres of members 1..nm, one record a member.
+  void save_residual(RecordFile& out, int nm) const;
+  void load_residual(RecordFile& in, int nm, int mumm);
+
   // Step start: every increment of members 1..nm becomes 0.
   void clear_increments(int nm);
 
@@ -112,6 +148,7 @@ class FibreStore {
   enum class Phase { idle, pass, update, commit, results };
 
   MemberFibres views(int m) const;
+  double* sub_of(int m) const;
   RecordFile& file(int unit) const { return *files_[unit - FIRST_UNIT]; }
   void start(Phase p);
   void finish(Phase p);
@@ -151,6 +188,7 @@ class FibreStore {
   int pending_ = 0;  // member read and not yet put back (update, commit)
   std::array<double, 6 * NFM> packed_{};   // one member's state records
   std::array<double, NFM> packed_inc_{};   // one member's increment records
+  std::vector<double> sub_;  // sub-fibres of members with residual stresses (kSubBlock each)
 };
 
 }  // namespace nlf

@@ -5,6 +5,31 @@
 
 namespace nlf {
 
+void write_residual(RecordFile& out, int s, const SectionResidual& r) {
+  using i32 = std::int32_t;
+  out.write(i32{s}, i32{r.bundles}, r.X[0], r.X[1], r.X[2], r.X[3]);
+  out.write_reals(r.sig0.data(), NFIB);
+  out.write_ints(r.bundle.data(), NFIB);
+  for (int b = 0; b < kMaxBundles; ++b) {
+    out.write_reals(r.share[static_cast<std::size_t>(b)].data(), kSubFibres);
+    out.write_reals(r.sub_sig0[static_cast<std::size_t>(b)].data(), kSubFibres);
+  }
+}
+
+void read_residual(RecordFile& in, int& s, SectionResidual& r) {
+  std::int32_t sec = 0, bundles = 0;
+  in.read(sec, bundles, r.X[0], r.X[1], r.X[2], r.X[3]);
+  s = sec;
+  r.bundles = bundles;
+  r.present = true;
+  in.read_reals(r.sig0.data(), NFIB);
+  in.read_ints(r.bundle.data(), NFIB);
+  for (int b = 0; b < kMaxBundles; ++b) {
+    in.read_reals(r.share[static_cast<std::size_t>(b)].data(), kSubFibres);
+    in.read_reals(r.sub_sig0[static_cast<std::size_t>(b)].data(), kSubFibres);
+  }
+}
+
 void SAVESTATE(RecordFile& out, const Model& md, FibreStore& fs, int last_step, int detail) {
   using i32 = std::int32_t;
   const Sizes& sz = md.sz;
@@ -59,6 +84,19 @@ void SAVESTATE(RecordFile& out, const Model& md, FibreStore& fs, int last_step, 
     r[0] = md.MC7(m);
     for (int k = 1; k <= NMP; ++k) r[k] = md.DPRUN(k, m);
     out.write_reals(r, 1 + NMP);
+  }
+
+  // Residual stresses, only when some section carries them (a file without
+  // them reads as before): a mark with the number of such sections, then
+  // each section's pattern and what it gives its strips and sub-fibres, then
+  // the sub-fibres of every member.
+  int with = 0;
+  for (int s = 1; s <= sz.MUMS; ++s) with += md.residual(s) != nullptr ? 1 : 0;
+  if (with > 0 && fs.has_residual()) {
+    out.write(i32{kResidualMark}, i32{with}, i32{kSubFibres}, i32{md.NM});
+    for (int s = 1; s <= sz.MUMS; ++s)
+      if (const SectionResidual* r = md.residual(s)) write_residual(out, s, *r);
+    fs.save_residual(out, md.NM);
   }
 
   out.end_file();

@@ -15,6 +15,12 @@
 //   9  per joint-spring slot: KJ, spring forces (3), stiffnesses KF (3);
 //  10  the six committed values of every fibre of every member slot;
 //  11  per member slot: MC7(m), then the 18 run point increments DPRUN(.,m);
+//  12  only when some section carries residual stresses: the mark
+//      kResidualMark, the number of such sections, kSubFibres and NM; per
+//      such section its number, bundles and X1..X4, the initial stresses of
+//      its 20 strips, their bundles, and per bundle the shares and initial
+//      stresses of its sub-fibres; then per member 1..NM its sub-fibres in
+//      one record;
 //  followed by the end of the file.
 #pragma once
 
@@ -26,6 +32,12 @@ namespace nlf {
 
 // Number of integers in the driver's table of record 7.
 inline constexpr int RESTART_TABLE = 10;
+// The first integer of the residual stresses' records.
+inline constexpr int kResidualMark = 20250;
+
+// One section's residual stresses (record group 12) and their reading.
+void write_residual(RecordFile& out, int s, const SectionResidual& r);
+void read_residual(RecordFile& in, int& s, SectionResidual& r);
 
 // Writes the restart file from its start: `out` is rewound first and ends
 // after the last record, so a file read earlier on the same unit is replaced
