@@ -1,9 +1,12 @@
 #include "model/structure.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "io/card.h"
 #include "io/format.h"
@@ -11,6 +14,7 @@
 #include "io/units.h"
 #include "model/deck_error.h"
 #include "model/numbering.h"
+#include "model/residual.h"
 #include "model/section_figures.h"
 #include "model/sections.h"
 #include "storage/fibre_store.h"
@@ -199,7 +203,39 @@ void material_card(Model& md, const Card& c, const CardContext& cx) {
   md.strain_limit = limit;
 }
 
-void section_card(Model& md, Units& units, const Card& c, const CardContext& cx) {
+// What the pass remembers of every section number: the last section card
+// that gave it and its S card, for the S cards that follow.
+struct SectionRecord {
+  Card card;           // the last card that built its fibres
+  long line = 0;       // its line
+  char last = 0;       // the letter of its last section card, C included
+  long s_line = 0;     // the line of the S card that gave its residual stresses, 0: none
+  std::array<double, 4> X{};  // the pattern of that S card
+};
+using SectionRecords = std::vector<SectionRecord>;
+
+SectionShape shape_of(const Card& c) {
+  return {c.ch, c.X(1), c.X(2), c.X(3), c.X(4), c.X(5)};
+}
+
+// Works out the residual stresses of section s for the pattern X from its
+// fibres and yield stress as they stand, refuses them (the card in `cx`;
+// `own_cols`: the fault's fields are this card's X1..X4, else the yield
+// stress X6 is named), stores them and lists their sums.
+void set_residual(Model& md, Units& units, const CardContext& cx, int s, const SectionRecord& rec,
+                  const std::array<double, 4>& X, bool own_cols) {
+  const SectionShape shape = shape_of(rec.card);
+  const SectionResidual r = residual_table(shape, X, md, s);
+  if (const ResidualFault f = residual_fault(shape, md, s, r); !f.what.empty())
+    cx.fail(own_cols ? x_first(f.first_field) : x_first(6), own_cols ? x_last(f.last_field) : x_last(6), f.what,
+            f.detail);
+  if (md.RESID != nullptr) (*md.RESID)[s] = r;
+  const ResidualSums t = residual_sums(md, s, r);
+  static const Format sums("(1X,'RESIDUAL STRESSES:  SUM A*S0 =',E13.4,' T   SUM A*S0*Z =',E13.4,' T-CM')");
+  units.listing().write(sums, {t.force, t.moment});
+}
+
+void section_card(Model& md, Units& units, const Card& c, const CardContext& cx, SectionRecords& recs) {
   const int s = c.i1;
   cx.section(md, 1, s);
   // Dimensions no shape has are accepted as they stand; a check reports them.
@@ -228,6 +264,61 @@ void section_card(Model& md, Units& units, const Card& c, const CardContext& cx)
       build_section_ORC(c.ch, s, c.X(1), c.X(2), c.X(7), md.AREA, md.ZF, out);
       break;
   }
+
+  // A C card keeps the fibres, and with them the residual stresses, under a
+  // new yield stress; any other card makes a new section without them.
+  SectionRecord& rec = recs[static_cast<std::size_t>(s)];
+  if (rec.s_line != 0) {
+    if (c.ch == 'C') {
+      set_residual(md, units, cx, s, rec, rec.X, false);
+    } else {
+      if (md.RESID != nullptr) (*md.RESID)[s] = SectionResidual{};
+      deck_warning(units, cx.line, 1, 1,
+                   std::string(1, c.ch) + " card makes section " + str(s) + " anew: the residual stresses of the S card at line " +
+                       str(rec.s_line) + " no longer apply");
+      rec.s_line = 0;
+    }
+  }
+  if (c.ch != 'C' || rec.last == 0) {
+    rec.card = c;
+    rec.line = cx.line;
+  }
+  rec.last = c.ch;
+}
+
+// S: residual stresses of the I or H section I1, given by the last section
+// card before it.
+void residual_card(Model& md, Units& units, const Card& c, const CardContext& cx, SectionRecords& recs) {
+  const int s = c.i1;
+  cx.section(md, 1, s);
+  SectionRecord& rec = recs[static_cast<std::size_t>(s)];
+  const char letter = rec.last;
+  if (letter == 0)
+    cx.fail(2, 4, "SECTION " + str(s) + " NOT DEFINED BEFORE IT",
+            "names section " + str(s) + ", which no section card before it has defined");
+  if (letter != 'I' && letter != 'H') {
+    const std::string kind = letter == 'C'   ? "last given by a C card"
+                             : letter == 'T' ? "a T section"
+                             : letter == 'O' ? "a rectangle (O card)"
+                                             : "a round section (R card)";
+    cx.fail(2, 4,
+            "SECTION " + str(s) + " IS NOT AN I OR H SECTION (" + std::string(1, letter) +
+                " CARD): NO RESIDUAL STRESSES",
+            "names section " + str(s) + ", " + kind +
+                ": residual stresses apply to I and H sections only (give the S card after the I or H card)");
+  }
+  if (rec.s_line != 0)
+    cx.fail(2, 4, "SECTION " + str(s) + " HAS RESIDUAL STRESSES ALREADY (S CARD AT LINE " + str(rec.s_line) + ")",
+            "gives section " + str(s) + " residual stresses a second time (the first S card is at line " +
+                str(rec.s_line) + ")");
+  if (const DimensionFault d = impossible_dimensions(rec.card); !d.what.empty())
+    cx.fail(2, 4, "SECTION " + str(s) + " HAS DIMENSIONS NO " + std::string(1, letter) + " SECTION HAS",
+            "names section " + str(s) + ", whose " + std::string(1, letter) + " card at line " + str(rec.line) +
+                " gives dimensions no real section has (" + d.what + "): no residual stresses");
+  const std::array<double, 4> X = {c.X(1), c.X(2), c.X(3), c.X(4)};
+  set_residual(md, units, cx, s, rec, X, true);
+  rec.s_line = cx.line;
+  rec.X = X;
 }
 
 void watch_card(Model& md, const Card& c, const CardContext& cx) {
@@ -274,7 +365,7 @@ void last_card(Model& md, FibreStore& fs, Units& units, const Card& c) {
 }
 
 // Acts on one structure card; true at the L card, which ends the pass.
-bool structure_card(Model& md, FibreStore& fs, Units& units, const Card& c, long line) {
+bool structure_card(Model& md, FibreStore& fs, Units& units, const Card& c, long line, SectionRecords& recs) {
   const CardContext cx{units, line, c.ch};
   switch (c.ch) {
     case 'J':
@@ -298,7 +389,10 @@ bool structure_card(Model& md, FibreStore& fs, Units& units, const Card& c, long
     case 'O':
     case 'R':
     case 'C':
-      section_card(md, units, c, cx);
+      section_card(md, units, c, cx, recs);
+      break;
+    case 'S':
+      residual_card(md, units, c, cx, recs);
       break;
     case 'W':
       watch_card(md, c, cx);
@@ -318,6 +412,7 @@ void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long 
   static const Format echo("(1X,A80)");
   DeckIn& deck = units.deck();
   std::string line;
+  SectionRecords recs(static_cast<std::size_t>(std::max(md.sz.MUMS, 0)) + 1);
   for (;;) {
     deck.next_or_fail(line, "structure card");
     const std::string cols = card_columns(line);
@@ -327,7 +422,8 @@ void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long 
 
     // A deck check reports a card it refuses and goes on with the next.
     try {
-      if (structure_card(md, fs, units, decode_deck_card(units, cols, deck.source(), false), deck.line_number()))
+      if (structure_card(md, fs, units, decode_deck_card(units, cols, deck.source(), false), deck.line_number(),
+                          recs))
         return;
     } catch (const DeckRejected&) {
     }

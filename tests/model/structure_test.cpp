@@ -40,6 +40,13 @@ struct Pass {
   }
 };
 
+// A HEB 300 of yield stress 2.35 and the classic pattern on it: 0.3 fy of
+// compression at the flange tips, balanced by a uniform tension in the
+// flange middles and the web (X2 = X3 = X4 for the program's own fibre
+// areas).
+const std::string kHeb300 = card('I', 1, 0, 0, {30, 30, 1.1, 1.9, 2.7, 2.35});
+const std::vector<double> kClassic = {-0.705, 0.41114236, 0.41114236, 0.41114236};
+
 const std::string kFrame = card('J', 10, 0, 0, {0, 0}) + card('J', 20, 0, 0, {100, 0}) +
                            card('J', 30, 0, 0, {100, 100}) + card('P', 0, 0, 0, {2100, 21, 0}) +
                            card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4});
@@ -173,6 +180,33 @@ TEST(Structure, BadDecksStopWithAMessage) {
        "columns 21-30"},
       {"W joint", card('W', 0, 0, 0, {1000.11}),
        "ERROR IN W CARD AT LINE 1: WATCH CODE 1000.11 NAMES A JOINT ABOVE 999", "columns 11-20"},
+      {"S without section", card('S', 1, 0, 0, {-0.7, 0.4, 0.4, 0.4}),
+       "ERROR IN S CARD AT LINE 1: SECTION 1 NOT DEFINED BEFORE IT", "columns 2-4: S card names section 1, which no"},
+      {"S on a T", card('T', 1, 0, 0, {30, 15, 1, 1, 0, 2.4}) + card('S', 1, 0, 0, {-0.7, 0.4, 0.4, 0.4}),
+       "ERROR IN S CARD AT LINE 2: SECTION 1 IS NOT AN I OR H SECTION (T CARD): NO RESIDUAL STRESSES",
+       "columns 2-4: S card names section 1, a T section: residual stresses apply to I and H sections only"},
+      {"S on a C", kHeb300 + card('C', 1, 0, 0, {0, 0, 0, 0, 0, 2.4}) + card('S', 1, 0, 0, kClassic),
+       "ERROR IN S CARD AT LINE 3: SECTION 1 IS NOT AN I OR H SECTION (C CARD): NO RESIDUAL STRESSES",
+       "section 1, last given by a C card"},
+      {"S twice", kHeb300 + card('S', 1, 0, 0, kClassic) + card('S', 1, 0, 0, kClassic),
+       "ERROR IN S CARD AT LINE 3: SECTION 1 HAS RESIDUAL STRESSES ALREADY (S CARD AT LINE 2)",
+       "columns 2-4: S card gives section 1 residual stresses a second time (the first S card is at line 2)"},
+      // The tip slice, at 0.95 of the way from X2 to X1, reaches the yield stress.
+      {"S at yield", kHeb300 + card('S', 1, 0, 0, {-2.5, -0.02, 0.5, 0.5}),
+       "ERROR IN S CARD AT LINE 2: RESIDUAL STRESS -2.376 OF FIBRE 1 (SUB-FIBRE 10) NOT BELOW THE YIELD STRESS 2.35",
+       "line 2, columns 11-30: S card starts fibre 1 of section 1 (its sub-fibre 10 of 10, counted from the web "
+       "to the flange tip) at -2.376 t/cm2, at or beyond the yield stress 2.35 of the section"},
+      {"S web at yield", kHeb300 + card('S', 1, 0, 0, {-0.7, 0.4, 2.6, -1}),
+       "ERROR IN S CARD AT LINE 2: RESIDUAL STRESS 2.52431 OF FIBRE 4 NOT BELOW THE YIELD STRESS 2.35",
+       "columns 31-50: S card starts fibre 4 of section 1 at 2.52431 t/cm2"},
+      {"S not balanced", kHeb300 + card('S', 1, 0, 0, {-0.705}),
+       "ERROR IN S CARD AT LINE 2: RESIDUAL STRESSES NOT IN EQUILIBRIUM: NET AXIAL FORCE -38.7115 T ABOVE 3.50305 T "
+       "(1 % OF A*FY)",
+       "columns 11-50: S card gives section 1 residual stresses that are not self-equilibrated: their net axial "
+       "force -38.7115 t is more than 1 % of A*fy (3.50305 t)"},
+      {"C lowers the yield stress", kHeb300 + card('S', 1, 0, 0, kClassic) + card('C', 1, 0, 0, {0, 0, 0, 0, 0, 0.6}),
+       "ERROR IN C CARD AT LINE 3: RESIDUAL STRESS -0.649193 OF FIBRE 1 (SUB-FIBRE 10) NOT BELOW THE YIELD STRESS 0.6",
+       "columns 61-70: C card starts fibre 1 of section 1"},
   };
   for (const BadDeck& c : cases) {
     SCOPED_TRACE(c.name);
@@ -187,6 +221,92 @@ TEST(Structure, BadDecksStopWithAMessage) {
     EXPECT_NE(out.find(" " + c.listing + "\n"), std::string::npos);
     EXPECT_EQ(err.rfind("nlframe: " + (p.dir / "deck.dat").string() + ": line ", 0), 0u) << err;
     EXPECT_NE(err.find(c.stderr_part), std::string::npos) << err;
+  }
+}
+
+// The S card fills the table of residual stresses: a bundle of sub-fibres
+// for each flange strip of an I section, a stress at its own position for
+// every other strip and every strip of an H section; the listing gives the
+// sums, which vanish for a balanced pattern.
+TEST(Structure, ResidualStressesOfIAndHSections) {
+  const double B = 30, tw = 1.1, tf = 1.9, fy = 2.35;
+  {
+    // The classic pattern, read as the deck gives it.
+    Pass p(kHeb300 + card('S', 1, 0, 0, kClassic) + card('L', -5));
+    p.run();
+    const SectionResidual* r = p.md.residual(1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->bundles, 6);
+    double n = 0, m = 0, area = 0;
+    for (int i = 1; i <= 20; ++i) {
+      const int b = r->bundle[i - 1];
+      EXPECT_EQ(b >= 0, i <= 3 || i >= 18) << i;
+      if (b >= 0) {
+        double shares = 0, mean = 0;
+        for (int k = 0; k < kSubFibres; ++k) {
+          shares += r->share[b][k];
+          mean += r->share[b][k] * r->sub_sig0[b][k];
+        }
+        EXPECT_NEAR(shares, 1.0, 1e-14);
+        EXPECT_NEAR(mean, r->sig0[i - 1], 1e-14);
+        // The flange's mean over its full width: X2 over the web, the mean of
+        // X1 and X2 over the outstands.
+        EXPECT_NEAR(mean, (tw * kClassic[1] + (B - tw) * 0.5 * (kClassic[0] + kClassic[1])) / B, 1e-14);
+        EXPECT_NEAR(r->sub_sig0[b][kSubFibres - 1], kClassic[1] + 0.95 * (kClassic[0] - kClassic[1]), 1e-14);
+      } else {
+        EXPECT_NEAR(r->sig0[i - 1], kClassic[2], 1e-14);
+      }
+      n += p.md.AREA(1, i) * r->sig0[i - 1];
+      m += p.md.AREA(1, i) * r->sig0[i - 1] * p.md.ZF(1, i);
+      area += p.md.AREA(1, i);
+    }
+    EXPECT_LT(std::fabs(n), 1e-8 * area * fy);
+    EXPECT_LT(std::fabs(m), 1e-12);
+    const auto l = p.listing();
+    const std::string& sums = l[l.size() - 2];  // before the echo of the L card
+    ASSERT_EQ(sums.size(), 79u);
+    EXPECT_EQ(sums.substr(0, 31) + "|" + sums.substr(44, 17) + "|" + sums.substr(74),
+              " RESIDUAL STRESSES:  SUM A*S0 =| T   SUM A*S0*Z =| T-CM");
+    EXPECT_NEAR(std::stod(sums.substr(31, 13)), n, 1e-10);
+    EXPECT_NEAR(std::stod(sums.substr(61, 13)), m, 1e-10);
+  }
+  {
+    // A web linear from X3 at its ends to X4 at mid-depth; shifted section.
+    Pass p(card('I', 1, 0, 0, {30, 30, 1.1, 1.9, 2.7, 2.35, 4}) + card('S', 1, 0, 0, {-0.4, 0.4, 0.2, -0.4}) +
+           card('L', -5));
+    EXPECT_NO_THROW(p.run());
+    const SectionResidual* r = p.md.residual(1);
+    ASSERT_NE(r, nullptr);
+    const auto line = [&](int i) { return 0.2 + (-0.4 - 0.2) * (1 - std::fabs(p.md.ZF(1, i) - 4) / (15 - tf)); };
+    for (int i = 4; i <= 17; ++i) {
+      EXPECT_NEAR(r->sig0[i - 1], line(i), 1e-14) << i;
+      EXPECT_NEAR(r->sig0[i - 1], r->sig0[20 - i], 1e-14);
+    }
+  }
+  {
+    // H: the same pattern across the strips, without bundles, balanced too.
+    Pass p(card('H', 1, 0, 0, {0, 30, 1.1, 1.9, 2.7, 2.35}) + card('S', 1, 0, 0, kClassic) + card('L', -5));
+    p.run();
+    const SectionResidual* r = p.md.residual(1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->bundles, 0);
+    double n = 0, area = 0;
+    for (int i = 1; i <= 20; ++i) {
+      EXPECT_EQ(r->bundle[i - 1], -1);
+      n += p.md.AREA(1, i) * r->sig0[i - 1];
+      area += p.md.AREA(1, i);
+    }
+    EXPECT_LT(std::fabs(n), 1e-8 * area * fy);
+    // Strip 1 at 13/14 of the outstand from the web face to the tip.
+    EXPECT_NEAR(r->sig0[0], kClassic[1] + 13.0 / 14.0 * (kClassic[0] - kClassic[1]) * (B - tw - 1.8 * 2.7) / (B - tw) +
+                                (kClassic[0] - kClassic[1]) * 1.8 * 2.7 / (B - tw), 1e-12);
+    EXPECT_NEAR(r->sig0[9], kClassic[1], 1e-14);  // the web and the flanges over it
+  }
+  {
+    // A new I card drops the pattern; another S card may then follow.
+    Pass p(kHeb300 + card('S', 1, 0, 0, kClassic) + kHeb300 + card('L', -5));
+    p.run();
+    EXPECT_EQ(p.md.residual(1), nullptr);
   }
 }
 
