@@ -7,6 +7,7 @@
 
 #include "io/stop.h"
 #include "io/units.h"
+#include "model/residual.h"
 #include "model/restart_read.h"
 #include "model/section_figures.h"
 #include "model/structure.h"
@@ -143,6 +144,13 @@ class Checker {
       SectionFacts sf{s, f.area, f.inertia, f.plastic, md_.SY(s), f.mp, 0};
       for (int m = 1; m <= md_.NM; ++m)
         if (md_.ISEC(m) == s) ++sf.members;
+      if (const SectionResidual* r = md_.residual(s)) {
+        const ResidualSums t = residual_sums(md_, s, *r);
+        sf.residual = true;
+        sf.residual_X = r->X;
+        sf.residual_force = t.force;
+        sf.residual_moment = t.moment;
+      }
       facts_.sections.push_back(sf);
     }
     return true;

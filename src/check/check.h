@@ -4,6 +4,7 @@
 // of a deck without errors.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ struct SectionFacts {
   double yield = 0;    // t/cm2
   double mp = 0;       // full plastic moment, t-cm
   int members = 0;     // members that use it
+  // Residual stresses (an S card): the pattern X1..X4 and the sums over the
+  // fibres of A*sig0 (t) and A*sig0*z about the centroid (t-cm).
+  bool residual = false;
+  std::array<double, 4> residual_X{};
+  double residual_force = 0, residual_moment = 0;
 };
 
 // The model of the deck, as far as the check read it.

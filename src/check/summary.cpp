@@ -34,10 +34,16 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
                 std::to_string(f.band));
   out.push_back("  material: E " + message_number(f.E) + ", E2 " + message_number(f.E2) + ", E3 " + message_number(f.E3) + " t/cm2" +
                 (f.strain_limit > 0 ? ", strain limit " + message_number(f.strain_limit) : std::string()));
-  for (const SectionFacts& s : f.sections)
+  for (const SectionFacts& s : f.sections) {
     out.push_back("  section " + std::to_string(s.number) + ": area " + message_number(s.area) + " cm2, I " +
                   message_number(s.inertia) + " cm4, Zp " + message_number(s.plastic) + " cm3, yield " + message_number(s.yield) +
                   " t/cm2, Mp " + message_number(s.mp) + " t-cm, " + plural(s.members, "member", "members"));
+    if (s.residual)
+      out.push_back("    residual stresses " + message_number(s.residual_X[0]) + " " + message_number(s.residual_X[1]) +
+                    " " + message_number(s.residual_X[2]) + " " + message_number(s.residual_X[3]) +
+                    " t/cm2: sum A*s0 " + message_number(s.residual_force) + " t, sum A*s0*z " +
+                    message_number(s.residual_moment) + " t-cm");
+  }
   std::string load = "  load history: " + plural(f.groups, "group", "groups") + ", " +
                      plural(f.steps, "step", "steps");
   if (f.arc_groups > 0) load += " (" + std::to_string(f.arc_groups) + " under arc-length control)";

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -118,6 +119,7 @@ TEST(Check, SummaryFiguresOfSections) {
   // B 10, stem 1, flange 2.
   const std::string deck = kControl + kSupports + card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4}) +
                            card('I', 2, 0, 0, {30, 15, 1, 2, 0, 2.4}) +
+                           card('S', 2, 0, 0, {-0.72, 0.34758621, 0.34758621, 0.34758621}) +
                            card('T', 3, 0, 0, {20, 10, 1, 2, 0, 3.6, -5}) + kMember12 +
                            card('M', 2, 3, -2, {0.2, 0.4, 0.6, 0.8}) + card('W', 0, 0, 0, {2.22}) +
                            card('L', 30, 1) + kHistory;
@@ -161,9 +163,18 @@ TEST(Check, SummaryFiguresOfSections) {
   EXPECT_NEAR(t.mp, 3.6 * t.plastic, 1e-9);
   EXPECT_EQ(t.members, 0);
 
+  // The I section's residual stresses, 0.3 fy at the flange tips, balanced.
+  EXPECT_FALSE(o.residual);
+  ASSERT_TRUE(i.residual);
+  EXPECT_EQ(i.residual_X[0], -0.72);
+  EXPECT_LT(std::fabs(i.residual_force), 1e-6);
+  EXPECT_LT(std::fabs(i.residual_moment), 1e-9);
+
   const auto lines = summary_lines("deck.dat", r);
   EXPECT_EQ(lines[0], "deck.dat: no errors");
   EXPECT_EQ(lines[5], "  section 1: area 200 cm2, I 6650 cm4, Zp 1000 cm3, yield 2.4 t/cm2, Mp 2400 t-cm, 1 member");
+  EXPECT_EQ(lines[7].substr(0, 71), "    residual stresses -0.72 0.347586 0.347586 0.347586 t/cm2: sum A*s0 ");
+  EXPECT_EQ(lines[8].substr(0, 12), "  section 3:");
 }
 
 // The program's own status rules, no file in the working folder, and the
