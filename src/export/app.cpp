@@ -7,6 +7,7 @@
 #include "export/run_tables.h"
 #include "export/write.h"
 #include "results/arguments.h"
+#include "results/run_check.h"
 
 namespace nlf::exporter {
 
@@ -33,8 +34,9 @@ std::string usage_text() {
          "      --version      show the version and exit\n"
          "\n"
          "Exit status: 0 all tables written, 1 a result file missing, cut off or not\n"
-         "of this run (nothing written), 2 bad command line or a deck that cannot be\n"
-         "read (missing, a folder, a result file).\n";
+         "of this run (nothing written), 2 bad command line, a deck that cannot be\n"
+         "read (missing, a folder, a result file) or result files of another deck\n"
+         "(nothing written).\n";
 }
 
 Options parse_options(const std::vector<std::string>& args) {
@@ -122,6 +124,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                                                    [&](const Options& o) {
                                                      try {
                                                        return export_run(o, out, err);
+                                                     } catch (const results::ForeignRunError& e) {
+                                                       err << kProgram << ": error: " << e.what() << '\n';
+                                                       return static_cast<int>(kForeign);
                                                      } catch (const results::ResultError& e) {
                                                        err << kProgram << ": error: " << e.what() << '\n';
                                                        return static_cast<int>(kFailed);

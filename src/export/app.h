@@ -31,8 +31,9 @@ Options parse_options(const std::vector<std::string>& args);
 std::string usage_text();
 
 // Exit status: 0 every table written; 1 a file missing, cut off or not of
-// this run (nothing is written then); 2 a bad command line.
-enum Status : int { kOk = 0, kFailed = 1, kUsage = 2 };
+// this run (nothing is written then); 2 a bad command line, or result files
+// of another deck (nothing written).
+enum Status : int { kOk = 0, kFailed = 1, kUsage = 2, kForeign = 2 };
 
 // Reads the run and writes its tables; progress to `out`, errors to `err`.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "results/run_check.h"
+
 namespace nlf::exporter {
 
 using results::ResultError;
@@ -69,6 +71,7 @@ void check_steps(const std::string& file, const std::vector<int>& steps, const s
 RunTables read_run(const std::filesystem::path& deck, const std::filesystem::path& dir) {
   RunTables t;
   t.frame = results::read_frame(deck);
+  results::check_run_of_deck(deck, dir);
   auto path = [&](const char* name) { return (dir / name).string(); };
   t.joint_forces = results::read_table(results::joint_forces_layout(), path("Jfor.rst"));
   t.joint_displacements = results::read_table(results::joint_displacements_layout(), path("Jdis.rst"));

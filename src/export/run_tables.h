@@ -23,7 +23,8 @@ struct RunTables {
 
 // Reads the deck and the result files of the run in `dir`. Throws
 // results::ResultError naming the file for a file that is missing, cut off,
-// foreign, or holds other steps than the others.
+// foreign, or holds other steps than the others; results::ForeignRunError
+// when the listing is that of another deck.
 RunTables read_run(const std::filesystem::path& deck, const std::filesystem::path& dir);
 
 // The checks read_run makes, one file at a time. `joints` and `members` are

@@ -221,8 +221,30 @@ TEST(Export, MissingCutOffAndForeignFilesFailAndWriteNothing) {
   EXPECT_NE(r.err.str().find("Mdis.rst: no such file"), std::string::npos) << r.err.str();
   fs::rename(r.dir / "Mdis.old", r.dir / "Mdis.rst");
 
-  // Results of another frame in the folder.
+  // Results of another deck in the folder: the listing's title tells, and
+  // so does its echo of the structure when only the title is the same.
+  const std::string portal = read_file(r.dir / "deck.dat");
+  const auto refused = [&](const std::string& deck, const std::string& message) {
+    write_file(r.dir / "deck.dat", deck);
+    std::ostringstream out, err;
+    EXPECT_EQ(run({(r.dir / "deck.dat").string(), "-o", (r.dir / "csv").string()}, out, err), kForeign);
+    const std::string e = err.str();  // one line, naming the listing
+    EXPECT_EQ(e.rfind("nlframe-export: error: " + (r.dir / "R.rst").string() + ": ", 0), 0u) << e;
+    EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1);
+    EXPECT_NE(e.find(message), std::string::npos) << e;
+  };
+  std::string retitled = portal;
+  retitled.replace(retitled.find("FIXED-BASE PORTAL"), 17, "PINNED-BASE PORTAL");
+  refused(retitled, "not of " + (r.dir / "deck.dat").string() + " ('PINNED-BASE PORTAL");
+  std::string wider = portal;
+  wider.replace(wider.find("J  3  0  0      600."), 20, "J  3  0  0      700.");
+  refused(wider, "lacks line");
+  EXPECT_FALSE(fs::exists(r.dir / "csv"));
+
+  // A frame of other members without a listing to tell.
   write_file(r.dir / "deck.dat", nlf::test::read_file(fs::path(NLFRAME_EXAMPLES) / "cantilever.dat"));
+  refused(read_file(r.dir / "deck.dat"), "another deck");
+  fs::remove(r.dir / "R.rst");
   EXPECT_EQ(r.go(), kFailed);
   EXPECT_NE(r.err.str().find("does not belong to this run"), std::string::npos) << r.err.str();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <numbers>
 
 #include "results/result_files.h"
@@ -72,6 +73,34 @@ TEST(Frame, DeckQuirksAndErrors) {
   const Frame f = parse_frame("deck.dat", split(head + card('B', 1, 111) + card('L') + card('B', 9, 111)));
   EXPECT_EQ(f.joints[0].fixity, 0u);
   EXPECT_EQ(f.warnings.size(), 1u);  // joint 9 is not defined
+}
+
+// Section names come from comment cards "$ section N: NAME" right before
+// the section card of that number; anything else names nothing.
+TEST(Frame, SectionNamesSupportsAndLateralPush) {
+  const std::string deck = kControl + card('P', 0, 0, 0, {2100, 21, 21}) + "$ section 1: HEB240   \n" +
+                           card('I', 1, 0, 0, {24, 24, 1, 1.7, 2.1, 2.4}) + "$ section 2: IPE330\n" +
+                           card('I', 2, 0, 0, {33, 16, 0.75, 1.15, 1.8, 2.4}) + "$ section 3: IPE999\n" +
+                           card('I', 4, 0, 0, {20, 10, 0.5, 0.8, 1, 2.4}) +   // another number
+                           "$ section 5: HEA100\n$ between\n" + card('O', 5, 0, 0, {20, 10, 0, 0, 0, 2.4}) +
+                           "$  section 6: HEA200\n" + card('O', 6, 0, 0, {20, 10, 0, 0, 0, 2.4}) +
+                           "$ section 7:\n" + card('O', 7, 0, 0, {20, 10, 0, 0, 0, 2.4}) +
+                           card('J', 1, 0, 0, {0, 0}) + card('J', 2, 0, 0, {0, 300}) + card('J', 3, 0, 0, {500, 300}) +
+                           card('M', 1, 2, -2, {0.2, 0.4, 0.6, 0.8}) + card('L', 20, 1) +
+                           card('B', 1, 111) + card('B', 3, 100, 0, {0.5}) + card('E', 0, 5, 1, {0.001}) + card('F');
+  const Frame f = parse_frame("deck.dat", split(deck));
+  EXPECT_EQ(f.section_names, (std::map<int, std::string>{{1, "HEB240"}, {2, "IPE330"}}));
+  ASSERT_EQ(f.members.size(), 1u);
+  EXPECT_EQ(f.members[0].section, 2);
+  // Joint 1 is held, joint 3 pushed by a displacement in X.
+  EXPECT_EQ(f.joints[0].held, unsigned{kFixX | kFixY | kFixR});
+  EXPECT_EQ(f.joints[2].held, 0u);
+  EXPECT_EQ(f.joints[2].pushed, unsigned{kFixX});
+  EXPECT_TRUE(f.lateral);
+  // Gravity alone pushes nothing sideways.
+  const Frame g = parse_frame("deck.dat", split(kControl + card('J', 1, 0, 0, {0, 0}) + card('L', 20, 1) +
+                                                card('B', 1, 0, 0, {0, -5}) + card('E') + card('F')));
+  EXPECT_FALSE(g.lateral);
 }
 
 }  // namespace
