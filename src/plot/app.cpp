@@ -11,6 +11,7 @@
 #include "plot/page_content.h"
 #include "plot/svg.h"
 #include "results/arguments.h"
+#include "results/run_check.h"
 
 namespace nlf::plot {
 
@@ -40,8 +41,9 @@ std::string usage_text() {
          "  -d, --dir DIR      run folder holding Mdis.rst, Mstr.rst and fort.61, ...\n"
          "                     (default: the deck's folder)\n"
          "  -o, --output DIR   folder for the pictures (default: the run folder)\n"
-         "      --step N       step to draw (default: the last step in Mdis.rst,\n"
-         "                     which holds member displacements on detail steps only)\n"
+         "      --step N       step to draw (default: the step in Mdis.rst nearest to the\n"
+         "                     peak, else the last; it holds member displacements on\n"
+         "                     detail steps only)\n"
          "      --scale F      magnification of the displacements (default: the largest\n"
          "                     displacement shows as about a tenth of the frame size)\n"
          "      --xy I,J       response curves as column J against column I alone;\n"
@@ -50,14 +52,16 @@ std::string usage_text() {
          "                     watched displacement of its joint, the other columns\n"
          "                     against the step, one panel for each unit)\n"
          "      --html         also write index.html beside the pictures: the run's\n"
-         "                     summary, the pictures and the largest results of the\n"
-         "                     last step\n"
+         "                     summary, the pictures (with the base shear of a frame\n"
+         "                     pushed sideways) and the largest results of the step\n"
+         "                     drawn\n"
          "  -h, --help         show this help and exit\n"
          "      --version      show the version and exit\n"
          "\n"
          "Exit status: 0 all pictures written, 1 a result file missing, unreadable or\n"
          "not matching the deck (the other pictures are still written), 2 bad command\n"
-         "line or a deck that cannot be read (missing, a folder, a result file).\n";
+         "line, a deck that cannot be read (missing, a folder, a result file) or result\n"
+         "files of another deck (nothing written).\n";
 }
 
 Options parse_options(const std::vector<std::string>& args) {
@@ -140,6 +144,13 @@ class Runner {
       error(dir_.string() + ": no such folder");
       return kFailed;
     }
+    // Result files of another deck: nothing is drawn from them.
+    try {
+      check_run_of_deck(o_.deck, dir_);
+    } catch (const ForeignRunError& e) {
+      error(e.what());
+      return kForeign;
+    }
     outdir_ = o_.out_dir ? *o_.out_dir : dir_;
     fs::create_directories(outdir_, ec);
     if (ec || !fs::is_directory(outdir_)) {
@@ -163,8 +174,11 @@ class Runner {
       return status_;
     }
 
-    step_ = picture_step();
-    summary_ = summarize_run(dir_, step_);
+    summary_ = summarize_run(dir_, frame_, [&](const RunSummary& s) {
+      peak_ = peak_step(s.peaks);
+      step_ = picture_step();
+      return step_;
+    });
     curves();
     pictures();
     if (o_.html) page();
@@ -223,6 +237,8 @@ class Runner {
     for (const Picture& p : pictures_)
       if (p.step != 0 && p.step == s.table_step)
         c.table_pictures += (c.table_pictures.empty() ? "" : " and ") + p.file;
+    if (s.table_step != 0) c.table_step_words = step_words(s.table_step);
+    c.section_names = frame_.section_names;
     c.model = model_facts(o_.deck, c.model_note);
     c.files = file_links(o_.deck, dir_, outdir_, curve_units(frame_, dir_));
     try {
@@ -233,6 +249,17 @@ class Runner {
   }
 
   void curves() {
+    if (const auto& b = summary_.base_shear) {
+      try {
+        const results::BaseShearPoint& p = b->points[b->peak];
+        write("base-shear.svg", base_shear_chart(*b, frame_.title),
+              "Base shear against the displacement X of joint " + std::to_string(b->joint) +
+                  ", the joint that sways most: peak " + plain_number(p.shear) + " t at step " +
+                  std::to_string(p.step) + ", " + plain_number(p.drift) + " mm");
+      } catch (const PlotError& e) {
+        error(e.what());
+      }
+    }
     const std::vector<int> units = curve_units(frame_, dir_);
     if (o_.xy && units.empty()) error("--xy given, but the run has no response-curve files (no W cards)");
     for (int u : units) {
@@ -265,21 +292,44 @@ class Runner {
     }
   }
 
-  // The step of the pictures: as asked, else the last complete detail
-  // step, else the last step of the stress table.
+  bool drawable(const DisplacementStep& d) const {
+    return d.complete && d.members.size() == frame_.members.size();
+  }
+
+  // The step of the pictures and tables: as asked, else the detail step
+  // nearest to the peak of the last group that has one, else the last
+  // complete detail step, else the last step of the stress table.
   std::optional<int> picture_step() {
-    std::optional<int> step = o_.step;
-    if (!step) {
-      for (auto it = disp_.rbegin(); it != disp_.rend(); ++it) {
-        if (it->complete && it->members.size() == frame_.members.size()) {
-          step = it->step;
-          break;
-        }
-        warn("Mdis.rst: the block of step " + std::to_string(it->step) + " is incomplete and is passed over");
+    if (o_.step) return o_.step;
+    for (auto it = disp_.rbegin(); it != disp_.rend(); ++it) {
+      if (drawable(*it)) {
+        last_detail_ = it->step;
+        break;
       }
-      if (!step && !stress_.empty()) step = stress_.back().step;
+      warn("Mdis.rst: the block of step " + std::to_string(it->step) + " is incomplete and is passed over");
     }
-    return step;
+    if (peak_ != 0) {
+      const DisplacementStep* near = nullptr;
+      for (const DisplacementStep& d : disp_)
+        if (drawable(d) && (!near || std::abs(d.step - peak_) < std::abs(near->step - peak_))) near = &d;
+      if (near) {
+        at_peak_ = true;
+        return near->step;
+      }
+    }
+    if (last_detail_ != 0) return last_detail_;
+    if (!stress_.empty()) return stress_.back().step;
+    return std::nullopt;
+  }
+
+  // How the captions name the step of a picture: "step 20, the detail step
+  // nearest to the peak at step 18".
+  std::string step_words(int step) const {
+    std::string s = "step " + std::to_string(step);
+    if (at_peak_ && step_ && step == *step_)
+      return step == peak_ ? s + ", the peak" : s + ", the detail step nearest to the peak at step " + std::to_string(peak_);
+    if (step == last_detail_) return s + ", the last detail step";
+    return s;
   }
 
   void pictures() {
@@ -290,8 +340,8 @@ class Runner {
 
     if (have_disp) {
       try {
-        peak_picture(disp, step);
         frame_picture(disp, step);
+        last_picture(disp, step);
       } catch (const PlotError& e) {
         error(e.what());
       }
@@ -321,36 +371,24 @@ class Runner {
       check_members(frame_, "Mdis.rst", d->step, ends, d->complete);
     }
     const double scale = d ? (o_.scale ? *o_.scale : default_scale(frame_, *d)) : 1.0;
-    const bool last = d && !disp.empty() && d->step == disp.back().step;
     const std::vector<LoadArrow> loads = d ? applied_loads(dir_, frame_, d->step) : std::vector<LoadArrow>{};
     write("frame.svg", frame_chart(frame_, d, scale, note, loads),
-          d ? "Deformed frame at step " + std::to_string(d->step) + (last ? ", the last detail step" : "") +
-                  ", with its applied loads"
-            : "Frame",
+          d ? "Deformed frame at " + step_words(d->step) + ", with its applied loads" : "Frame",
           d ? d->step : 0);
   }
 
-  // The frame at the peak of the last group that has one: at the detail
-  // step nearest to it, when that is not the step of frame.svg.
-  void peak_picture(const std::vector<DisplacementStep>& disp, std::optional<int> step) {
-    const int peak = peak_step(summary_.peaks);
-    if (peak == 0 || o_.step) return;
-    const DisplacementStep* near = nullptr;
-    for (const DisplacementStep& d : disp)
-      if (d.complete && d.members.size() == frame_.members.size() &&
-          (!near || std::abs(d.step - peak) < std::abs(near->step - peak)))
-        near = &d;
-    if (!near || (step && near->step == *step)) return;
+  // The frame at the last complete detail step too, when the pictures are
+  // of the step nearest to the peak: how the run ended.
+  void last_picture(const std::vector<DisplacementStep>& disp, std::optional<int> step) {
+    if (!at_peak_ || last_detail_ == 0 || (step && *step == last_detail_)) return;
+    const DisplacementStep* last = find_step(disp, last_detail_);
+    if (!last) return;
     std::vector<std::pair<int, int>> ends;
-    for (const MemberShift& m : near->members) ends.push_back({m.ja, m.jb});
-    check_members(frame_, "Mdis.rst", near->step, ends, near->complete);
-    const double scale = o_.scale ? *o_.scale : default_scale(frame_, *near);
-    const std::string at = near->step == peak ? "at the peak (step " + std::to_string(peak) + ")"
-                                              : "at step " + std::to_string(near->step) +
-                                                    ", the detail step nearest to the peak at step " +
-                                                    std::to_string(peak);
-    write("frame-peak.svg", frame_chart(frame_, near, scale, "", applied_loads(dir_, frame_, near->step)),
-          "Deformed frame " + at + ", with its applied loads", near->step);
+    for (const MemberShift& m : last->members) ends.push_back({m.ja, m.jb});
+    check_members(frame_, "Mdis.rst", last->step, ends, last->complete);
+    const double scale = o_.scale ? *o_.scale : default_scale(frame_, *last);
+    write("frame-last.svg", frame_chart(frame_, last, scale, "", applied_loads(dir_, frame_, last->step)),
+          "Deformed frame at " + step_words(last->step) + ", with its applied loads", last->step);
   }
 
   void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
@@ -371,7 +409,7 @@ class Runner {
       }
     }
     check_members(frame_, "Mstr.rst", s->step, ends, complete);
-    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at step " + std::to_string(s->step), s->step);
+    write("plastic.svg", plastic_chart(frame_, *s), "Plastic zones at " + step_words(s->step), s->step);
   }
 
   const Options& o_;
@@ -386,6 +424,9 @@ class Runner {
   std::vector<StressStep> stress_;
   bool have_disp_ = false, have_stress_ = false;
   std::optional<int> step_;
+  int peak_ = 0;          // the step of the peak of the last group that has one
+  bool at_peak_ = false;  // the pictures are of the detail step nearest to it
+  int last_detail_ = 0;   // the last complete detail step
   RunSummary summary_;
 };
 

@@ -37,7 +37,8 @@ Options parse_options(const std::vector<std::string>& args);
 std::string usage_text();
 
 // Exit status of the program.
-enum Status : int { kOk = 0, kFailed = 1, kUsage = 2 };
+// kForeign: the result files belong to another deck (nothing is written).
+enum Status : int { kOk = 0, kFailed = 1, kUsage = 2, kForeign = 2 };
 
 // Reads the deck and the run's files and writes the pictures. Progress goes
 // to `out`, warnings and errors to `err`. Everything that can be drawn is

@@ -32,38 +32,67 @@ double column_value(const CurveRow& r, int col) {
   return col == 0 ? static_cast<double>(r.step) : r.values[static_cast<std::size_t>(col - 1)];
 }
 
-std::string column_axis_title(const CurveFile& f, int col) {
-  return col == 0 ? "Step" : f.labels[static_cast<std::size_t>(col - 1)].axis_title();
+// What a chart says about one of its columns (0: the step).
+struct ColumnText {
+  std::string words;   // "joint 12: force X", "base shear"
+  std::string short_words;  // the quantity alone, "force X", when the joint goes without saying
+  int joint = 0;       // the joint the words name, 0 for none
+  std::string axis;    // "Force (t)"
+  std::string unit;    // " t", " mm", ... for a value; "" for the step or a label not known
+  std::string tooltip; // the words with the label as printed
+};
+
+// The data of a chart: rows of values and what their columns are.
+struct ChartData {
+  const std::vector<CurveRow>& rows;
+  std::vector<ColumnText> columns;  // index 0 is the step
+};
+
+ColumnText step_column() { return {"step", "step", 0, "Step", "", "step"}; }
+
+ChartData chart_data(const CurveFile& f) {
+  ChartData c{f.rows, {step_column()}};
+  for (int col = 1; col <= f.ncols; ++col) {
+    const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
+    ColumnText t;
+    if (l.text.empty()) {
+      t.words = t.short_words = t.axis = t.tooltip = "column " + std::to_string(col);
+    } else if (!l.known) {
+      t.words = t.short_words = t.axis = t.tooltip = l.text;
+    } else {
+      t.short_words = l.quantity();
+      t.words = "joint " + std::to_string(l.joint) + ": " + t.short_words;
+      t.joint = l.joint;
+      t.axis = l.axis_title();
+      t.unit = l.kind == 'F' ? (l.dir == 'R' ? " t\u00b7cm" : " t") : (l.dir == 'R' ? " rad/100" : " mm");
+      t.tooltip = l.text + "  (" + l.describe() + ")";
+    }
+    c.columns.push_back(std::move(t));
+  }
+  return c;
 }
 
-// The label as printed, for legends.
-std::string column_label(const CurveFile& f, int col) {
-  if (col == 0) return "step";
-  const std::string& t = f.labels[static_cast<std::size_t>(col - 1)].text;
-  return t.empty() ? "column " + std::to_string(col) : t;
-}
-
-std::string column_name(const CurveFile& f, int col) {
-  if (col == 0) return "step";
-  const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
-  const std::string d = l.describe();
-  if (l.text.empty()) return "column " + std::to_string(col);
-  return l.known ? l.text + "  (" + d + ")" : d;
-}
-
-// " t", " mm", ... for a value of the column; "" for the step or a label
-// not known.
-std::string unit_of(const CurveFile& f, int col) {
-  if (col == 0) return "";
-  const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
-  if (!l.known) return "";
-  if (l.kind == 'F') return l.dir == 'R' ? " t\u00b7cm" : " t";
-  return l.dir == 'R' ? " rad/100" : " mm";
+// "joint 2: force X against displacement X": the joint is named once while
+// it stays the same; several curves are joined by "; ".
+std::string plots_title(const ChartData& d, const std::vector<ColumnPair>& plots) {
+  std::string t;
+  int joint = -1;
+  for (const ColumnPair& c : plots) {
+    const ColumnText& y = d.columns[static_cast<std::size_t>(c.second)];
+    const ColumnText& x = d.columns[static_cast<std::size_t>(c.first)];
+    const bool same = y.joint != 0 && (x.joint == 0 || x.joint == y.joint);
+    std::string part = same && y.joint == joint ? y.short_words : y.words;
+    joint = y.joint;
+    part += " against " + (x.joint != 0 && x.joint == y.joint ? x.short_words : x.words);
+    t += (t.empty() ? "" : "; ") + part;
+  }
+  return t;
 }
 
 // One panel: its curves share the unit of the x axis and of the y axis.
-void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, std::size_t first_colour,
-                const std::vector<int>& peak_steps) {
+void draw_panel(Svg& svg, const ChartData& f, const Panel& panel, const std::string& title, double top,
+                std::size_t first_colour, const std::vector<int>& peak_steps) {
+  auto text = [&](int col) -> const ColumnText& { return f.columns[static_cast<std::size_t>(col)]; };
   const std::vector<ColumnPair>& plots = panel.plots;
   constexpr double W = kWidth;
   std::vector<Series> series;
@@ -128,8 +157,8 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
   svg.close();
 
   // Axis titles: the quantity and unit of the columns drawn, one each.
-  const std::string ytitle = plots.empty() ? "Value" : column_axis_title(f, plots.front().second);
-  const std::string xtitle = plots.empty() ? "Step" : column_axis_title(f, plots.front().first);
+  const std::string ytitle = plots.empty() ? "Value" : text(plots.front().second).axis;
+  const std::string xtitle = plots.empty() ? "Step" : text(plots.front().first).axis;
   svg.text(left + pw / 2, top + ph + 44, xtitle, {{"class", "axis-title"}, {"text-anchor", "middle"}, {"font-size", "13"}});
   svg.text(0, 0, ytitle,
            {{"class", "axis-title"},
@@ -163,7 +192,7 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
                       {"stroke", colour},
                       {"stroke-linejoin", "round"},
                       {"d", d.empty() ? "M0 0" : d}});
-    svg.title(column_name(f, plots[i].second));
+    svg.title(text(plots[i].second).tooltip);
     svg.close();
     // The peaks, on a curve against another column than the step.
     if (plots[i].first != 0) {
@@ -178,11 +207,12 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
         };
         const std::string yv = printed(plots[i].second), xv = printed(plots[i].first);
         char b[160];
-        const std::string y = plain_number(column_value(f.rows[k], plots[i].second)) + unit_of(f, plots[i].second);
-        const std::string x = plain_number(column_value(f.rows[k], plots[i].first)) + unit_of(f, plots[i].first);
+        const std::string y = plain_number(column_value(f.rows[k], plots[i].second)) + text(plots[i].second).unit;
+        const std::string x = plain_number(column_value(f.rows[k], plots[i].first)) + text(plots[i].first).unit;
         std::snprintf(b, sizeof b, "peak, step %d: %s at %s", step, y.c_str(), x.c_str());
         svg.open("g", {{"class", "peak"}, {"data-step", std::to_string(step)}});
-        svg.title(column_label(f, plots[i].second) + " " + yv + " at " + column_label(f, plots[i].first) + " " + xv);
+        svg.title(text(plots[i].second).words + " " + yv + text(plots[i].second).unit + " at " +
+                  text(plots[i].first).words + " " + xv + text(plots[i].first).unit);
         svg.leaf("circle", {{"cx", num(sx(s.x[k]))}, {"cy", num(sy(s.y[k]))}, {"r", "6"}, {"fill", "none"},
                             {"stroke", "#c0392b"}, {"stroke-width", "2"}});
         svg.text(sx(s.x[k]) + 9, sy(s.y[k]) - 9, b,
@@ -204,7 +234,7 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
     svg.text(left + pw / 2, top + ph / 2, "no output step in this file yet",
              {{"class", "note"}, {"text-anchor", "middle"}, {"fill", "#888"}});
 
-  svg.text(left + pw / 2, top - 8, panel_title(f, panel),
+  svg.text(left + pw / 2, top - 8, title,
            {{"class", "panel-title"}, {"text-anchor", "middle"}, {"font-size", "13"}, {"fill", "#333"}});
 
   // Legend.
@@ -212,13 +242,14 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
   const double lx = W - right + 18;
   for (std::size_t i = 0; i < plots.size(); ++i) {
     const double y = top + 10 + 36 * static_cast<double>(i);
-    const CurveLabel* l = plots[i].second == 0 ? nullptr : &f.labels[static_cast<std::size_t>(plots[i].second - 1)];
     svg.leaf("line", {{"class", "legend-line"}, {"x1", num(lx)}, {"y1", num(y)}, {"x2", num(lx + 24)}, {"y2", num(y)},
                       {"stroke", kPalette[(first_colour + i) % kPalette.size()]}, {"stroke-width", "2.5"}});
-    const std::string first = column_label(f, plots[i].second);
-    svg.text(lx + 32, y + 4, first, {{"class", "legend-label"}, {"font-family", "monospace"}});
-    std::string note = l && l->known ? l->describe() : "";
-    if (plots[i].first != 0) note = "against " + column_label(f, plots[i].first);
+    // The words of the panel's title: what the curve shows, then what it
+    // is drawn against.
+    const ColumnText &ty = text(plots[i].second), &tx = text(plots[i].first);
+    svg.text(lx + 32, y + 4, ty.words, {{"class", "legend-label"}});
+    const std::string note =
+        plots[i].first == 0 ? "" : "against " + (tx.joint != 0 && tx.joint == ty.joint ? tx.short_words : tx.words);
     if (!note.empty())
       svg.text(lx + 32, y + 19, note, {{"class", "legend-note"}, {"fill", "#555"}, {"font-size", "11"}});
   }
@@ -227,28 +258,7 @@ void draw_panel(Svg& svg, const CurveFile& f, const Panel& panel, double top, st
 
 }  // namespace
 
-std::string panel_title(const CurveFile& f, const Panel& p) {
-  std::string t;
-  int joint = -1;
-  for (const ColumnPair& c : p.plots) {
-    const CurveLabel* y = c.second == 0 ? nullptr : &f.labels[static_cast<std::size_t>(c.second - 1)];
-    const CurveLabel* x = c.first == 0 ? nullptr : &f.labels[static_cast<std::size_t>(c.first - 1)];
-    std::string part;
-    // The joint is named once while it stays the same.
-    const int j = y && y->known ? y->joint : 0;
-    if (j != 0 && j != joint && (!x || !x->known || x->joint == j)) part = "joint " + std::to_string(j) + ": ";
-    joint = j;
-    part += (y ? (y->known ? y->quantity() : column_label(f, c.second)) : "step") + " against ";
-    if (!x)
-      part += "step";
-    else if (x->known && x->joint == j)
-      part += x->quantity();
-    else
-      part += x->known ? x->describe() : column_label(f, c.first);
-    t += (t.empty() ? "" : "; ") + part;
-  }
-  return t;
-}
+std::string panel_title(const CurveFile& f, const Panel& p) { return plots_title(chart_data(f), p.plots); }
 
 std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy) {
   std::string t;
@@ -288,10 +298,12 @@ std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPa
   for (int c = 1; c <= f.ncols; ++c)
     if (!paired[static_cast<std::size_t>(c)]) plots.push_back({0, c});
   // One panel for each pair of axis units, in the order they first come.
+  const ChartData data = chart_data(f);
   std::vector<Panel> panels;
   std::vector<std::pair<std::string, std::string>> keys;
   for (const ColumnPair& p : plots) {
-    const std::pair<std::string, std::string> key{column_axis_title(f, p.first), column_axis_title(f, p.second)};
+    const std::pair<std::string, std::string> key{data.columns[static_cast<std::size_t>(p.first)].axis,
+                                                  data.columns[static_cast<std::size_t>(p.second)].axis};
     const auto it = std::find(keys.begin(), keys.end(), key);
     if (it == keys.end()) {
       keys.push_back(key);
@@ -304,6 +316,46 @@ std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPa
   return panels;
 }
 
+namespace {
+
+std::vector<CurveRow> base_shear_rows(const results::BaseShear& b) {
+  std::vector<CurveRow> rows;
+  for (const results::BaseShearPoint& p : b.points) rows.push_back({p.step, {p.drift, p.shear}, {}});
+  return rows;
+}
+
+ColumnText sway_column(const results::BaseShear& b) {
+  const std::string j = "joint " + std::to_string(b.joint);
+  return {j + ": displacement X", "displacement X", b.joint, "Displacement X of " + j + " (mm)", " mm",
+          "displacement X of " + j + ", the joint that sways most"};
+}
+
+ColumnText shear_column() {
+  return {"base shear", "base shear", 0, "Base shear (t)", " t",
+          "base shear: the sum of the horizontal reactions at the supports"};
+}
+
+}  // namespace
+
+std::string base_shear_title(const results::BaseShear& b) {
+  return shear_column().words + " against " + sway_column(b).words;
+}
+
+std::string base_shear_chart(const results::BaseShear& b, const std::string& run_title) {
+  const std::vector<CurveRow> rows = base_shear_rows(b);
+  const ChartData data{rows, {step_column(), sway_column(b), shear_column()}};
+  const double W = kWidth, H = kTop + kPanelHeight;
+  Svg svg(W, H);
+  svg.leaf("rect", {{"class", "background"}, {"width", num(W)}, {"height", num(H)}, {"fill", "white"}});
+  svg.text(W / 2, 24, heading("Base shear", run_title),
+           {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
+  svg.open("g", {{"class", "panel base-shear"}});
+  const std::vector<int> peak = b.points.empty() ? std::vector<int>{} : std::vector<int>{b.points[b.peak].step};
+  draw_panel(svg, data, Panel{{{1, 2}}}, base_shear_title(b), kTop, 0, peak);
+  svg.close();
+  return svg.str();
+}
+
 std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title,
                         const std::vector<int>& peak_steps) {
   const std::vector<Panel> panels = curve_panels(f, xy);
@@ -313,9 +365,11 @@ std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy,
   svg.text(W / 2, 24, heading("Response curve " + f.name, run_title),
            {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
   std::size_t colour = 0;
+  const ChartData data = chart_data(f);
   for (std::size_t i = 0; i < panels.size(); ++i) {
     svg.open("g", {{"class", "panel"}});
-    draw_panel(svg, f, panels[i], kTop + kPanelHeight * static_cast<double>(i), colour, peak_steps);
+    draw_panel(svg, data, panels[i], plots_title(data, panels[i].plots), kTop + kPanelHeight * static_cast<double>(i),
+               colour, peak_steps);
     svg.close();
     colour += panels[i].plots.size();
   }

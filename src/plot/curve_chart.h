@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plot/common.h"
+#include "results/base_shear.h"
 
 namespace nlf::plot {
 
@@ -38,5 +39,12 @@ std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy)
 // steps in `peak_steps` are marked as peaks.
 std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title,
                         const std::vector<int>& peak_steps = {});
+
+// The base shear of a push-over against the displacement X of the joint
+// that sways most, one point per output step, the largest base shear
+// marked as the peak.
+std::string base_shear_chart(const results::BaseShear& b, const std::string& run_title);
+// "base shear against joint 7: displacement X"
+std::string base_shear_title(const results::BaseShear& b);
 
 }  // namespace nlf::plot

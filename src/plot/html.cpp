@@ -67,12 +67,12 @@ void peaks(Page& p, const RunSummary& s) {
   p.table("peaks", {"group", "peak of", "peak", "step", "displacement there", "trust"}, rows,
           {false, false, true, true, false, false});
   p.element("p",
-            "A group that prescribes displacements reaches its peak at the largest resisting force at its "
-            "prescribed joints (the sum of their IN. LOAD in Jfor.rst, over the output steps); any other group at "
-            "its largest load factor (the multiple of the group's load that it has added). A peak is passed when "
-            "a later step of the group is below it (in size); otherwise it is only the largest value reached, "
-            "and the group ended while it was still rising. A peak from a step that did not converge (it "
-            "stopped at its iteration limit, R.rst) is only as good as that step.",
+            "A group that prescribes displacements reaches its peak at the largest force that its prescribed "
+            "joints resist (the sum of the internal forces there, over the output steps); any other group at its "
+            "largest load factor (the multiple of the group's load that it has added). A peak is passed when a "
+            "later step of the group is below it (in size); otherwise it is only the largest value reached, and "
+            "the group ended while it was still rising. A peak from a step that did not converge (it stopped at "
+            "its iteration limit) is only as good as that step.",
             "meta");
 }
 
@@ -95,12 +95,14 @@ void model(Page& p, const PageContent& c) {
   p.raw("</table>\n");
   std::vector<std::vector<std::string>> rows;
   for (const SectionFacts& s : m.sections)
-    rows.push_back({std::to_string(s.number), plain_number(s.area), plain_number(s.inertia), plain_number(s.plastic),
+    rows.push_back({c.section_names.count(s.number) ? c.section_names.at(s.number) + " (" + std::to_string(s.number) + ")"
+                                                    : std::to_string(s.number),
+                    plain_number(s.area), plain_number(s.inertia), plain_number(s.plastic),
                     plain_number(s.yield), plain_number(s.mp), std::to_string(s.members)});
   p.table("sections",
           {"section", "area (cm\u00b2)", "I (cm\u2074)", "Zp (cm\u00b3)", "yield (t/cm\u00b2)", "Mp (t\u00b7cm)",
            "members"},
-          rows, {true, true, true, true, true, true, true});
+          rows, {c.section_names.empty(), true, true, true, true, true, true});
 }
 
 }  // namespace
@@ -145,7 +147,8 @@ std::string html_page(const PageContent& c) {
 
   if (s.table_step > 0) {
     p.element("h2", "Largest results of step " + std::to_string(s.table_step));
-    p.element("p", std::string("The step of ") + (c.table_pictures.empty() ? "no picture" : c.table_pictures) +
+    const std::string words = c.table_step_words.empty() ? "" : " (" + c.table_step_words + ")";
+    p.element("p", std::string("The step of ") + (c.table_pictures.empty() ? "no picture" : c.table_pictures) + words +
                        (s.table_step == s.last_step ? "; the last output step." : "; the last output step is " +
                                                                                     std::to_string(s.last_step) + "."),
               "meta");

@@ -4,6 +4,7 @@
 // page is well-formed XML as well as HTML, so that any XML tool reads it.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ struct PageContent {
   RunSummary summary;
   std::vector<Picture> pictures;
   std::string table_pictures;  // the pictures of the tables' step: "frame.svg and plastic.svg"
+  std::string table_step_words;  // "step 20, the detail step nearest to the peak at step 18"
+  std::map<int, std::string> section_names;  // the deck's names of its sections
   std::optional<DeckFacts> model;  // the model as the deck check reads it
   std::string model_note;  // why the model is left out
   std::vector<FileLink> files;

@@ -60,7 +60,18 @@ void displacements(RunSummary& s, const TableBlock& b) {
   }
 }
 
-void member_forces(RunSummary& s, const TableBlock& b) {
+// "member 3 (3-5, HEB240), end ": the section by its name where the deck
+// names it.
+std::string member_where(const std::vector<std::string>& row, const Frame& frame) {
+  std::string sec;
+  if (const auto m = results::read_int(row[0]); m && *m >= 1 && static_cast<std::size_t>(*m) <= frame.members.size()) {
+    const auto n = frame.section_names.find(frame.members[static_cast<std::size_t>(*m - 1)].section);
+    if (n != frame.section_names.end()) sec = ", " + n->second;
+  }
+  return "member " + row[0] + " (" + row[1] + "-" + row[2] + sec + "), end ";
+}
+
+void member_forces(RunSummary& s, const TableBlock& b, const Frame& frame) {
   const auto& t = results::member_forces_layout();
   struct Kind {
     const char* what;
@@ -71,7 +82,7 @@ void member_forces(RunSummary& s, const TableBlock& b) {
                         Kind{"moment (t\u00b7cm)", "MI(T*CM)", "MJ(T*CM)"}}) {
     Largest l;
     for (const auto& row : b.rows) {
-      const std::string m = "member " + row[0] + " (" + row[1] + "-" + row[2] + "), end ";
+      const std::string m = member_where(row, frame);
       consider(l, row[field(t, k.at_i)], m + "I");
       consider(l, row[field(t, k.at_j)], m + "J");
     }
@@ -90,7 +101,7 @@ const TableBlock* pick(const std::vector<TableBlock>& blocks, std::optional<int>
 
 }  // namespace
 
-RunSummary summarize_run(const std::filesystem::path& dir, std::optional<int> step) {
+RunSummary summarize_run(const std::filesystem::path& dir, const Frame& frame, const StepChoice& choose) {
   RunSummary s;
   auto attempt = [&](auto&& f) {
     try {
@@ -99,29 +110,35 @@ RunSummary summarize_run(const std::filesystem::path& dir, std::optional<int> st
       s.notes.push_back(e.what());
     }
   };
-  std::vector<TableBlock> forces, disp;
+  std::vector<TableBlock> forces, disp, mfor;
+  bool have_forces = false, have_disp = false, have_mfor = false;
   attempt([&] { s.listing = results::read_listing(dir / "R.rst"); });
   attempt([&] {
     forces = results::read_table(results::joint_forces_layout(), (dir / "Jfor.rst").string());
+    have_forces = true;
     s.output_steps = static_cast<int>(forces.size());
     if (!forces.empty()) s.last_step = forces.back().step;
     loads(s, forces);
   });
   attempt([&] {
     disp = results::read_table(results::joint_displacements_layout(), (dir / "Jdis.rst").string());
-    if (const TableBlock* b = pick(disp, step)) {
-      displacements(s, *b);
-      s.table_step = b->step;
-    }
+    have_disp = true;
   });
   attempt([&] {
-    const auto mfor = results::read_table(results::member_forces_layout(), (dir / "Mfor.rst").string());
-    if (const TableBlock* b = pick(mfor, step)) {
-      member_forces(s, *b);
-      s.table_step = b->step;
-    }
+    mfor = results::read_table(results::member_forces_layout(), (dir / "Mfor.rst").string());
+    have_mfor = true;
   });
   if (s.listing) attempt([&] { s.peaks = results::group_peaks(*s.listing, forces, disp); });
+  if (have_forces && have_disp) attempt([&] { s.base_shear = results::base_shear(frame, forces, disp); });
+  const std::optional<int> step = choose ? choose(s) : std::nullopt;
+  if (const TableBlock* b = have_disp ? pick(disp, step) : nullptr) {
+    displacements(s, *b);
+    s.table_step = b->step;
+  }
+  if (const TableBlock* b = have_mfor ? pick(mfor, step) : nullptr) {
+    member_forces(s, *b, frame);
+    s.table_step = b->step;
+  }
   return s;
 }
 

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "plot/frame_charts.h"
+#include "results/base_shear.h"
 #include "results/listing.h"
 #include "results/peaks.h"
 
@@ -28,6 +30,7 @@ struct RunSummary {
   int output_steps = 0;
   int last_step = 0;                         // the last output step
   std::vector<Extreme> largest_load;         // force and moment, over every output step
+  std::optional<results::BaseShear> base_shear;  // of a frame on supports pushed sideways
   int table_step = 0;                        // the step of the tables below
   std::vector<Extreme> displacements;        // U, V, T of table_step
   std::vector<Extreme> member_forces;        // N, Q, M of table_step
@@ -36,8 +39,10 @@ struct RunSummary {
 
 // Reads R.rst, Jfor.rst, Jdis.rst and Mfor.rst of the run folder; a file
 // that cannot be read leaves its part out and adds a note. The tables are
-// of `step` where the files hold it, else of the last output step.
-RunSummary summarize_run(const std::filesystem::path& dir, std::optional<int> step = std::nullopt);
+// of the step that `step` chooses once the rest is read (the peaks known),
+// where the files hold it, else of the last output step.
+using StepChoice = std::function<std::optional<int>(const RunSummary&)>;
+RunSummary summarize_run(const std::filesystem::path& dir, const Frame& frame, const StepChoice& step = {});
 
 // The applied joint loads (EX. LOAD) of an output step, for the arrows of
 // the frame picture, one for each loaded direction; empty when Jfor.rst

@@ -119,6 +119,16 @@ TEST(Program, MissingAndForeignFilesFailClearly) {
   EXPECT_EQ(other.go({}), kFailed);
   EXPECT_NE(other.err.str().find("do not belong to this deck"), std::string::npos);
 
+  // A listing of a deck of another title: nothing is drawn.
+  FinishedRun foreign;
+  write_file(foreign.dir / "R.rst", test::banner() + "1          T FRAME\n");
+  EXPECT_EQ(foreign.go({"--html"}), kForeign);
+  EXPECT_EQ(foreign.err.str(), "nlframe-plot: error: " + (foreign.dir / "R.rst").string() +
+                                   ": a run of the deck titled 'T FRAME', not of " + (foreign.dir / "deck.dat").string() +
+                                   " ('L FRAME'); the result files belong to another deck\n");
+  EXPECT_FALSE(fs::exists(foreign.dir / "curve-61.svg"));
+  EXPECT_FALSE(fs::exists(foreign.dir / "index.html"));
+
   FinishedRun none;
   EXPECT_EQ(none.go({"-d", (none.dir / "nowhere").string()}), kFailed);
   EXPECT_NE(none.err.str().find("no such folder"), std::string::npos);
