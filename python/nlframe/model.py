@@ -190,8 +190,44 @@ class Model(History):
         self._sections.append(card(letter, (int_text(number_, 3, method, "section"), "  0", "  0"), reals, 0))
         return number_
 
-    def i_section(self, depth, width, web, flange, fillet, yield_stress, weak_axis=False, shift=0.0) -> int:
-        """An I or H section (cm); bending about the weak axis with weak_axis."""
+    def _residual(self, residual, method: str, dims: tuple, fy: float, weak_axis: bool):
+        """The pattern X1..X4 of `residual` (four values or a name) and whether
+        the builder worked it out, checked: every value inside the elastic
+        range, the pattern self-equilibrated on the program's own fibres."""
+        if residual is None:
+            return None
+        if isinstance(residual, str):
+            fraction = _tables.RESIDUAL_PATTERNS.get(residual.strip().lower())
+            if fraction is None:
+                raise ValueError(f"Model.{method}: residual {residual!r} is not a named pattern "
+                                 f"({', '.join(sorted(_tables.RESIDUAL_PATTERNS))}) nor four values")
+            return _tables.classic_residual(*dims, fy, fraction, weak_axis), True
+        try:
+            values = list(residual)
+        except TypeError:
+            values = None
+        if values is None or len(values) != 4:
+            raise ValueError(f"Model.{method}: residual must be a named pattern or four values X1..X4 "
+                             f"(tips, flange-web junction, web ends, mid-web), not {residual!r}")
+        X = tuple(number(v, method, "residual") for v in values)
+        if max(abs(v) for v in X) >= fy:
+            raise ValueError(f"Model.{method}: residual {X} reaches the yield stress {fy:g}: every value "
+                             "must lie strictly between -yield_stress and yield_stress")
+        sig = _tables.residual_stresses(*dims, X, weak_axis)
+        fibres = (_tables.h_fibres(*dims[1:]) if weak_axis else _tables.i_fibres(*dims))
+        area = sum(a for a, _ in fibres)
+        force = sum(a * s for (a, _), s in zip(fibres, sig))
+        if abs(force) > 0.01 * area * fy:
+            raise ValueError(f"Model.{method}: residual {X} is not self-equilibrated: its net axial force "
+                             f"{force:.4g} t is more than 1 % of A*fy ({0.01 * area * fy:.4g} t)")
+        return X, False
+
+    def i_section(self, depth, width, web, flange, fillet, yield_stress, weak_axis=False, shift=0.0,
+                  residual=None) -> int:
+        """An I or H section (cm); bending about the weak axis with weak_axis.
+        `residual`: residual stresses, four values X1..X4 (t/cm², compression
+        negative: flange tips, flange-web junction, web ends, mid-web) or the
+        name of a pattern ("classic": 0.3 fy of compression at the tips)."""
         m = "i_section"
         d, b, tw, tf = (self._positive(v, m, n) for v, n in
                         ((depth, "depth"), (width, "width"), (web, "web"), (flange, "flange")))
@@ -203,18 +239,38 @@ class Model(History):
                              f"half the depth {0.5 * d:g}")
         if 0.5 * (b - tw) - 0.9 * r <= 0 or tw >= b:
             raise ValueError(f"Model.i_section: web + 1.8 fillet = {tw + 1.8 * r:g} must stay below the width {b:g}")
-        return self._add_section("H" if weak_axis else "I", m, [d, b, tw, tf, r, shift], yield_stress,
-                                 names=["depth", "width", "web", "flange", "fillet"])
+        pattern = self._residual(residual, m, (d, b, tw, tf, r), self._positive(yield_stress, m, "yield_stress"),
+                                 bool(weak_axis))
+        if pattern is not None:  # the texts first: a value that does not fit stops before the section is added
+            X, derived = pattern
+            reals = [(self._derived if derived else self._r)(v, m, "residual") for v in X]
+        s = self._add_section("H" if weak_axis else "I", m, [d, b, tw, tf, r, shift], yield_stress,
+                              names=["depth", "width", "web", "flange", "fillet"])
+        if pattern is not None:
+            self._sections.append(card("S", (int_text(s, 3, m, "section"), "  0", "  0"), reals, 1))
+        return s
 
-    def section(self, name: str, yield_stress, weak_axis=False, shift=0.0) -> int:
+    def section(self, name: str, yield_stress, weak_axis=False, shift=0.0, residual=None) -> int:
         """A rolled section by name ("HEB300", "IPE 200"); the same name and
-        values give the same section number."""
+        values give the same section number. `residual` as for i_section."""
         shape = _tables.lookup(name)
+        if residual is not None and not isinstance(residual, str):
+            try:
+                residual = tuple(residual)
+            except TypeError:
+                pass  # i_section says why it is not a pattern
         key = (shape.name, number(yield_stress, "section", "yield_stress"), bool(weak_axis),
-               number(shift, "section", "shift"))
-        if key not in self._named:
-            self._named[key] = self.i_section(shape.depth, shape.width, shape.web, shape.flange,
-                                              shape.fillet, yield_stress, weak_axis, shift)
+               number(shift, "section", "shift"), residual.strip().lower() if isinstance(residual, str) else residual)
+        try:
+            hash(key)
+        except TypeError:
+            key = None
+        if key is None or key not in self._named:
+            s = self.i_section(shape.depth, shape.width, shape.web, shape.flange, shape.fillet, yield_stress,
+                               weak_axis, shift, residual)
+            if key is not None:
+                self._named[key] = s
+            return s
         return self._named[key]
 
     def tee(self, depth, width, stem, flange, yield_stress, tip=0.0) -> int:

@@ -174,6 +174,83 @@ def i_fibres(depth: float, width: float, web: float, flange: float, fillet: floa
     return upper + [(a, -z) for a, z in reversed(upper)]
 
 
+def h_fibres(width: float, web: float, flange: float, fillet: float) -> list[tuple[float, float]]:
+    """The 20 (area, z) fibres the program cuts from an I section about its
+    weak axis: seven strips of the flange outstands, two of the fillets and
+    the web strip above the axis, mirrored below."""
+    b, tw, tf, r = width, web, flange, fillet
+    h = ((b - tw) / 2 - 0.9 * r) / 7
+    steps = [h] * 7 + [0.662 * r, 0.238 * r, None]
+    widths = [(2 * tf, 2 * tf)] * 7 + [(2 * tf, 2 * (tf + 0.238 * r)),
+                                       (2 * (tf + 0.238 * r), 2 * (tf + 0.9 * r)), (b, b)]
+    top, upper = 0.5 * b, []
+    for k, (step, (bt, bb)) in enumerate(zip(steps, widths)):
+        bot = top - step if k < 9 else 0.0
+        area = (top - bot) * 0.5 * (bt + bb)
+        z = (top + bot + (top * bt + bot * bb) / (bt + bb)) / 3
+        upper.append((area, z))
+        top = bot
+    return upper + [(a, -z) for a, z in reversed(upper)]
+
+
+# Named residual-stress patterns: the fraction of the yield stress in
+# compression at the flange tips, balanced by a uniform tension elsewhere.
+RESIDUAL_PATTERNS = {"classic": 0.3}
+
+
+def residual_stresses(depth, width, web, flange, fillet, X, weak_axis=False) -> list[float]:
+    """The initial stress of each of the 20 fibres for the pattern X (X1 at
+    the flange tips, X2 where flange and web meet, X3 at the ends of the web,
+    X4 at mid-depth), as the program works it out: the mean of the pattern
+    over each strip (for the flange strips of an I section, the mean of
+    their sub-fibres, which is the mean over the flange width)."""
+    d, b, tw, tf, r = depth, width, web, flange, fillet
+    x1, x2, x3, x4 = X
+    if not weak_axis:
+        fibres = i_fibres(d, b, tw, tf, r)
+        flange_mean = (tw * x2 + (b - tw) * 0.5 * (x1 + x2)) / b
+        out = []
+        for k, (_, z) in enumerate(fibres):
+            strip = k + 1 if k < 10 else 20 - k
+            out.append(flange_mean if strip <= 3 else x4 + (x3 - x4) * min(abs(z) / (0.5 * d - tf), 1.0))
+        return out
+    fibres = h_fibres(b, tw, tf, r)
+
+    def across(y):  # the flange at y from the web's centre line
+        t = min(max((y - tw / 2) / ((b - tw) / 2), 0.0), 1.0)
+        return x2 + (x1 - x2) * t
+
+    top8 = tw / 2 + 0.9 * r
+    parts = {8: (0.662 * r, top8 - 0.331 * r), 9: (0.238 * r, top8 - 0.662 * r - 0.119 * r)}
+    out = []
+    for k, (a, z) in enumerate(fibres):
+        strip = k + 1 if k < 10 else 20 - k
+        if strip <= 7:
+            out.append(across(abs(z)))
+        elif strip <= 9:
+            height, mid = parts[strip]
+            af = 2 * tf * height
+            out.append((af * across(mid) + (a - af) * x3) / a)
+        else:
+            over = min(2 * tf, b)
+            out.append((over * x2 + (b - over) * 0.5 * (x3 + x4)) / b)
+    return out
+
+
+def classic_residual(depth, width, web, flange, fillet, yield_stress, fraction=0.3, weak_axis=False):
+    """X1..X4 of the pattern with compression fraction * fy at the flange
+    tips, linear across each outstand to a tension at the web that is uniform
+    over the flanges' middles, the fillets and the web, of the size that
+    balances the program's own fibres."""
+    fibres = (h_fibres(width, web, flange, fillet) if weak_axis
+              else i_fibres(depth, width, web, flange, fillet))
+    area = sum(a for a, _ in fibres)
+    outstands = 2 * flange * (width - web)
+    tips = -fraction * yield_stress
+    tension = -tips * outstands / (2 * area - outstands)
+    return (tips, tension, tension, tension)
+
+
 def fibre_figures(fibres: list[tuple[float, float]]) -> tuple[float, float]:
     """Area and second moment about z = 0 of a fibre table."""
     return sum(a for a, _ in fibres), sum(a * z * z for a, z in fibres)
