@@ -23,7 +23,7 @@ def test_the_pattern_follows_its_section_card():
 
 
 @pytest.mark.parametrize("residual, message", [
-    ("lehigh", r"residual 'lehigh' is not a named pattern \(classic\) nor four values"),
+    ("parabolic", r"residual 'parabolic' is not a named pattern \(classic\) nor four values"),
     ((-0.5, 0.3, 0.3), r"residual must be a named pattern or four values X1\.\.X4"),
     (0.3, r"residual must be a named pattern or four values"),
     ((-2.35, 0.3, 0.3, 0.3), r"residual \(-2\.35, 0\.3, 0\.3, 0\.3\) reaches the yield stress 2\.35"),
