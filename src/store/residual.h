@@ -22,7 +22,12 @@
 
 namespace nlf {
 
-inline constexpr int kSubFibres = 10;  // sub-fibres of a flange strip's bundle
+// Sub-fibres of a flange strip's bundle (the study of their number builds
+// the program with others through NLFRAME_SUB_FIBRES).
+#ifndef NLFRAME_SUB_FIBRES
+#define NLFRAME_SUB_FIBRES 10
+#endif
+inline constexpr int kSubFibres = NLFRAME_SUB_FIBRES;
 inline constexpr int kMaxBundles = 6;  // flange strips of an I section: three a flange
 
 struct SectionResidual {
