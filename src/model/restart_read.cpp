@@ -105,11 +105,19 @@ int LOADSTATE(RecordFile& in, Model& md, FibreStore& fs) {
   }
 
   // Residual stresses, when the saved run had them.
+  const auto more = [&](long record) {
+    return FileError(in.name() + ": record " + std::to_string(record) + ": more records than this model expects");
+  };
   if (!in.at_end()) {
+    const long first = in.record_number();
     i32 mark = 0, with = 0, subs = 0, nm = 0;
-    in.read(mark, with, subs, nm);
-    check(in, mark == kResidualMark && subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS,
-          "the residual stresses");
+    try {
+      in.read(mark, with, subs, nm);
+    } catch (const FileError&) {
+      throw more(first);
+    }
+    if (mark != kResidualMark) throw more(first);
+    check(in, subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS, "the residual stresses");
     for (int n = 0; n < with; ++n) {
       SectionResidual r;
       int s = 0;
@@ -121,9 +129,7 @@ int LOADSTATE(RecordFile& in, Model& md, FibreStore& fs) {
     fs.load_residual(in, md.NM, sz.MUMM);
   }
 
-  if (!in.at_end())
-    throw FileError(in.name() + ": record " + std::to_string(in.record_number()) +
-                    ": more records than this model expects");
+  if (!in.at_end()) throw more(in.record_number());
   return step;
 }
 
