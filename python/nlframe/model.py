@@ -266,8 +266,11 @@ class Model(History):
         except TypeError:
             key = None
         if key is None or key not in self._named:
+            at = len(self._sections)
             s = self.i_section(shape.depth, shape.width, shape.web, shape.flange, shape.fillet, yield_stress,
                                weak_axis, shift, residual)
+            # The name, as a comment before its card, for the report page.
+            self._sections.insert(at, f"$ section {s}: {shape.name}")
             if key is not None:
                 self._named[key] = s
             return s
