@@ -207,6 +207,9 @@ def _raise_refused(name, r, findings=None):
             except Exception:  # the check's own trouble is no reason to hide the error
                 findings = []
         raise DeckError(message, name, line, cols, detail, findings)
+    if r["status"] == 2 and message.endswith(": another run is going on in this folder"):
+        # The program itself, run from the command line, holds the folder.
+        raise FolderBusyError(_errno.EBUSY, message)
     if r["status"] == 2:
         raise OSError(message)
 

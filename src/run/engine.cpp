@@ -3,6 +3,10 @@
 // closes every file whatever way the run ended.
 #include "run/engine.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -25,6 +29,31 @@ namespace {
 
 // How the summary line of a stopped run begins.
 constexpr std::string_view kBeforeStop = "before the stop: ";
+
+// A folder holds one run at a time: the run locks its listing for as long
+// as it goes on (an advisory lock, which the system drops however the run
+// ends), and a second run, from this process or another, is refused before
+// it touches a file.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  void take(const std::string& listing, const std::filesystem::path& folder) {
+    fd_ = ::open(listing.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return;  // the listing's own open says why
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      const std::string where = folder.empty() ? std::string(".") : folder.string();
+      throw Stop{2, "nlframe: " + where + ": another run is going on in this folder"};
+    }
+  }
+
+ private:
+  int fd_ = -1;
+};
 
 // Result files: unit, file name, title.
 struct ResultFile {
@@ -89,7 +118,7 @@ class Recorder : public RunOutput {
   std::vector<std::string>& lines_;
 };
 
-void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s) {
+void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock) {
   const auto t0 = std::chrono::steady_clock::now();
   units.open_deck(req.deck, req.deck_name);
   // The deck is open and its first byte read before any output file is
@@ -99,6 +128,7 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
     units.deck().next_or_fail(line, "the control card");
   }
 
+  lock.take(units.in_folder("R.rst"), req.folder);
   units.open_text(16, "R.rst");
   write_banner(units.listing());
   static const Format title("(/,/,10X,A)");
@@ -200,13 +230,14 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
     }
   };
 
+  FolderLock lock;  // released after the files are closed
   Units units(rec, req.folder);
   try {
     if (req.threads < 1 || req.threads > kMaxThreads)
       throw Stop{1, "nlframe: " + std::to_string(req.threads) +
                         " threads: the number of threads must be a whole number from 1 to " +
                         std::to_string(kMaxThreads)};
-    run_sequence(req, opt, units, r.summary);
+    run_sequence(req, opt, units, r.summary, lock);
   } catch (const Stop& s) {
     if (!s.message.empty()) rec.error(s.message);
     r.status = s.status;

@@ -110,5 +110,29 @@ TEST(Engine, AnUnexpectedExceptionIsAnInternalError) {
   EXPECT_FALSE(read_file(dir / "Jdis.rst").empty());
 }
 
+TEST(Engine, AFolderHoldsOneRunAtATime) {
+  TempDir dir;
+  const std::string name = deck_of("example-portal");
+  fs::copy_file(kRegress / "cases" / "example-portal" / "1" / name, dir / name);
+  RunRequest req;
+  req.deck = name;
+  req.folder = dir.path();
+  QuietOutput quiet;
+  // A second run into the folder while the first goes on (started from the
+  // first one's progress) is refused and touches nothing.
+  RunResult second;
+  RunRequest first = req;
+  first.progress = [&](int step, double) {
+    if (step == 3) second = run_deck(req, quiet);
+  };
+  const RunResult a = run_deck(first, quiet);
+  EXPECT_EQ(a.status, 0) << a.message;
+  EXPECT_EQ(second.status, 2);
+  EXPECT_EQ(second.message, dir.path().string() + ": another run is going on in this folder");
+  same_as_the_program("example-portal", dir.path());
+  // Once it has ended, the folder takes the next run.
+  EXPECT_EQ(run_deck(req, quiet).status, 0);
+}
+
 }  // namespace
 }  // namespace nlf
