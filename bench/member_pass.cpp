@@ -2,14 +2,24 @@
 // and station sums of 200 fibres, five segments, the chain, the inversion of
 // the inner system and the condensation; and of the whole member pass of a
 // chain of 110 members on a team of one and of two threads (assembly,
-// springs, penalties and the whole reduction of the band matrix included).
+// springs, penalties and the whole reduction of the band matrix included);
+// and the member build and station sums of an HEB 300 read from a deck,
+// with and without residual stresses.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 #include "member/member_pass.h"
+#include "model/structure.h"
 #include "io/units.h"
+#include "run/engine.h"
 #include "solver/band.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"
@@ -180,5 +190,90 @@ void BM_MemberPassChain(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MemberPassChain)->Arg(1)->Arg(2)->UseRealTime();
+
+}  // namespace
+
+namespace {
+
+using namespace nlf;
+
+// One member of a real HEB 300 (fy 2.4) as the structure input builds it
+// from a deck, with the classic residual stresses (0.3 fy of compression at
+// the flange tips, balanced on the 20 fibres: the S card the Python builder
+// writes) or without them, so that both cases share their fibre areas,
+// positions and bending increment; with them, the six flange strips are
+// bundles of sub-fibres, each through the law with its own state.
+struct BenchDeckMember {
+  Stores st;
+  Model md;
+  FibreStore fs;
+  MemberFibres f;
+
+  explicit BenchDeckMember(bool residual) {
+    namespace fsys = std::filesystem;
+    const fsys::path dir = fsys::temp_directory_path() /
+                           ("nlframe-bench-" + std::to_string(::getpid()) + (residual ? "-rs" : "-no"));
+    fsys::create_directories(dir);
+    {
+      std::ofstream deck(dir / "member.dat");
+      deck << "   0  0  1     ONE HEB 300 MEMBER\n"
+              "P  0  0  0     2100.       21.       21.\n"
+              "I  1  0  0       30.       30.       1.1       1.9       2.7       2.4\n"
+           << (residual ? "S  1  0  0      -.72.419890074.419890074.419890074\n" : "")
+           << "J  1  0  0        0.        0.\n"
+              "J  2  0  0        0.      300.\n"
+              "M  1  2  1        .2        .4        .6        .8      .001\n"
+              "L 30  1  0\n";
+    }
+    QuietOutput quiet;
+    Units units(quiet, dir);
+    bind_model(md, st, Sizes{.MUMM = 1, .MUMJ = 2, .MUMR = 1, .MUMS = 1, .MBAND = 6, .MUMW = 1});
+    units.deck().open((dir / "member.dat").string());
+    units.open_text(16, "R.rst");
+    fs.setup(st.FSTORE.data(), 1, true, units);
+    std::string control;
+    units.deck().next_or_fail(control, "the control card");
+    read_structure(md, fs, units, '$', 1);
+    fs.initialise_residual(md);
+    if ((md.residual(1) != nullptr) != residual) throw std::runtime_error("the S card was not read");
+    // The bending increment of the synthetic member above, scaled to the
+    // depth: about 2 yield strains at the flanges, alternating by station.
+    fs.clear_increments(1);
+    fs.update_begin();
+    const MemberFibres u = fs.update_member(1);
+    for (int k = 1; k <= NSTA; ++k)
+      for (int i = 1; i <= NFIB; ++i)
+        u.DEPS[MemberFibres::at(i, k)] = 0.00015 * md.ZF(1, i) * (k % 2 ? 1 : -1);
+    fs.update_put(1);
+    fs.update_end();
+    fs.pass_begin();
+    f = fs.pass_member(1);
+    std::error_code ec;
+    fsys::remove_all(dir, ec);
+  }
+};
+
+// Arg 0: the section without residual stresses, 1: with them.
+void BM_MemberBuildDeck(benchmark::State& state) {
+  BenchDeckMember b(state.range(0) != 0);
+  MemberResult r;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(build_member(b.md, 1, b.f, 0, r));
+    benchmark::DoNotOptimize(r.cond.KM.a.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MemberBuildDeck)->Arg(0)->Arg(1);
+
+void BM_StationSumsDeck(benchmark::State& state) {
+  BenchDeckMember b(state.range(0) != 0);
+  std::array<StationValues, NSTA> sv;
+  for (auto _ : state) {
+    station_sums(b.md, 1, b.f, 0, sv);
+    benchmark::DoNotOptimize(sv.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_StationSumsDeck)->Arg(0)->Arg(1);
 
 }  // namespace
