@@ -12,7 +12,6 @@ namespace nlf {
 
 namespace {
 
-constexpr int kMaxJoints = 333;
 
 bool is_comment(const std::string& line, char comment) {
   return !line.empty() && line[0] == comment;
@@ -104,13 +103,13 @@ static void group_card(Units& units, const Card& c) {
   }
 }
 
-Sizes counting_pass(Units& units, char comment) {
+Sizes counting_pass(Units& units, char comment, int joints) {
   Sizes sz;
   sz.MUMP = 5;
   sz.MUMT = 20;
   sz.NRHS = 1;
   std::array<int, MAXJOINTNO + 1> KJMAP{};
-  std::array<int, 3 * kMaxJoints + 1> KEQ{};  // 1-based
+  std::array<int, 3 * MAXJOINTNO + 1> KEQ{};  // 1-based
 
   DeckIn& deck = units.deck();
   TextOut& listing = units.listing();
@@ -131,8 +130,15 @@ Sizes counting_pass(Units& units, char comment) {
         break;
       case 'J': {
         ++sz.MUMJ;
-        if (sz.MUMJ > kMaxJoints) {
-          listing.message({"ERROR ... NUMBER OF POINTS GT 333"});
+        if (sz.MUMJ > joints) {
+          listing.message({"ERROR ... NUMBER OF POINTS GT " + std::to_string(joints)});
+          if (joints < MAXJOINTNO)
+            units.error_line("nlframe: the deck has more than %d joints, the most the fixed stores hold "
+                             "(--capacity auto sizes the stores from the deck, up to %d joints)",
+                             joints, MAXJOINTNO);
+          else
+            units.error_line("nlframe: the deck has more than %d joints, the most a joint number of three "
+                             "columns allows", joints);
           throw Stop{1};
         }
         const int n = sz.MUMJ;
@@ -210,7 +216,7 @@ Sizes counting_pass(Units& units, char comment) {
   return sz;
 }
 
-Sizes read_restart_sizes(Units& units, const RunControl& ctl) {
+Sizes read_restart_sizes(Units& units, const RunControl& ctl, int joints) {
   RecordFile& rf = units.records_existing(ctl.IRESIN);
   std::int32_t v[8];
   rf.read_ints(v, 8);
@@ -223,7 +229,7 @@ Sizes read_restart_sizes(Units& units, const RunControl& ctl) {
   sz.MUMS = v[5];
   sz.MBAND = v[6];
   sz.MUMW = v[7];
-  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > 333 || sz.MUMR < 0 ||
+  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > joints || sz.MUMR < 0 ||
       sz.MUMS < 0 || sz.MBAND < 0 || sz.MUMW < 0)
     throw FileError(rf.name() + ": record 1: not the sizes of a restart file of this program");
   return sz;

@@ -25,8 +25,10 @@ RunControl read_control_card(Units& units);
 // The counting pass from the card after the control card to the end of the
 // deck: the eight sizes and the number of load columns. Writes the history
 // file headers of the W cards. At the end the deck is rewound and its first
-// line skipped. Stops the run beyond 333 joints.
-Sizes counting_pass(Units& units, char comment);
+// line skipped. Stops the run beyond `joints` joints (the capacity's: 333
+// in the fixed stores, 999 when they follow the model), with its line on
+// standard error.
+Sizes counting_pass(Units& units, char comment, int joints = kFixedJoints);
 
 // The load-column count of the deck's load history alone: 2 when an E or A
 // card asks for arc-length control. Reads from the current position to the
@@ -36,8 +38,9 @@ Sizes counting_pass(Units& units, char comment);
 int scan_load_columns(Units& units, char comment, long control_line);
 
 // The eight sizes from the first record of the restart file on unit
-// IRESIN. A record that cannot hold the sizes of this program is a FileError.
-Sizes read_restart_sizes(Units& units, const RunControl& ctl);
+// IRESIN. A record that cannot hold the sizes of this program (or more
+// joints than `joints`) is a FileError.
+Sizes read_restart_sizes(Units& units, const RunControl& ctl, int joints = kFixedJoints);
 
 // True when a restart unit is one the program uses itself: the console (5,
 // 6), the scratch files (1, 2, 10-13), the deck, listing and result files

@@ -25,8 +25,14 @@ struct WorkspaceNeed {
   // "the model needs N places of the integer workspace, which holds M"
   std::string text() const;
 };
-WorkspaceNeed integer_workspace(const Layout& L);
-WorkspaceNeed real_workspace(const Layout& L);
+WorkspaceNeed integer_workspace(const Layout& L, const Capacity& cap = {});
+WorkspaceNeed real_workspace(const Layout& L, const Capacity& cap = {});
+
+// The capacity of a run that asks for stores that follow the model: the
+// workspaces as its layout needs them, the member-state store for every
+// member within the fibre budget (at least one member). Fixed capacities
+// are returned as they are.
+Capacity capacity_for(const Capacity& asked, const Sizes& sz);
 
 // A restart unit of the control card that the program uses itself.
 struct UnitClash {
@@ -48,7 +54,7 @@ struct MemberStatePlan {
   int members_held = 1;  // NMS
   bool fits = true;
 };
-MemberStatePlan member_state_plan(const Sizes& sz, bool force_scratch = false);
+MemberStatePlan member_state_plan(const Sizes& sz, bool force_scratch = false, long long nsymax = NSYMAX);
 
 // The band width that assembly needs with the final equation numbers
 // (model/numbering.h), and whether the band storage sized by the counting

@@ -13,7 +13,7 @@ namespace nlf {
 namespace fs = std::filesystem;
 
 std::string usage_text() {
-  return "Usage: nlframe [-o DIR] [DECK]\n"
+  return "Usage: nlframe [-o DIR] [--capacity auto|MIB] [DECK]\n"
          "Nonlinear static analysis of a plane frame. Runs the deck DECK and writes\n"
          "the result files (R.rst, Jfor.rst, Jdis.rst, Mfor.rst, Mdis.rst, Mstr.rst,\n"
          "fort.61, ...) into the current folder. Without DECK the deck name is read\n"
@@ -21,11 +21,31 @@ std::string usage_text() {
          "\n"
          "Options:\n"
          "  -o, --output DIR   write the result files into DIR (created if needed)\n"
+         "      --capacity auto\n"
+         "                     size the stores from the deck (up to 999 joints), the\n"
+         "                     fibre state in memory up to 1024 MiB, in scratch files\n"
+         "                     beyond\n"
+         "      --capacity MIB the same with MIB mebibytes for the fibre state\n"
          "  -h, --help         show this help and exit\n"
          "      --version      show the version and exit\n"
          "\n"
          "Exit status: 0 the run reached the F card, 1 an error in the deck or the\n"
          "run, 2 a file that cannot be read or a bad command line.\n";
+}
+
+Capacity parse_capacity(const std::string& value) {
+  if (value == "auto") return Capacity::following();
+  std::size_t used = 0;
+  long long mib = 0;
+  try {
+    mib = std::stoll(value, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != value.size() || value.empty() || !(value[0] >= '0' && value[0] <= '9') || mib < 1 ||
+      mib > (1LL << 20))
+    throw UsageError("option '--capacity' needs 'auto' or a size in MiB from 1 to 1048576, not '" + value + "'");
+  return Capacity::following(mib << 20);
 }
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
@@ -43,6 +63,15 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
       c.help = true;
     } else if (a == "--version") {
       c.version = true;
+    } else if (a == "--capacity" || a.rfind("--capacity=", 0) == 0) {
+      std::string value;
+      if (a == "--capacity") {
+        if (i + 1 >= args.size()) throw UsageError("option '--capacity' needs 'auto' or a size in MiB");
+        value = args[++i];
+      } else {
+        value = a.substr(11);
+      }
+      c.capacity = parse_capacity(value);
     } else if (a == "-o" || a == "--output" || a.rfind("--output=", 0) == 0 || (a.rfind("-o", 0) == 0)) {
       std::string value;
       if (a == "-o" || a == "--output") {
@@ -91,7 +120,7 @@ int program_main(int argc, char** argv) {
       return 2;
     }
   }
-  return run_program(&*c.deck, folder);
+  return run_program(c.deck ? &*c.deck : nullptr, folder, c.capacity);
 }
 
 }  // namespace nlf

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "store/sizes.h"
+
 namespace nlf {
 
 // A bad command line: the program prints the message and exits with status 2.
@@ -21,7 +23,11 @@ struct CommandLine {
   bool version = false;
   std::optional<std::string> deck;     // else read from standard input
   std::optional<std::string> out_dir;  // -o: else the current folder
+  Capacity capacity;                   // --capacity: else the fixed stores
 };
+
+// `auto` or a fibre budget in MiB. Throws UsageError.
+Capacity parse_capacity(const std::string& value);
 
 // Parses the arguments after the program name. Throws UsageError.
 CommandLine parse_command_line(const std::vector<std::string>& args);

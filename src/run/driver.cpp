@@ -32,8 +32,9 @@ namespace {
 // one member at a time with the rest in scratch files.
 void decide_member_state(Model& md, Stores& st, Units& units, FibreStore& fs, bool force_scratch) {
   TextOut& listing = units.listing();
-  const MemberStatePlan plan = member_state_plan(md.sz, force_scratch);
-  listing.message({"KLAST /NSYMAX =", plan.KLAST, "/", NSYMAX});
+  const long long nsymax = static_cast<long long>(st.FSTORE.size());
+  const MemberStatePlan plan = member_state_plan(md.sz, force_scratch, nsymax);
+  listing.message({"KLAST /NSYMAX =", plan.KLAST, "/", nsymax});
   if (!plan.in_memory) {
     listing.message({"***ERR MEMORY NOT ENOUGH, SAVE DATA IN HARD DISK*"});
     units.console().message({"***ERR MEMORY NOT ENOUGH, SAVE DATA IN HARD DISK*"});

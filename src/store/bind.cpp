@@ -6,7 +6,7 @@ namespace nlf {
 
 void bind_model(Model& m, Stores& st, const Sizes& sz) {
   const Layout L = compute_layout(sz);
-  if (L.ilast - 1 > IMAX || L.rlast - 1 > NMAX)
+  if (L.ilast - 1 > static_cast<long long>(st.IWORK.size()) || L.rlast - 1 > static_cast<long long>(st.WORK.size()))
     throw std::logic_error("bind_model: layout does not fit the stores");
   m.sz = sz;
   std::int32_t* iw = st.IWORK.data();

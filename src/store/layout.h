@@ -15,9 +15,12 @@ namespace nlf {
 
 // Allocated once at start-up with their exact capacities, cleared to zero.
 struct Stores {
-  std::vector<std::int32_t> IWORK = std::vector<std::int32_t>(IMAX, 0);
-  std::vector<double> WORK = std::vector<double>(NMAX, 0.0);
-  std::vector<double> FSTORE = std::vector<double>(NSYMAX, 0.0);
+  explicit Stores(const Capacity& c = {})
+      : IWORK(static_cast<std::size_t>(c.imax), 0), WORK(static_cast<std::size_t>(c.nmax), 0.0),
+        FSTORE(static_cast<std::size_t>(c.nsymax), 0.0) {}
+  std::vector<std::int32_t> IWORK;
+  std::vector<double> WORK;
+  std::vector<double> FSTORE;
   // Beside the fixed stores: the residual stresses of the sections that
   // carry them, one entry per section number (sized by bind_model).
   ResidualTable residual;

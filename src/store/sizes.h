@@ -17,6 +17,32 @@ inline constexpr int NFIB = 20;
 inline constexpr int NFM = NSTA * NFIB;  // fibres of one member: 200
 inline constexpr int MAXJOINTNO = 999;
 
+// The joints the fixed stores hold.
+inline constexpr int kFixedJoints = 333;
+// The memory the fibre state may take when the stores follow the model,
+// before it goes to scratch files (bytes).
+inline constexpr long long kFibreBudget = 1LL << 30;
+
+// The capacities of a run's stores: today's fixed sizes, or sizes that
+// follow the model (--capacity): the integer and real workspaces exactly as
+// its counting pass needs them, the member-state store for every member
+// within the fibre budget, and up to 999 joints (a joint number has three
+// columns).
+struct Capacity {
+  bool follows = false;
+  long long fibre_budget = kFibreBudget;  // follows only
+  int imax = IMAX, nmax = NMAX, nsymax = NSYMAX;
+  int joints = kFixedJoints;
+
+  static Capacity following(long long budget = kFibreBudget) {
+    Capacity c;
+    c.follows = true;
+    c.fibre_budget = budget;
+    c.joints = MAXJOINTNO;
+    return c;
+  }
+};
+
 // The eight model sizes (capacities) and the number of load columns.
 struct Sizes {
   int MUMM = 0;  // members
