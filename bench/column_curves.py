@@ -270,6 +270,8 @@ def main(argv=None):
     ap.add_argument("--keep", metavar="DIR", help="keep the run folders in DIR")
     args = ap.parse_args(argv)
 
+    if args.svg and importlib.util.find_spec("matplotlib") is None:
+        ap.error(f"--svg needs matplotlib, which {sys.executable} does not have")
     program = os.path.abspath(shutil.which(args.program) or args.program)
     if not os.access(program, os.X_OK):
         ap.error(f"{args.program} is not an executable program")
