@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "io/stop.h"
@@ -285,6 +287,69 @@ TEST(GeneralBand, NoBandWidthStillStoresTheDiagonal) {
   g.clear();
   for (int e = 1; e <= 3; ++e) g(e, e) += e;
   EXPECT_EQ(a, (std::vector<double>{1, 2, 3}));
+}
+
+// Unsymmetric band systems, some pivots negative (the path followed past a
+// limit point): the solution against the dense residual, the
+// log-determinant against a dense elimination with row interchanges, and
+// the count of negative pivots against the sign of that determinant. The
+// places of the row storage outside the matrix hold NaN.
+TEST(GeneralBand, RandomBandSystemsAgainstDenseResidualAndDeterminant) {
+  std::mt19937 gen(17);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const std::pair<int, int> sizes[] = {{3, 1}, {3, 2}, {9, 3}, {30, 6}, {24, 24}, {150, 100}};
+  for (auto [n, mb] : sizes) {
+    for (int nr : {0, 1, 2}) {
+      SCOPED_TRACE(testing::Message() << "NEQ " << n << " MBAND " << mb << " NRHS " << nr);
+      std::vector<double> K(n * n, 0.0);
+      for (int i = 0; i < n; ++i)
+        for (int j = std::max(0, i - mb + 1); j < std::min(n, i + mb); ++j)
+          K[i + j * n] = i == j ? (i % 5 == 2 ? -1.0 : 1.0) * (1.0 + 2.0 * mb) : u(gen);
+      std::vector<double> g(GeneralBand::size(n, mb), NaN);
+      GeneralBand G{g.data(), n, mb};
+      for (int i = 1; i <= n; ++i)
+        for (int j = std::max(1, i - mb + 1); j <= std::min(n, i + mb - 1); ++j) G(i, j) = K[(i - 1) + (j - 1) * n];
+      const int ld = n + 2;
+      std::vector<double> b(ld * std::max(nr, 1)), x(b.size(), NaN), a(ld * mb, NaN);
+      for (double& v : b) v = 10 * u(gen);
+      const std::vector<double> b0 = b;
+      std::vector<int> ieq(n), lt(n, 0);
+      for (int k = 0; k < n; ++k) ieq[k] = k + 1;
+      PivotCount count;
+      count.follow = true;
+      double det = 0;
+      TextOut out;
+      GENERALSOLVE(G, nr, RMat(b.data(), ld, nr), RMat(x.data(), ld, nr), RMat(a.data(), ld, mb),
+                   IVec(lt.data(), n), n / 3, det, IVec(ieq.data(), n), n / 3, out, &count);
+      for (int c = 0; c < nr; ++c)  // residual K x - b
+        for (int i = 0; i < n; ++i) {
+          double r = -b0[i + c * ld];
+          for (int j = 0; j < n; ++j) r += K[i + j * n] * x[j + c * ld];
+          EXPECT_NEAR(r, 0.0, 1e-11) << i;
+        }
+      double logdet = 0;
+      bool negative = false;
+      for (int k = 0; k < n; ++k) {
+        int p = k;
+        for (int i = k + 1; i < n; ++i)
+          if (std::fabs(K[i + k * n]) > std::fabs(K[p + k * n])) p = i;
+        if (p != k) {
+          for (int j = 0; j < n; ++j) std::swap(K[k + j * n], K[p + j * n]);
+          negative = !negative;
+        }
+        const double pivot = K[k + k * n];
+        for (int i = k + 1; i < n; ++i) {
+          const double l = K[i + k * n] / pivot;
+          for (int j = k + 1; j < n; ++j) K[i + j * n] -= l * K[k + j * n];
+        }
+        logdet += std::log(std::fabs(pivot));
+        if (pivot < 0) negative = !negative;
+      }
+      EXPECT_NEAR(det, logdet, 1e-12 * std::fabs(logdet));
+      EXPECT_GT(count.negative, 0);
+      EXPECT_EQ(count.negative % 2 == 1, negative);
+    }
+  }
 }
 
 }  // namespace
