@@ -24,7 +24,7 @@
 
 #include "member/condense.h"
 #include "member/fibre_law.h"
-#include "member/member_pass.h"
+#include "member/member_build.h"
 #include "member/segment.h"
 #include "store/model.h"
 

@@ -1,10 +1,11 @@
 // Per-member work of the pass and of the recovery; no store traffic here.
+#include "member/member_build.h"
+
 #include <cstdint>
 #include <cstring>
 
 #include "member/fibre_law.h"
 #include "member/residual_fibres.h"
-#include "member/member_pass.h"
 #include "store/lanes.h"
 
 namespace nlf {
