@@ -92,7 +92,7 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
     // and V = (M2 - M1) / L.
     Mat6 D;
     for (int j = 1; j <= 6; ++j) {
-      const double b1 = g.AG(2, j), a2 = g.AG(5, j), a3 = g.AG(6, j);
+      const double b1 = g.AG(Gen::B1, j), a2 = g.AG(Gen::A2, j), a3 = g.AG(Gen::A3, j);
       const double k1 = 2.0 * a2 - 3.0 * L * a3, k2 = 2.0 * a2 + 3.0 * L * a3;
       const double n1 = s1.SEA * b1 - s1.SES * k1, n2 = s2.SEA * b1 - s2.SES * k2;
       const double m1 = s1.SES * b1 - s1.SEI * k1, m2 = s2.SES * b1 - s2.SEI * k2;
@@ -265,8 +265,8 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, Membe
   outer_from_inner(sys, cd);
 
   out.endf = member_end_forces(cd.FM, out.c1, out.s1, out.c5, out.s5);
-  std::memcpy(md.RCM.sub((m - 1) * 72 + 1, 72).data(), cd.RCM.data(), 72 * sizeof(double));
-  std::memcpy(md.RCV.sub((m - 1) * 12 + 1, 12).data(), cd.RCV.data(), 12 * sizeof(double));
+  std::memcpy(md.rcm(m).data(), cd.RCM.data(), sizeof cd.RCM.a);
+  std::memcpy(md.rcv(m).data(), cd.RCV.data(), sizeof cd.RCV);
   for (int j = 1; j <= 6; ++j) md.MEMF(m, j) = out.endf[j - 1];
   return ok;
 }

@@ -138,20 +138,18 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
   std::array<StationValues, NSTA> st;
   station_sums(md, m, f, KTAN, st);
   const bool ok = condense_member(md, m, st, out);
-  std::memcpy(md.RCM.sub((m - 1) * 72 + 1, 72).data(), out.cond.RCM.data(), 72 * sizeof(double));
-  std::memcpy(md.RCV.sub((m - 1) * 12 + 1, 12).data(), out.cond.RCV.data(), 12 * sizeof(double));
+  std::memcpy(md.rcm(m).data(), out.cond.RCM.data(), sizeof out.cond.RCM.a);
+  std::memcpy(md.rcv(m).data(), out.cond.RCV.data(), sizeof out.cond.RCV);
   for (int j = 1; j <= 6; ++j) md.MEMF(m, j) = out.endf[j - 1];
   return ok;
 }
 
-void POINTRECOVER(int m, const IMat& IJ, const RVec& sol, const IVec& IEQ, const RVec& RCM,
-                  const RVec& RCV, double* dp) {
-  const int a = IJ(m, 1), b = IJ(m, 2);
-  const int s[6] = {3 * a - 2, 3 * a - 1, 3 * a, 3 * b - 2, 3 * b - 1, 3 * b};
-  double dE[6];
-  for (int k = 0; k < 6; ++k) dE[k] = sol(IEQ(s[k]));
-  const double* rcm = RCM.sub((m - 1) * 72 + 1, 72).data();
-  const double* rcv = RCV.sub((m - 1) * 12 + 1, 12).data();
+void POINTRECOVER(const Model& md, int m, const RVec& sol, double* dp) {
+  const int a = md.IJ(m, 1), b = md.IJ(m, 2);
+  const double dE[6] = {sol(md.eq(a, 1)), sol(md.eq(a, 2)), sol(md.eq(a, 3)),
+                        sol(md.eq(b, 1)), sol(md.eq(b, 2)), sol(md.eq(b, 3))};
+  const double* rcm = md.rcm(m).data();
+  const double* rcv = md.rcv(m).data();
   for (int k = 0; k < 3; ++k) {
     dp[k] = dE[k];
     dp[15 + k] = dE[3 + k];
@@ -171,7 +169,7 @@ NLF_HOT_LOOP void SEGSTRAIN(double x1, double x2, double y1, double y2, const Ve
   mat_vec(g.TR, d, loc);
   mat_vec(g.AG, loc, gen);
   const double L = g.L;
-  const double b1 = gen[1], a1 = gen[3], a2 = gen[4], a3 = gen[5];
+  const double b1 = gen[Gen::B1 - 1], a1 = gen[Gen::A1 - 1], a2 = gen[Gen::A2 - 1], a3 = gen[Gen::A3 - 1];
   const double th1 = a1 - L * a2 + 0.75 * L * L * a3;
   const double th2 = a1 + L * a2 + 0.75 * L * L * a3;
   const double k1 = 2.0 * a2 - 3.0 * L * a3;

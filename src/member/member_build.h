@@ -43,9 +43,8 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
 
 // The 18 node-point increments of member m (points 1..6, each X, Y, R) from
 // the solution by equation: the end points take their joints' values, the
-// inner points dI = RCV + RCM dE.
-void POINTRECOVER(int m, const IMat& IJ, const RVec& sol, const IVec& IEQ, const RVec& RCM,
-                  const RVec& RCV, double* dp);
+// inner points dI = RCV + RCM dE with the member's recovery data.
+void POINTRECOVER(const Model& md, int m, const RVec& sol, double* dp);
 
 // Fibre strain increments at both ends of the segment (x1, y1) -> (x2, y2)
 // from its six displacement increments in segment order (X1, X2, Y1, Y2, R1,

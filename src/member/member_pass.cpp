@@ -38,7 +38,7 @@ void warn_singular(RunOutput* out, int m) {
 void recover_member(Model& md, int m, const MemberFibres& f) {
   double z[NFIB], de1[NFIB], de2[NFIB];
   double* dp = md.DPT.col(m).data();
-  POINTRECOVER(m, md.IJ, md.DITER, md.IEQ, md.RCM, md.RCV, dp);
+  POINTRECOVER(md, m, md.DITER, dp);
 
   const int sec = md.ISEC(m);
   for (int i = 1; i <= NFIB; ++i) z[i - 1] = md.ZF(sec, i);
@@ -191,14 +191,14 @@ struct ReducingPass {
       for (int m = 1; m <= md.NM; ++m)
         for (int end = 1; end <= 2; ++end)
           for (int d = 1; d <= 3; ++d) {
-            const int e = md.IEQ(3 * (md.IJ(m, end) - 1) + d);
+            const int e = md.eq(md.IJ(m, end), d);
             if (e >= 1 && e <= NEQ) need[e - 1] = m;
           }
     }
     for (int k = 1; k <= md.NK; ++k)
       for (int d = 1; d <= 3; ++d) {
         const int i = 3 * (k - 1) + (d - 1);
-        const int e = md.IEQ(3 * (md.KJ(k) - 1) + d);
+        const int e = md.eq(md.KJ(k), d);
         next[i] = -1;
         if (e < 1 || e > NEQ) continue;
         if (first[e - 1] < 0)
@@ -209,8 +209,8 @@ struct ReducingPass {
       }
     for (int j = 1; j <= md.NJ; ++j)
       for (int d = 1; d <= 3; ++d)
-        if (md.LTYPE((d - 1) * md.sz.MUMJ + j) > 0) {
-          const int e = md.IEQ(3 * (j - 1) + d);
+        if (md.LTYPE(md.pat(j, d)) > 0) {
+          const int e = md.eq(j, d);
           if (e >= 1 && e <= NEQ) fixed[e - 1] = 1;
         }
   }

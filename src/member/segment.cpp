@@ -13,7 +13,7 @@ constexpr int kByNode[6] = {0, 2, 4, 1, 3, 5};
 constexpr int kByComponent[6] = {0, 3, 1, 4, 2, 5};
 
 // Generalised coordinates, 1-based positions in g.
-constexpr int B1 = 2, A1 = 4, A2 = 5, A3 = 6;
+constexpr int B1 = Gen::B1, A1 = Gen::A1, A2 = Gen::A2, A3 = Gen::A3;
 // Local end quantities, 1-based.
 constexpr int W1 = 3, W2 = 4;
 // Global Y components in segment order, 1-based.

@@ -19,6 +19,12 @@ struct StationValues {
   double SN = 0, SM = 0, SEA = 0, SES = 0, SEI = 0;
 };
 
+// The positions (1-based) of the generalised coordinates in g and in the
+// rows of AG.
+struct Gen {
+  static constexpr int B0 = 1, B1 = 2, A0 = 3, A1 = 4, A2 = 5, A3 = 6;
+};
+
 struct SegGeom {
   double L = 0, c = 0, s = 0;
   Mat6 AG;  // local end quantities -> generalised coordinates

@@ -20,21 +20,21 @@ void set_applied_load(Model& md, const LoadGroup& g, double dl_applied) {
   for (int j = 1; j <= md.NJ; ++j)
     for (int d = 1; d <= 3; ++d) {
       const int e = md.pat(j, d);
-      md.UNB(3 * (j - 1) + d) = md.PLOAD(e) + dl_applied * g.FACTOR * md.PFORCE(e);
+      md.UNB(joint_serial(j, d)) = md.PLOAD(e) + dl_applied * g.FACTOR * md.PFORCE(e);
     }
 }
 
 void add_springs(Model& md) {
   for (int k = 1; k <= md.NK; ++k) {
     const int j = md.KJ(k);
-    for (int d = 1; d <= 3; ++d) md.UNB(3 * (j - 1) + d) -= md.SPF(k, d);
+    for (int d = 1; d <= 3; ++d) md.UNB(joint_serial(j, d)) -= md.SPF(k, d);
   }
 }
 
 void add_reference_load(Model& md, const LoadGroup& g) {
   for (int j = 1; j <= md.NJ; ++j)
     for (int d = 1; d <= 3; ++d)
-      md.RHS(md.IEQ(3 * (j - 1) + d), 1) += g.FACTOR * md.PFORCE(md.pat(j, d));
+      md.RHS(md.eq(j, d), 1) += g.FACTOR * md.PFORCE(md.pat(j, d));
 }
 
 void add_resisting_forces(Model& md, int col) {
@@ -115,7 +115,7 @@ void update_springs(Model& md, TextOut& listing) {
   static const Format spring_line("(1X,'N,FX,FY,FM =',I5,3F13.3)");
   for (int k = 1; k <= md.NK; ++k) {
     const int j = md.KJ(k);
-    for (int d = 1; d <= 3; ++d) md.SPF(k, d) += md.KF(k, d) * md.DITER(md.IEQ(3 * (j - 1) + d));
+    for (int d = 1; d <= 3; ++d) md.SPF(k, d) += md.KF(k, d) * md.DITER(md.eq(j, d));
     listing.write(spring_line, {j, md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3)});
   }
 }

@@ -41,9 +41,9 @@ void APPLYPRESCRIBED(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTY
                      const IVec& IEQ, int impose, int NJL, double factor) {
   for (int k = 1; k <= NJ; ++k) {
     for (int d = 1; d <= 3; ++d) {
-      const int t = (d - 1) * NJL + k;
+      const int t = pattern_entry(k, d, NJL);
       if (LTYPE(t) <= 0) continue;
-      const int e = IEQ(3 * (k - 1) + d);
+      const int e = IEQ(joint_serial(k, d));
       const double load = impose != 0 ? factor * PENALTY * PDISP(t) : 0.0;
       for (int c = 1; c <= nrhs; ++c) B(e, c) = load;
     }

@@ -8,8 +8,10 @@
 // i+j-1 lies beyond NEQ are never read.
 //
 // Load-pattern type flags and prescribed values are stored direction-major:
-// the entry of joint k, direction d (1 X, 2 Y, 3 rotation) is (d-1)*NJL + k.
-// IEQ is joint-major: the equation of joint k, direction d is IEQ(3(k-1)+d).
+// the entry of joint k, direction d (1 X, 2 Y, 3 rotation) is
+// pattern_entry(k, d, NJL) = (d-1)*NJL + k.
+// IEQ is joint-major: the equation of joint k, direction d is
+// IEQ(joint_serial(k, d)), joint_serial(k, d) = 3(k-1)+d.
 // A flag 0 marks a force direction; any other flag a prescribed one.
 //
 // Nothing here allocates or keeps state between calls.
@@ -17,6 +19,7 @@
 
 #include "io/stop.h"
 #include "io/units.h"
+#include "store/model.h"
 #include "store/views.h"
 
 namespace nlf {
@@ -34,7 +37,11 @@ struct MemberEquations {
 };
 inline MemberEquations member_equations(int m, const IMat& IJ, const IVec& IEQ) {
   const int I = IJ(m, 1), J = IJ(m, 2);
-  MemberEquations q{{3 * I - 2, 3 * I - 1, 3 * I, 3 * J - 2, 3 * J - 1, 3 * J}, {}, 0, 0};
+  MemberEquations q{};
+  for (int d = 1; d <= 3; ++d) {
+    q.s[d - 1] = joint_serial(I, d);
+    q.s[d + 2] = joint_serial(J, d);
+  }
   for (int k = 0; k < 6; ++k) {
     q.e[k] = IEQ(q.s[k]);
     if (k == 0 || q.e[k] < q.lo) q.lo = q.e[k];

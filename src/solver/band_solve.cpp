@@ -130,8 +130,8 @@ bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLO
   if (count) count->negative = 0;
   for (int k = 1; k <= NJ; ++k) {
     for (int d = 1; d <= 3; ++d) {
-      if (LTYPE((d - 1) * NJL + k) != 0) continue;  // prescribed: penalty pivot
-      const int serial = 3 * (k - 1) + d;
+      if (LTYPE(pattern_entry(k, d, NJL)) != 0) continue;  // prescribed: penalty pivot
+      const int serial = joint_serial(k, d);
       const int e = IEQ(serial);
       const double p = A(e, 1);
       // A pivot that is not a number (a broken member upstream) fails like a

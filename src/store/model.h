@@ -14,6 +14,15 @@
 
 namespace nlf {
 
+// The joint-serial number of joint j, direction d (1 X, 2 Y, 3 rotation):
+// the place of that direction in the tables kept three to a joint (IEQ, R,
+// UNB), 3j-2 .. 3j.
+constexpr int joint_serial(int j, int d) { return 3 * (j - 1) + d; }
+
+// The entry of joint j, direction d in the load-pattern tables (LTYPE,
+// PDISP, PFORCE), which are direction-major with NJL entries a direction.
+constexpr int pattern_entry(int j, int d, int NJL) { return (d - 1) * NJL + j; }
+
 // The frame: what the deck (or the restart file) says about the structure
 // and its current load pattern. The structure input, the equation numbering
 // and the restart read write it; the load-history reader writes the pattern
@@ -68,7 +77,9 @@ struct Frame {
   }
 
   // Load-pattern entry of joint j, direction d (1 X, 2 Y, 3 rotation).
-  int pat(int j, int d) const { return (d - 1) * sz.MUMJ + j; }
+  int pat(int j, int d) const { return pattern_entry(j, d, sz.MUMJ); }
+  // The equation of joint j, direction d.
+  int eq(int j, int d) const { return IEQ(joint_serial(j, d)); }
 };
 
 // The changing state of the analysis, with the stage that writes each
@@ -96,6 +107,12 @@ struct State {
   RMat DPRUN;  // 33: node-point increments over the run (NMP x MUMM): totals
   RMat DPSTEP; // 34: node-point increments over the step (NMP x MUMM): totals
   RMat MEMF;   // 35: member end forces NI,QI,MI,NJ,QJ,MJ (MUMM x 6): member pass
+
+  // Member m's recovery data: the 12 x 6 values of RCM (column-major) and
+  // the 12 of RCV.
+  static constexpr int RCM_EACH = 72, RCV_EACH = 12;
+  RVec rcm(int m) const { return RCM.sub((m - 1) * RCM_EACH + 1, RCM_EACH); }
+  RVec rcv(int m) const { return RCV.sub((m - 1) * RCV_EACH + 1, RCV_EACH); }
 };
 
 // One run's model: its frame and its state, every table a view into the

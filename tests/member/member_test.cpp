@@ -95,7 +95,7 @@ TEST(Member, PointRecoveryFollowsBeamDeflection) {
   std::copy(r.RCM.a.begin(), r.RCM.a.end(), t.md.RCM.data());
   std::copy(r.RCV.begin(), r.RCV.end(), t.md.RCV.data());
   double sol[9] = {0, 0, 0, 0.01, 2.0, 0, 0, 0, 0}, dp[18];
-  POINTRECOVER(1, t.md.IJ, RVec(sol, 9), t.md.IEQ, t.md.RCM, t.md.RCV, dp);
+  POINTRECOVER(t.md, 1, RVec(sol, 9), dp);
   for (int k = 1; k <= 6; ++k) {
     const double x = 0.2 * (k - 1);
     EXPECT_NEAR(dp[3 * k - 3], 0.01 * x, 1e-12);

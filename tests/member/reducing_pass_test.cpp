@@ -85,7 +85,7 @@ struct Chain {
       for (int d = 1; d <= 3; ++d) md.A()(md.IEQ(3 * (md.KJ(k) - 1) + d), 1) += md.KF(k, d);
     for (int j = 1; j <= md.NJ; ++j)
       for (int d = 1; d <= 3; ++d)
-        if (md.LTYPE((d - 1) * md.sz.MUMJ + j) > 0) md.A()(md.IEQ(3 * (j - 1) + d), 1) = PENALTY;
+        if (md.LTYPE(md.pat(j, d)) > 0) md.A()(md.eq(j, d), 1) = PENALTY;
     BANDREDUCE(md.A(), md.NEQ, md.MBAND, 1, md.NEQ - 1);
   }
 
@@ -152,8 +152,8 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
     }
   for (int j = 1; j <= ref.md.NJ; ++j)
     for (int d = 1; d <= 3; ++d)
-      if (ref.md.LTYPE((d - 1) * ref.md.sz.MUMJ + j) > 0) {
-        const int e = ref.md.IEQ(3 * (j - 1) + d);
+      if (ref.md.LTYPE(ref.md.pat(j, d)) > 0) {
+        const int e = ref.md.eq(j, d);
         G(e, e) = PENALTY;
       }
   want.insert(want.end(), ref.md.R.data(), ref.md.R.data() + 3 * ref.md.NJ);
