@@ -44,7 +44,7 @@ void BM_BandSolve(benchmark::State& state) {
     std::copy(a0.begin(), a0.end(), a.begin());
     std::copy(b0.begin(), b0.end(), b.begin());
     state.ResumeTiming();
-    BANDSOLVE(neq, mband, nrhs, B, A, X, LTYPE, nj, detlog, IEQ, nj, listing);
+    band_solve(neq, mband, nrhs, B, A, X, LTYPE, nj, detlog, IEQ, nj, listing);
     benchmark::DoNotOptimize(x.data());
     benchmark::ClobberMemory();
   }

@@ -78,7 +78,7 @@ void BM_MemberBuild(benchmark::State& state) {
   BenchMember b;
   MemberResult r;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(build_member(b.md, 1, b.f, 0, r));
+    benchmark::DoNotOptimize(build_member(b.md, 1, b.f, Stiffness::Tangent, r));
     benchmark::DoNotOptimize(r.cond.KM.a.data());
     benchmark::ClobberMemory();
   }
@@ -89,7 +89,7 @@ void BM_StationSums(benchmark::State& state) {
   BenchMember b;
   std::array<StationValues, NSTA> st;
   for (auto _ : state) {
-    station_sums(b.md, 1, b.f, 0, st);
+    station_sums(b.md, 1, b.f, Stiffness::Tangent, st);
     benchmark::DoNotOptimize(st.data());
     benchmark::ClobberMemory();
   }
@@ -99,7 +99,7 @@ BENCHMARK(BM_StationSums);
 void BM_Condense(benchmark::State& state) {
   BenchMember b;
   std::array<StationValues, NSTA> st;
-  station_sums(b.md, 1, b.f, 0, st);
+  station_sums(b.md, 1, b.f, Stiffness::Tangent, st);
   MemberResult r;
   for (auto _ : state) {
     benchmark::DoNotOptimize(condense_member(b.md, 1, st, r));
@@ -118,7 +118,7 @@ void BM_MatInvert(benchmark::State& state) {
     for (int j = 1; j <= 12; ++j) a(i, j) = (i == j ? 20.0 : 0.0) + 1.0 / (i + 2 * j);
   for (auto _ : state) {
     nlf::Mat12 b = a;
-    benchmark::DoNotOptimize(nlf::MATINVERT(12, b.data(), 12));
+    benchmark::DoNotOptimize(nlf::invert_matrix(12, b.data(), 12));
     benchmark::DoNotOptimize(b.a.data());
   }
 }
@@ -184,8 +184,8 @@ void BM_MemberPassChain(benchmark::State& state) {
   MemberTeam team(static_cast<int>(state.range(0)), BenchChain::NM, member_pass_workspace(c.md));
   bool singular = false;
   for (auto _ : state) {
-    const int taken = MEMBERPASS(c.md, c.fs, 0, singular, team);
-    BANDREDUCE(c.md.A(), c.md.NEQ, c.md.MBAND, taken + 1, c.md.NEQ - 1);  // the solve's share
+    const int taken = member_pass(c.md, c.fs, Stiffness::Tangent, singular, team);
+    band_reduce(c.md.A(), c.md.NEQ, c.md.MBAND, taken + 1, c.md.NEQ - 1);  // the solve's share
     benchmark::ClobberMemory();
   }
 }
@@ -258,7 +258,7 @@ void BM_MemberBuildDeck(benchmark::State& state) {
   BenchDeckMember b(state.range(0) != 0);
   MemberResult r;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(build_member(b.md, 1, b.f, 0, r));
+    benchmark::DoNotOptimize(build_member(b.md, 1, b.f, Stiffness::Tangent, r));
     benchmark::DoNotOptimize(r.cond.KM.a.data());
     benchmark::ClobberMemory();
   }
@@ -269,7 +269,7 @@ void BM_StationSumsDeck(benchmark::State& state) {
   BenchDeckMember b(state.range(0) != 0);
   std::array<StationValues, NSTA> sv;
   for (auto _ : state) {
-    station_sums(b.md, 1, b.f, 0, sv);
+    station_sums(b.md, 1, b.f, Stiffness::Tangent, sv);
     benchmark::DoNotOptimize(sv.data());
     benchmark::ClobberMemory();
   }

@@ -36,11 +36,13 @@ class Collect : public RecordSink {
 }  // namespace
 
 void Format::apply(std::span<const Item> items, RecordSink& out) const {
-  struct Frame {
+  // An open parenthesised group: the node of its opening and the
+  // repetitions left.
+  struct OpenGroup {
     int open;
     int left;
   };
-  std::array<Frame, kMaxDepth + 1> stack;
+  std::array<OpenGroup, kMaxDepth + 1> stack;
   int sp = 0;
   std::size_t next = 0;
   int scale = 0;    // every application starts at 0P
@@ -94,11 +96,11 @@ void Format::apply(std::span<const Item> items, RecordSink& out) const {
     const Node& n = nodes[pc];
     switch (n.k) {
       case K::Open:
-        stack[static_cast<std::size_t>(sp++)] = Frame{pc, n.repeat};
+        stack[static_cast<std::size_t>(sp++)] = OpenGroup{pc, n.repeat};
         ++pc;
         break;
       case K::Close: {
-        Frame& f = stack[static_cast<std::size_t>(sp - 1)];
+        OpenGroup& f = stack[static_cast<std::size_t>(sp - 1)];
         if (--f.left > 0) {
           pc = f.open + 1;
         } else {

@@ -20,7 +20,7 @@ void MemberSystem::clear() {
   FI.fill(0.0);
 }
 
-NLF_HOT_LOOP void CHAINADD(int k, const Mat6& KS, const Vec6& FS, MemberSystem& sys) {
+NLF_HOT_LOOP void chain_add(int k, const Mat6& KS, const Vec6& FS, MemberSystem& sys) {
   // Where each of the segment's six freedoms goes: an end-joint row (inner =
   // false) or an inner row, 0-based.
   bool inner[6];
@@ -61,7 +61,7 @@ NLF_HOT_LOOP void CHAINADD(int k, const Mat6& KS, const Vec6& FS, MemberSystem& 
   }
 }
 
-bool MATINVERT(int n, double* a, int lda) {
+bool invert_matrix(int n, double* a, int lda) {
   constexpr double kStop = 1.0e-20;
   constexpr double kZero = 1.0e-30;
   constexpr int kMax = 64;
@@ -180,14 +180,14 @@ inline void swap_columns(double* x, double* y) {
   }
 }
 
-// MATINVERT for the 12 x 12 inner system, step for step the same arithmetic
+// invert_matrix for the 12 x 12 inner system, step for step the same arithmetic
 // on every entry that is not an exact zero: the update of a column whose
 // pivot-row entry is zero is left out (it would add zeros), and the pivot
 // search takes the column maxima first. For finite values the results are
-// those of MATINVERT bit for bit (a zero may differ in sign, and no zero's
+// those of invert_matrix bit for bit (a zero may differ in sign, and no zero's
 // sign reaches the condensed results, whose sums start from +0). A singular
-// or non-finite system is inverted again by MATINVERT itself from a copy,
-// so that its partly inverted state is exactly MATINVERT's.
+// or non-finite system is inverted again by invert_matrix itself from a copy,
+// so that its partly inverted state is exactly invert_matrix's.
 NLF_HOT_LOOP bool invert_inner(Mat12& m, bool& finite) {
   constexpr int n = NINNER;
   constexpr double kStop = 1.0e-20;
@@ -245,7 +245,7 @@ NLF_HOT_LOOP bool invert_inner(Mat12& m, bool& finite) {
   }
   if (!ok || !all_finite(a, n * n)) {
     m = saved;
-    const bool done = MATINVERT(n, m.data(), n);
+    const bool done = invert_matrix(n, m.data(), n);
     finite = all_finite(m.data(), n * n);
     return done;
   }
@@ -319,7 +319,7 @@ void outer_from_inner(const MemberSystem& sys, Condensed& out) {
   for (int i = 0; i < 6; ++i) out.FM[i] += sys.FE[i];
 }
 
-bool CONDENSE(MemberSystem& sys, Condensed& out) {
+bool condense(MemberSystem& sys, Condensed& out) {
   bool finite = false;
   const bool ok = invert_inner(sys.KII, finite);
   if (ok && finite) {

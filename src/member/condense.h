@@ -30,14 +30,14 @@ struct MemberSystem {
 // member system. Segment k joins point k (end 1) and point k + 1 (end 2);
 // point 1 is joint A, point 6 joint B. The system must be cleared before the
 // first segment of a member.
-void CHAINADD(int k, const Mat6& KS, const Vec6& FS, MemberSystem& sys);
+void chain_add(int k, const Mat6& KS, const Vec6& FS, MemberSystem& sys);
 
 // In-place Gauss-Jordan inversion of the leading n x n block of the
 // column-major matrix a (leading dimension lda) with complete pivoting.
 // Returns true when it completed; false when the largest remaining pivot was
 // 1.0E-20 or less in absolute value, in which case the matrix is left as it
 // stood at that step (partly inverted).
-bool MATINVERT(int n, double* a, int lda);
+bool invert_matrix(int n, double* a, int lda);
 
 // Recovery data kept per member for the inner-point increments after a
 // solve: dI = RCV + RCM dE.
@@ -55,8 +55,8 @@ void inner_from_inverse(const MemberSystem& sys, Condensed& out);
 void outer_from_inner(const MemberSystem& sys, Condensed& out);
 
 // Condenses the member: KII is inverted in place (the system is changed).
-// Returns the MATINVERT flag: false for a singular inner system, whose
+// Returns the invert_matrix flag: false for a singular inner system, whose
 // results are then those of the partly inverted matrix.
-bool CONDENSE(MemberSystem& sys, Condensed& out);
+bool condense(MemberSystem& sys, Condensed& out);
 
 }  // namespace nlf

@@ -19,17 +19,17 @@ constexpr int seg_to_member(int k, int q) { return at(k + q % 2, q / 2); }
 
 }  // namespace
 
-void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
+void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffness stiffness,
                          std::array<StationValues, NSTA>& st) {
   // A fibre inside its range or loading further has the slope that the
   // pass's tangent gives it already (E2 exactly when its trial stress went
   // past a bound); only a fibre whose range moves (a reversal beyond the
-  // range, or any fibre when KTAN < 0) is set right here.
+  // range, or any fibre with the initial stiffness) is set right here.
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
   if (const SectionResidual* r = md.residual(sec); r != nullptr && f.SUB != nullptr) {
     double d[NFM];
-    residual_branch_corrections(mat, *r, f, KTAN, d);
+    residual_branch_corrections(mat, *r, f, stiffness, d);
     for (int k = 1; k <= NSTA; ++k) {
       double sea = 0.0, ses = 0.0, sei = 0.0;
       for (int i = 1; i <= NFIB; ++i) {
@@ -52,10 +52,10 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN
       const int j = MemberFibres::at(i, k);
       const double sig = f.SIG[j], deps = f.DEPS[j];
       const bool inside = !(f.SIGL[j] > sig) && !(sig > f.SIGU[j]);
-      if (KTAN >= 0 && (inside || deps * sig >= 0.0)) continue;
+      if (stiffness == Stiffness::Tangent && (inside || deps * sig >= 0.0)) continue;
       const FibreValues v{f.SIGU[j], f.SIGL[j], f.EPSU[j], f.EPSL[j], sig, f.EPS[j]};
-      const double d = fibre_branch_slope(KTAN, mat, v, deps) -
-                       FIBRETANGENT(KTAN, mat.E, mat.E2, f.SIGT[j], f.SIGL[j], f.SIGU[j]);
+      const double d = fibre_branch_slope(stiffness, mat, v, deps) -
+                       fibre_tangent(stiffness, mat.E, mat.E2, f.SIGT[j], f.SIGL[j], f.SIGU[j]);
       if (d == 0.0) continue;
       const double ea = d * md.AREA(sec, i), z = md.ZF(sec, i);
       sea += ea;
@@ -77,7 +77,7 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
   const double spring = 0.5 * md.MC6(m), load = md.MC7(m);
   for (int k = 1; k <= NSEG; ++k) {
     SegGeom g;
-    SEGTRANSFORM(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
+    segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
     const double L = g.L, c = g.c, s = g.s;
     if (k == 1) out.c1 = c, out.s1 = s;
     if (k == NSEG) out.c5 = c, out.s5 = s;
@@ -212,10 +212,10 @@ bool solve_inner(Mat12 KII, SMat<NINNER, 7>& B) {
 
 }  // namespace
 
-bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out) {
+bool build_member_exact(Model& md, int m, const MemberFibres& f, Stiffness stiffness, MemberResult& out) {
   std::array<StationValues, NSTA> st;
-  station_sums(md, m, f, KTAN, st);
-  branch_tangent_sums(md, m, f, KTAN, st);
+  station_sums(md, m, f, stiffness, st);
+  branch_tangent_sums(md, m, f, stiffness, st);
   ExactMember ex;
   exact_member(md, m, st, ex);
   out.c1 = ex.c1, out.s1 = ex.s1, out.c5 = ex.c5, out.s5 = ex.s5;
@@ -259,7 +259,7 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, Membe
       cd.RCV[i - 1] = -B(i, 7);
     }
   } else {
-    ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
+    ok = invert_matrix(NINNER, sys.KII.data(), NINNER);
     inner_from_inverse(sys, cd);
   }
   outer_from_inner(sys, cd);

@@ -35,7 +35,7 @@ using Mat18 = SMat<NPDOF, NPDOF>;
 
 // Turns the tangent sums SEA, SES, SEI that station_sums left (with the
 // trial stresses) into the sums of the branch slopes.
-void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, int KTAN,
+void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffness stiffness,
                          std::array<StationValues, NSTA>& st);
 
 // The exact tangent of member m and the resisting forces it is the
@@ -55,6 +55,6 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
 // sums with branch slopes, the exact member, condensation; recovery data and
 // end forces written into the model as build_member does. Returns false for
 // a singular inner system.
-bool build_member_exact(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out);
+bool build_member_exact(Model& md, int m, const MemberFibres& f, Stiffness stiffness, MemberResult& out);
 
 }  // namespace nlf

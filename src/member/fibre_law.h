@@ -15,8 +15,8 @@
 // per iteration.
 //
 // This is the law's one home, in three forms side by side:
-//  - the scalar law (FIBRELAW) and its tangent for the section sums
-//    (FIBRETANGENT);
+//  - the scalar law (fibre_law) and its tangent for the section sums
+//    (fibre_tangent);
 //  - the lane form: four fibres at a time, for a group in which no range
 //    moves (every fibre inside its range or loading further), the same
 //    operations in the same order as the scalar law (lanes4_plain,
@@ -31,6 +31,15 @@
 namespace nlf {
 
 enum class LawMode { Trial, Commit };
+
+// The stiffness a pass sums up. Tangent: the ordinary tangent, E2 for a
+// fibre whose trial stress leaves its range. Initial: the initial modulus E
+// for every fibre, and every fibre outside its range has the range moved to
+// it before its trial (the first iteration of the steps of a group whose
+// imposed-displacement switch is negative). The commit always takes
+// Tangent.
+enum class Stiffness { Tangent, Initial };
+inline Stiffness stiffness_of_switch(int impose) { return impose < 0 ? Stiffness::Initial : Stiffness::Tangent; }
 
 // Material constants of the structure and yield values of one member.
 struct FibreMaterial {
@@ -59,9 +68,9 @@ inline double elastic_trial(double E, double E2, double sig, double eps, double 
   return st;
 }
 
-// Outside the range and reversing (or KTAN < 0): the range re-anchored at
-// the current point (sig, eps), the other bound on the opposite bounding
-// line.
+// Outside the range and reversing (or with the initial stiffness): the
+// range re-anchored at the current point (sig, eps), the other bound on the
+// opposite bounding line.
 inline void reanchor(const FibreMaterial& mat, double sig, double eps, double& su, double& sl, double& eu,
                      double& el) {
   const double d = mat.E - mat.E3;
@@ -83,8 +92,9 @@ inline void reanchor(const FibreMaterial& mat, double sig, double eps, double& s
 // Trial or committed stress of one fibre with strain increment DEPS since
 // the last commit. In commit mode `v` receives the new state (bounds as used,
 // SIG = returned stress, EPS = EPS + DEPS); in trial mode `v` is unchanged.
-// KTAN < 0 sends every fibre outside its range through the bound move.
-inline double FIBRELAW(LawMode mode, int KTAN, const FibreMaterial& mat, FibreValues& v,
+// The initial stiffness sends every fibre outside its range through the
+// bound move. (FIBRELAW of the card-era program.)
+inline double fibre_law(LawMode mode, Stiffness stiffness, const FibreMaterial& mat, FibreValues& v,
                        double DEPS) {
   double su = v.SIGU, sl = v.SIGL, eu = v.EPSU, el = v.EPSL;
   const double sig = v.SIG, eps = v.EPS;
@@ -92,11 +102,11 @@ inline double FIBRELAW(LawMode mode, int KTAN, const FibreMaterial& mat, FibreVa
   if (!(sl > sig) && !(sig > su)) {
     // Inside the range (a stress exactly on a bound counts as inside).
     st = detail::elastic_trial(mat.E, mat.E2, sig, eps, DEPS, su, sl, eu, el);
-  } else if (KTAN >= 0 && DEPS * sig >= 0.0) {
+  } else if (stiffness == Stiffness::Tangent && DEPS * sig >= 0.0) {
     // Outside, loading further along the hardening branch.
     st = sig + mat.E2 * DEPS;
   } else {
-    // Outside and reversing (or KTAN < 0): re-anchor the range first.
+    // Outside and reversing (or the initial stiffness): re-anchor the range first.
     detail::reanchor(mat, sig, eps, su, sl, eu, el);
     st = detail::elastic_trial(mat.E, mat.E2, sig, eps, DEPS, su, sl, eu, el);
   }
@@ -113,19 +123,19 @@ inline double FIBRELAW(LawMode mode, int KTAN, const FibreMaterial& mat, FibreVa
 
 // Tangent modulus for the section sums: E2 when the trial stress lies
 // outside the committed range (the bounds as stored before this iteration),
-// else E. With KTAN < 0 every fibre takes E.
-inline double FIBRETANGENT(int KTAN, double E, double E2, double SIGT, double SIGL, double SIGU) {
-  if (KTAN >= 0 && (SIGT < SIGL || SIGT > SIGU)) return E2;
+// else E. With the initial stiffness every fibre takes E.
+inline double fibre_tangent(Stiffness stiffness, double E, double E2, double SIGT, double SIGL, double SIGU) {
+  if (stiffness == Stiffness::Tangent && (SIGT < SIGL || SIGT > SIGU)) return E2;
   return E;
 }
 
 // The slope of the branch the fibre's trial stress lies on, with respect to
 // DEPS: E inside the (possibly re-anchored) range, E2 beyond it.
-inline double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const FibreValues& v, double DEPS) {
+inline double fibre_branch_slope(Stiffness stiffness, const FibreMaterial& mat, const FibreValues& v, double DEPS) {
   double su = v.SIGU, sl = v.SIGL, eu = v.EPSU, el = v.EPSL;
   const double sig = v.SIG;
   if (!(sl > sig) && !(sig > su)) {
-  } else if (KTAN >= 0 && DEPS * sig >= 0.0) {
+  } else if (stiffness == Stiffness::Tangent && DEPS * sig >= 0.0) {
     return mat.E2;
   } else {
     detail::reanchor(mat, sig, v.EPS, su, sl, eu, el);
@@ -140,10 +150,10 @@ inline double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const Fibre
 // stay, EPS becomes EPS + DEPS), and lanes4_tangent their tangent moduli.
 // Vectors go by reference: an AVX vector passed by value would change the
 // calling convention.
-[[gnu::always_inline]] inline bool lanes4_plain(int KTAN, const V4& sig, const V4& su, const V4& sl, const V4& deps,
+[[gnu::always_inline]] inline bool lanes4_plain(Stiffness stiffness, const V4& sig, const V4& su, const V4& sl, const V4& deps,
                                                 M4& inside) {
   inside = ~(sl > sig) & ~(sig > su);
-  const M4 loading = KTAN >= 0 ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
+  const M4 loading = stiffness == Stiffness::Tangent ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
   const M4 plain = inside | loading;
   return (plain[0] & plain[1] & plain[2] & plain[3]) != 0;
 }
@@ -158,9 +168,9 @@ inline double fibre_branch_slope(int KTAN, const FibreMaterial& mat, const Fibre
   out = inside ? in : sig + E2 * deps;
 }
 
-[[gnu::always_inline]] inline void lanes4_tangent(int KTAN, const V4& E, const V4& E2, const V4& sigt, const V4& su,
+[[gnu::always_inline]] inline void lanes4_tangent(Stiffness stiffness, const V4& E, const V4& E2, const V4& sigt, const V4& su,
                                                   const V4& sl, V4& out) {
-  out = KTAN >= 0 ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
+  out = stiffness == Stiffness::Tangent ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
 }
 
 }  // namespace nlf

@@ -16,13 +16,13 @@ namespace nlf {
 // its fibres in order.
 // The trial law of the member's fibres in its lane form: f.SIGT, and the
 // stresses and tangents times the areas.
-void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, int KTAN, const double* area, double* fa,
+void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, Stiffness stiffness, const double* area, double* fa,
                  double* ea);
 // The five sums of every station from the fibres' stresses and tangents
 // times their areas.
 void add_station_sums(const double* z, const double* fa, const double* ea, std::array<StationValues, NSTA>& st);
 
-void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN, std::array<StationValues, NSTA>& st) {
+void station_sums(const Model& md, int m, const MemberFibres& f, Stiffness stiffness, std::array<StationValues, NSTA>& st) {
   static_assert(NFIB % 4 == 0 && NSTA % 2 == 0, "fibres go in fours, stations in pairs");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
@@ -35,18 +35,18 @@ void station_sums(const Model& md, int m, const MemberFibres& f, int KTAN, std::
   if (const SectionResidual* r = md.residual(sec); r != nullptr && f.SUB != nullptr) {
     // Residual stresses: every strip through its sub-fibres.
     double et[NFM];
-    residual_trial(mat, *r, f, KTAN, et);
+    residual_trial(mat, *r, f, stiffness, et);
     for (int i = 0; i < NFM; ++i) {
       fa[i] = f.SIGT[i] * area[i % NFIB];
       ea[i] = et[i] * area[i % NFIB];
     }
   } else {
-    trial_lanes(mat, f, KTAN, area, fa, ea);
+    trial_lanes(mat, f, stiffness, area, fa, ea);
   }
   add_station_sums(z, fa, ea, st);
 }
 
-NLF_HOT_LOOP void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, int KTAN, const double* area,
+NLF_HOT_LOOP void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, Stiffness stiffness, const double* area,
                               double* fa, double* ea) {
   const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
   for (int i = 0; i < NFM; i += 4) {
@@ -54,19 +54,19 @@ NLF_HOT_LOOP void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, i
     const V4 deps = NLF_LOAD4(f.DEPS + i);
     M4 inside;
     V4 sigt;
-    if (lanes4_plain(KTAN, sig, su, sl, deps, inside)) {
+    if (lanes4_plain(stiffness, sig, su, sl, deps, inside)) {
       const V4 eps = NLF_LOAD4(f.EPS + i), eu = NLF_LOAD4(f.EPSU + i), el = NLF_LOAD4(f.EPSL + i);
       lanes4_stress(E, E2, sig, eps, deps, su, sl, eu, el, inside, sigt);
     } else {
       for (int l = 0; l < 4; ++l) {
         const int at = i + l;
         FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
-        sigt[l] = FIBRELAW(LawMode::Trial, KTAN, mat, v, f.DEPS[at]);
+        sigt[l] = fibre_law(LawMode::Trial, stiffness, mat, v, f.DEPS[at]);
       }
     }
     NLF_STORE4(f.SIGT + i) = sigt;
     V4 et;
-    lanes4_tangent(KTAN, E, E2, sigt, su, sl, et);
+    lanes4_tangent(stiffness, E, E2, sigt, su, sl, et);
     const V4 a = NLF_LOAD4(area + i % NFIB);
     NLF_STORE4(fa + i) = sigt * a;
     NLF_STORE4(ea + i) = et * a;
@@ -113,7 +113,7 @@ bool condense_member(const Model& md, int m, const std::array<StationValues, NST
   Mat6 KS, KN;
   Vec6 FS, FN;
   for (int k = 1; k <= NSEG; ++k) {
-    SEGTRANSFORM(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
+    segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
     if (k == 1) {
       out.c1 = g.c;
       out.s1 = g.s;
@@ -124,19 +124,19 @@ bool condense_member(const Model& md, int m, const std::array<StationValues, NST
     }
     ld.dyp1 = md.DPRUN(3 * k - 1, m);
     ld.dyp2 = md.DPRUN(3 * (k + 1) - 1, m);
-    SEGSTIFF(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
-    MATTOBYNODE(KS, KN);
-    TOBYNODE(FS, FN);
-    CHAINADD(k, KN, FN, sys);
+    segment_stiffness(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
+    to_node_order(KS, KN);
+    to_node_order(FS, FN);
+    chain_add(k, KN, FN, sys);
   }
-  const bool ok = CONDENSE(sys, out.cond);
+  const bool ok = condense(sys, out.cond);
   out.endf = member_end_forces(out.cond.FM, out.c1, out.s1, out.c5, out.s5);
   return ok;
 }
 
-bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResult& out) {
+bool build_member(Model& md, int m, const MemberFibres& f, Stiffness stiffness, MemberResult& out) {
   std::array<StationValues, NSTA> st;
-  station_sums(md, m, f, KTAN, st);
+  station_sums(md, m, f, stiffness, st);
   const bool ok = condense_member(md, m, st, out);
   std::memcpy(md.rcm(m).data(), out.cond.RCM.data(), sizeof out.cond.RCM.a);
   std::memcpy(md.rcv(m).data(), out.cond.RCV.data(), sizeof out.cond.RCV);
@@ -144,7 +144,7 @@ bool build_member(Model& md, int m, const MemberFibres& f, int KTAN, MemberResul
   return ok;
 }
 
-void POINTRECOVER(const Model& md, int m, const RVec& sol, double* dp) {
+void recover_points(const Model& md, int m, const RVec& sol, double* dp) {
   const int a = md.IJ(m, 1), b = md.IJ(m, 2);
   const double dE[6] = {sol(md.eq(a, 1)), sol(md.eq(a, 2)), sol(md.eq(a, 3)),
                         sol(md.eq(b, 1)), sol(md.eq(b, 2)), sol(md.eq(b, 3))};
@@ -161,10 +161,10 @@ void POINTRECOVER(const Model& md, int m, const RVec& sol, double* dp) {
   }
 }
 
-NLF_HOT_LOOP void SEGSTRAIN(double x1, double x2, double y1, double y2, const Vec6& d,
+NLF_HOT_LOOP void segment_strains(double x1, double x2, double y1, double y2, const Vec6& d,
                             const double* z, int nf, double* de1, double* de2) {
   SegGeom g;
-  SEGTRANSFORM(x1, x2, y1, y2, g);
+  segment_geometry(x1, x2, y1, y2, g);
   Vec6 loc, gen;
   mat_vec(g.TR, d, loc);
   mat_vec(g.AG, loc, gen);

@@ -38,7 +38,7 @@ void warn_singular(RunOutput* out, int m) {
 void recover_member(Model& md, int m, const MemberFibres& f) {
   double z[NFIB], de1[NFIB], de2[NFIB];
   double* dp = md.DPT.col(m).data();
-  POINTRECOVER(md, m, md.DITER, dp);
+  recover_points(md, m, md.DITER, dp);
 
   const int sec = md.ISEC(m);
   for (int i = 1; i <= NFIB; ++i) z[i - 1] = md.ZF(sec, i);
@@ -46,7 +46,7 @@ void recover_member(Model& md, int m, const MemberFibres& f) {
     const double* p1 = dp + 3 * (k - 1);  // point k
     const double* p2 = dp + 3 * k;        // point k + 1
     const Vec6 d{p1[0], p2[0], p1[1], p2[1], p1[2], p2[2]};
-    SEGSTRAIN(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), d, z, NFIB, de1, de2);
+    segment_strains(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), d, z, NFIB, de1, de2);
     double* s1 = f.DEPS + (2 * k - 2) * NFIB;
     double* s2 = f.DEPS + (2 * k - 1) * NFIB;
     for (int i = 0; i < NFIB; ++i) {
@@ -74,11 +74,11 @@ void recover_member(Model& md, int m, const MemberFibres& f) {
 // their range or loading further keeps its bounds and takes SIG = the trial
 // stress, EPS = EPS + DEPS in the law's lane form; any other group goes
 // through the scalar law.
-NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, int KTAN) {
+NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f) {
   static_assert(NFM % 4 == 0, "fibres go in fours");
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   if (const SectionResidual* r = md.residual(md.ISEC(m)); r != nullptr && f.SUB != nullptr) {
-    residual_commit(mat, *r, f, KTAN);
+    residual_commit(mat, *r, f);
     return;
   }
   const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
@@ -88,7 +88,7 @@ NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, i
     const V4 sl = NLF_LOAD4(f.SIGL + i);
     const V4 deps = NLF_LOAD4(f.DEPS + i);
     M4 inside;
-    if (lanes4_plain(KTAN, sig, su, sl, deps, inside)) {
+    if (lanes4_plain(Stiffness::Tangent, sig, su, sl, deps, inside)) {
       const V4 eps = NLF_LOAD4(f.EPS + i);
       const V4 eu = NLF_LOAD4(f.EPSU + i);
       const V4 el = NLF_LOAD4(f.EPSL + i);
@@ -100,7 +100,7 @@ NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f, i
     }
     for (int at = i; at < i + 4; ++at) {
       FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
-      FIBRELAW(LawMode::Commit, KTAN, mat, v, f.DEPS[at]);
+      fibre_law(LawMode::Commit, Stiffness::Tangent, mat, v, f.DEPS[at]);
       f.SIGU[at] = v.SIGU;
       f.SIGL[at] = v.SIGL;
       f.EPSU[at] = v.EPSU;
@@ -116,7 +116,7 @@ struct Job {
   Model& md;
   FibreStore& fs;
   MemberTeam& team;
-  int KTAN;
+  Stiffness stiffness;
 };
 
 // Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
@@ -165,9 +165,9 @@ struct ReducingPass {
     return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
   }
 
-  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, int KTAN, int* w, RunOutput* out,
+  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, Stiffness stiffness, int* w, RunOutput* out,
                GeneralBand* general)
-      : job{md, fs, team, KTAN}, out(out), general(general), NEQ(md.NEQ), MBAND(md.MBAND) {
+      : job{md, fs, team, stiffness}, out(out), general(general), NEQ(md.NEQ), MBAND(md.MBAND) {
     need = w;
     first = need + NEQ;
     last = first + NEQ;
@@ -226,9 +226,9 @@ struct ReducingPass {
       warn_singular(out, m);
     }
     if (general)
-      ADDMEMBER_GENERAL(m, job.md.IJ, *general, KM, job.md.R, FM, job.md.IEQ);
+      add_member_general(m, job.md.IJ, *general, KM, job.md.R, FM, job.md.IEQ);
     else
-      ADDMEMBER(m, job.md.IJ, job.md.A(), KM, job.md.R, FM, job.md.IEQ);
+      add_member(m, job.md.IJ, job.md.A(), KM, job.md.R, FM, job.md.IEQ);
   }
 
   // Completes the rows whose members are all in, members 1..m added (all
@@ -246,7 +246,7 @@ struct ReducingPass {
     if (!early) return;
     const int upto = complete == NEQ ? NEQ - 1 : std::min(complete - MBAND + 1, NEQ - 1);
     if (upto > reduced) {
-      BANDREDUCE(md.A(), NEQ, MBAND, reduced + 1, upto);
+      band_reduce(md.A(), NEQ, MBAND, reduced + 1, upto);
       reduced = upto;
     }
   }
@@ -256,8 +256,8 @@ struct ReducingPass {
     Job& j = p.job;
     static thread_local MemberResult res;  // every field the pass uses is written for each member
     const MemberFibres f = j.fs.member(m);
-    const bool singular = !(p.general ? build_member_exact(j.md, m, f, j.KTAN, res)
-                                      : build_member(j.md, m, f, j.KTAN, res));
+    const bool singular = !(p.general ? build_member_exact(j.md, m, f, j.stiffness, res)
+                                      : build_member(j.md, m, f, j.stiffness, res));
     if (p.in_turn) {
       p.built = &res;
       p.built_singular = singular;
@@ -284,13 +284,13 @@ struct ReducingPass {
 
 }  // namespace
 
-int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team, RunOutput* out,
+int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team, RunOutput* out,
                GeneralBand* exact) {
   int* work = team.workspace(ReducingPass::workspace(md));
   if (work == nullptr) throw std::logic_error("member team made without the workspace of the pass");
   singular_any = false;
   fs.pass_begin();
-  ReducingPass pass(md, fs, team, KTAN, work, out, exact);
+  ReducingPass pass(md, fs, team, stiffness, work, out, exact);
   pass.in_turn = !team.shares(md.NM, fs.in_memory());
   pass.early = exact == nullptr && fs.in_memory() && team.threads() > 1;
   team.run_ordered(md.NM, pass, fs.in_memory());
@@ -305,7 +305,7 @@ std::size_t member_pass_workspace(const Model& md) { return ReducingPass::worksp
 
 void update_members(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.update_begin();
-  Job job{md, fs, team, 0};
+  Job job{md, fs, team, Stiffness::Tangent};
   team.run(md.NM, [](void* ctx, int m) {
     Job& j = *static_cast<Job*>(ctx);
     recover_member(j.md, m, j.fs.member(m));
@@ -314,12 +314,12 @@ void update_members(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.update_end();
 }
 
-void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam& team) {
+void commit_fibres(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.commit_begin();
-  Job job{md, fs, team, KTAN};
+  Job job{md, fs, team, Stiffness::Tangent};
   team.run(md.NM, [](void* ctx, int m) {
     Job& j = *static_cast<Job*>(ctx);
-    commit_member(j.md, m, j.fs.member(m), j.KTAN);
+    commit_member(j.md, m, j.fs.member(m));
     j.fs.put(m);
   }, &job, fs.in_memory());
   fs.commit_end();

@@ -20,8 +20,8 @@ namespace nlf {
 // on the diagonal of A. With several threads sharing the members out (the
 // fibre state in memory) the calling thread also takes pivot rows of A as
 // soon as every row they reach is complete. Returns the number n of pivot
-// rows taken: BANDREDUCE of rows n+1 .. NEQ-1 then leaves A ready for
-// BANDSOLVE with `reduced` set. singular_any tells whether any member's
+// rows taken: band_reduce of rows n+1 .. NEQ-1 then leaves A ready for
+// band_solve with `reduced` set. singular_any tells whether any member's
 // inner system was singular; each such member is named in a warning on the
 // run's standard error (`out`). The team must have been made with
 // member_pass_workspace integers set aside for this model.
@@ -30,10 +30,10 @@ namespace nlf {
 // instead of A, springs and penalties on its diagonal, and takes no pivot
 // row (returns 0).
 struct GeneralBand;
-int MEMBERPASS(Model& md, FibreStore& fs, int KTAN, bool& singular_any, MemberTeam& team,
+int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
                RunOutput* out = nullptr, GeneralBand* exact = nullptr);
 
-// The integers a team's workspace needs for MEMBERPASS.
+// The integers a team's workspace needs for member_pass.
 std::size_t member_pass_workspace(const Model& md);
 
 // Recovery after every solve, for every member: node-point increments from
@@ -41,8 +41,9 @@ std::size_t member_pass_workspace(const Model& md);
 // (and put back on the chord when MGEO is set).
 void update_members(Model& md, FibreStore& fs, MemberTeam& team);
 
-// The state commit of a converged step: the fibre law in commit mode for
-// every fibre of every member.
-void commit_fibres(Model& md, FibreStore& fs, int KTAN, MemberTeam& team);
+// The state commit of a converged step: the fibre law in commit mode, with
+// the tangent stiffness (a step ends only after an iteration without the
+// imposed displacements), for every fibre of every member.
+void commit_fibres(Model& md, FibreStore& fs, MemberTeam& team);
 
 }  // namespace nlf

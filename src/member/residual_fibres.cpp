@@ -17,7 +17,7 @@ FibreValues sub_values(const FibreMaterial& mat, const SectionResidual& r, const
 
 }  // namespace
 
-void residual_trial(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f, int KTAN,
+void residual_trial(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f, Stiffness stiffness,
                     double* et) {
   for (int k = 1; k <= NSTA; ++k)
     for (int i = 1; i <= NFIB; ++i) {
@@ -25,24 +25,24 @@ void residual_trial(const FibreMaterial& mat, const SectionResidual& r, const Me
       double sig = 0, tangent = 0;
       for (int n = 0; n < sub_count(r, i); ++n) {
         FibreValues v = sub_values(mat, r, f, i, k, n);
-        const double st = FIBRELAW(LawMode::Trial, KTAN, mat, v, f.DEPS[at]);
+        const double st = fibre_law(LawMode::Trial, stiffness, mat, v, f.DEPS[at]);
         const double share = sub_share(r, i, n);
         sig += share * st;
-        tangent += share * FIBRETANGENT(KTAN, mat.E, mat.E2, st, v.SIGL, v.SIGU);
+        tangent += share * fibre_tangent(stiffness, mat.E, mat.E2, st, v.SIGL, v.SIGU);
       }
       f.SIGT[at] = sig;
       et[at] = tangent;
     }
 }
 
-void residual_commit(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f, int KTAN) {
+void residual_commit(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f) {
   for (int k = 1; k <= NSTA; ++k)
     for (int i = 1; i <= NFIB; ++i) {
       const int at = MemberFibres::at(i, k);
       double sig = 0, up = 0, down = 0;
       for (int n = 0; n < sub_count(r, i); ++n) {
         FibreValues v = sub_values(mat, r, f, i, k, n);
-        const double st = FIBRELAW(LawMode::Commit, KTAN, mat, v, f.DEPS[at]);
+        const double st = fibre_law(LawMode::Commit, Stiffness::Tangent, mat, v, f.DEPS[at]);
         double* s = f.SUB + sub_at(at, n);
         s[0] = v.SIGU;
         s[1] = v.SIGL;
@@ -62,7 +62,7 @@ void residual_commit(const FibreMaterial& mat, const SectionResidual& r, const M
 }
 
 void residual_branch_corrections(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f,
-                                 int KTAN, double* d) {
+                                 Stiffness stiffness, double* d) {
   for (int k = 1; k <= NSTA; ++k)
     for (int i = 1; i <= NFIB; ++i) {
       const int at = MemberFibres::at(i, k);
@@ -71,11 +71,11 @@ void residual_branch_corrections(const FibreMaterial& mat, const SectionResidual
       for (int n = 0; n < sub_count(r, i); ++n) {
         const FibreValues v = sub_values(mat, r, f, i, k, n);
         const bool inside = !(v.SIGL > v.SIG) && !(v.SIG > v.SIGU);
-        if (KTAN >= 0 && (inside || deps * v.SIG >= 0.0)) continue;
+        if (stiffness == Stiffness::Tangent && (inside || deps * v.SIG >= 0.0)) continue;
         FibreValues t = v;
-        const double st = FIBRELAW(LawMode::Trial, KTAN, mat, t, deps);
+        const double st = fibre_law(LawMode::Trial, stiffness, mat, t, deps);
         sum += sub_share(r, i, n) *
-               (fibre_branch_slope(KTAN, mat, v, deps) - FIBRETANGENT(KTAN, mat.E, mat.E2, st, v.SIGL, v.SIGU));
+               (fibre_branch_slope(stiffness, mat, v, deps) - fibre_tangent(stiffness, mat.E, mat.E2, st, v.SIGL, v.SIGU));
       }
       d[at] = sum;
     }

@@ -14,18 +14,18 @@ namespace nlf {
 
 // Trial: the stress of every strip (all NFM of the member) into f.SIGT and
 // its tangent modulus into et[0..NFM).
-void residual_trial(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f, int KTAN,
+void residual_trial(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f, Stiffness stiffness,
                     double* et);
 
 // Commit of a converged step: every sub-fibre's new state; the strip's mean
 // stress into SIG, its strain EPS + DEPS, and as bounds for its state symbol
 // those of the sub-fibres that hold at least half its area (at or beyond
 // their upper bound: '+'; their lower: '-'; else '.').
-void residual_commit(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f, int KTAN);
+void residual_commit(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f);
 
 // The exact tangent: for every strip, the branch slope minus the tangent
 // the trial gave, area-weighted over its sub-fibres, into d[0..NFM).
 void residual_branch_corrections(const FibreMaterial& mat, const SectionResidual& r, const MemberFibres& f,
-                                 int KTAN, double* d);
+                                 Stiffness stiffness, double* d);
 
 }  // namespace nlf

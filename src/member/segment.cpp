@@ -20,7 +20,7 @@ constexpr int W1 = 3, W2 = 4;
 constexpr int Y1 = 3, Y2 = 4;
 }  // namespace
 
-NLF_HOT_LOOP void SEGTRANSFORM(double x1, double x2, double y1, double y2, SegGeom& g) {
+NLF_HOT_LOOP void segment_geometry(double x1, double x2, double y1, double y2, SegGeom& g) {
   const double dx = x2 - x1, dy = y2 - y1;
   const double L = std::sqrt(dx * dx + dy * dy);
   const double c = dx / L, s = dy / L;
@@ -82,7 +82,7 @@ void segment_generalised(double L, const StationValues& s1, const StationValues&
         -6.0 * K * (s2.SM - s1.SM)};
 }
 
-NLF_HOT_LOOP void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2,
+NLF_HOT_LOOP void segment_stiffness(const SegGeom& g, const StationValues& s1, const StationValues& s2,
               const SegLoads& ld, Mat6& KS, Vec6& FS, Mat6* KL_out, Vec6* FL_out) {
   Mat6 KG, KL;
   Vec6 FG, FL;
@@ -145,15 +145,15 @@ NLF_HOT_LOOP void SEGSTIFF(const SegGeom& g, const StationValues& s1, const Stat
   if (FL_out) *FL_out = FL;
 }
 
-void TOBYNODE(const Vec6& seg, Vec6& node) {
+void to_node_order(const Vec6& seg, Vec6& node) {
   for (int p = 0; p < 6; ++p) node[p] = seg[kByNode[p]];
 }
 
-void TOBYCOMPONENT(const Vec6& node, Vec6& seg) {
+void to_segment_order(const Vec6& node, Vec6& seg) {
   for (int q = 0; q < 6; ++q) seg[q] = node[kByComponent[q]];
 }
 
-void MATTOBYNODE(const Mat6& seg, Mat6& node) {
+void to_node_order(const Mat6& seg, Mat6& node) {
   for (int j = 0; j < 6; ++j)
     for (int i = 0; i < 6; ++i) node.a[i + 6 * j] = seg.a[kByNode[i] + 6 * kByNode[j]];
 }

@@ -32,7 +32,7 @@ struct SegGeom {
 };
 
 // Geometry of the segment from (x1, y1) to (x2, y2).
-void SEGTRANSFORM(double x1, double x2, double y1, double y2, SegGeom& g);
+void segment_geometry(double x1, double x2, double y1, double y2, SegGeom& g);
 
 // Inputs of one segment beyond its geometry.
 struct SegLoads {
@@ -50,7 +50,7 @@ void segment_generalised(double L, const StationValues& s1, const StationValues&
 // Segment tangent stiffness KS and resisting forces FS, both global and in
 // segment order. KL = AG^T KG AG and FL = AG^T FG are returned as well (local
 // order, springs included) for inspection.
-void SEGSTIFF(const SegGeom& g, const StationValues& s1, const StationValues& s2,
+void segment_stiffness(const SegGeom& g, const StationValues& s1, const StationValues& s2,
               const SegLoads& ld, Mat6& KS, Vec6& FS, Mat6* KL_out = nullptr,
               Vec6* FL_out = nullptr);
 
@@ -81,8 +81,8 @@ inline void turn_to_global(const Mat6& K, double c, double s, Mat6& KS) {
 
 // Segment order -> node order and back, for 6-vectors; and for the rows and
 // columns of a 6 x 6 matrix (segment order -> node order).
-void TOBYNODE(const Vec6& seg, Vec6& node);
-void TOBYCOMPONENT(const Vec6& node, Vec6& seg);
-void MATTOBYNODE(const Mat6& seg, Mat6& node);
+void to_node_order(const Vec6& seg, Vec6& node);
+void to_segment_order(const Vec6& node, Vec6& seg);
+void to_node_order(const Mat6& seg, Mat6& node);
 
 }  // namespace nlf

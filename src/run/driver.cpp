@@ -190,7 +190,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       for (;;) {
         if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
         bool singular = false;
-        const int taken = MEMBERPASS(md, fs, s.ktan, singular, team, out, g.exact ? &general : nullptr);
+        const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, out, g.exact ? &general : nullptr);
 
         set_applied_load(md, g, s.dl_applied);
         add_springs(md);
@@ -291,7 +291,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       continue;
     }
 
-    commit_fibres(md, fs, s.ktan, team);
+    commit_fibres(md, fs, team);
     if (arc) {
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j)

@@ -62,18 +62,18 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
 
 void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
            TextOut& listing, PivotCount& pivots) {
-  if (md.NEQ > 1) BANDREDUCE(A, md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
-  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
+  if (md.NEQ > 1) band_reduce(A, md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
+  apply_prescribed(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
                   g.FACTOR);
-  BANDSOLVE(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,
+  band_solve(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,
             md.sz.MUMJ, listing, &pivots, true);
   write_detlog(listing, DETLOG);
 }
 
 void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
                    double& DETLOG, TextOut& listing, PivotCount& pivots) {
-  APPLYPRESCRIBED(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ, g.FACTOR);
-  GENERALSOLVE(G, md.sz.NRHS, md.RHS, md.SOL, md.A(), md.LTYPE, md.NJ, DETLOG, md.IEQ, md.sz.MUMJ,
+  apply_prescribed(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ, g.FACTOR);
+  general_band_solve(G, md.sz.NRHS, md.RHS, md.SOL, md.A(), md.LTYPE, md.NJ, DETLOG, md.IEQ, md.sz.MUMJ,
                listing, &pivots);
   write_detlog(listing, DETLOG);
 }

@@ -16,7 +16,7 @@ namespace nlf {
   throw Stop{1, text};
 }
 
-void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
+void add_member(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
                const double* F, const IVec& IEQ) {
   const MemberEquations q = member_equations(m, IJ, IEQ);
   const int* const s = q.s;
@@ -37,7 +37,7 @@ void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec
   }
 }
 
-void APPLYPRESCRIBED(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
+void apply_prescribed(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
                      const IVec& IEQ, int impose, int NJL, double factor) {
   for (int k = 1; k <= NJ; ++k) {
     for (int d = 1; d <= 3; ++d) {

@@ -66,7 +66,7 @@ inline MemberEquations member_equations(int m, const IMat& IJ, const IVec& IEQ) 
 // A member whose equations do not fit the band (or the rows) of A is a fault
 // of the equation numbering: it is reported on standard error and the run
 // stops (Stop{1}) before anything is added.
-void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
+void add_member(int m, const IMat& IJ, const RMat& A, const double* S, const RVec& R,
                const double* F, const IVec& IEQ);
 
 // The load columns of the prescribed directions (flag > 0) of joints
@@ -75,7 +75,7 @@ void ADDMEMBER(int m, const IMat& IJ, const RMat& A, const double* S, const RVec
 // Directions sharing an equation: the last one taken sets the load. The
 // penalty A(e,1) = PENALTY on the diagonal goes on with the members (the
 // member pass completes each row of A with it).
-void APPLYPRESCRIBED(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
+void apply_prescribed(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
                      const IVec& IEQ, int impose, int NJL, double factor);
 
 // The pivot test's treatment of negative pivots. By default a negative
@@ -95,21 +95,21 @@ struct PivotStop : Stop {};
 // elimination without pivoting. A and B are overwritten by the reduced
 // band and load columns; X(1..NEQ, 1..NRHS) receives the solution.
 // NEQ = 0 does nothing; NEQ = 1 is one division with no pivot test and
-// DETLOG unchanged. Otherwise PIVOTCHECK runs between elimination and back
+// DETLOG unchanged. Otherwise pivot_check runs between elimination and back
 // substitution and sets DETLOG; a failed pivot test ends the run with
 // PivotStop (status 1) after its diagnostics are in the listing. `count`,
 // when given, selects the treatment of negative pivots and receives their
-// number. `reduced` says that BANDREDUCE has already taken every pivot row
+// number. `reduced` says that band_reduce has already taken every pivot row
 // of A; only the load columns are then reduced.
-void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
+void band_solve(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
                TextOut& listing, PivotCount* count = nullptr, bool reduced = false);
 
-// The elimination of BANDSOLVE on A alone, pivot rows n0 .. n1 (1 <= n0,
+// The elimination of band_solve on A alone, pivot rows n0 .. n1 (1 <= n0,
 // n1 <= NEQ-1), in order. Rows n0 .. min(n1+MBAND-1, NEQ) must be complete
 // and rows below n0 reduced. Taking the pivot rows in several ranges gives
 // the same bits as taking them in one.
-void BANDREDUCE(const RMat& A, int NEQ, int MBAND, int n0, int n1);
+void band_reduce(const RMat& A, int NEQ, int MBAND, int n0, int n1);
 
 // Pivot test on a reduced band matrix: every force direction of joints
 // 1..NJ (in joint, then direction order; linked directions each time) must
@@ -117,7 +117,7 @@ void BANDREDUCE(const RMat& A, int NEQ, int MBAND, int n0, int n1);
 // DETLOG becomes the sum of ln|pivot| over those directions, failing ones
 // included. Each failing direction writes a DIAG message; after them the
 // NEQ pivots are listed. Returns true when a pivot failed.
-bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
+bool pivot_check(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
                 const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count = nullptr);
 
 // The determinant line of the iteration table: "+", 90 blanks, DETLOG.

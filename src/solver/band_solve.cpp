@@ -93,7 +93,7 @@ void substitute(int NEQ, int MBAND, int NRHS, const double* a, std::ptrdiff_t ld
 
 }  // namespace
 
-void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
+void band_solve(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
                TextOut& listing, PivotCount* count, bool reduced) {
   if (count) count->negative = 0;
@@ -113,16 +113,16 @@ void BANDSOLVE(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const
 
   if (!reduced) eliminate_matrix(NEQ, MBAND, 1, NEQ - 1, a, lda);
   eliminate_loads(NEQ, MBAND, NRHS, a, lda, b, ldb);
-  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
+  if (pivot_check(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
   substitute(NEQ, MBAND, NRHS, a, lda, b, ldb, x, ldx);
 }
 
-void BANDREDUCE(const RMat& A, int NEQ, int MBAND, int n0, int n1) {
+void band_reduce(const RMat& A, int NEQ, int MBAND, int n0, int n1) {
   assert(n0 >= 1 && n1 <= NEQ - 1 && A.ld >= NEQ && A.cols >= std::max(MBAND, 1));
   if (n0 <= n1) eliminate_matrix(NEQ, MBAND, n0, n1, A.data(), A.ld);
 }
 
-bool PIVOTCHECK(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
+bool pivot_check(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
                 const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count) {
   DETLOG = 0.0;
   bool failed = false;

@@ -7,7 +7,7 @@ namespace nlf {
 
 void GeneralBand::clear() { std::fill(a, a + size(NEQ, MBAND), 0.0); }
 
-void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
+void add_member_general(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
                        const double* F, const IVec& IEQ) {
   const MemberEquations q = member_equations(m, IJ, IEQ);
   const int* const s = q.s;
@@ -18,7 +18,7 @@ void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const double* S, c
     for (int r = 0; r < 6; ++r) G(e[r], e[c]) += S[r + 6 * c];
 }
 
-void GENERALSOLVE(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
+void general_band_solve(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
                   const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
                   TextOut& listing, PivotCount* count) {
   const int NEQ = G.NEQ, MB = G.MBAND;
@@ -49,7 +49,7 @@ void GENERALSOLVE(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const 
     }
 
   for (int e = 1; e <= NEQ; ++e) A(e, 1) = G(e, e);
-  if (PIVOTCHECK(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
+  if (pivot_check(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
 
   for (int c = 1; c <= NRHS; ++c)
     for (int n = NEQ; n >= 1; --n) {

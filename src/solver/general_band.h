@@ -32,17 +32,17 @@ struct GeneralBand {
 };
 
 // Adds member m's 6 x 6 matrix S (36 values, column-major, end I then end
-// J) and its six end forces F, as ADDMEMBER does, with both triangles of S.
+// J) and its six end forces F, as add_member does, with both triangles of S.
 // A member whose equations do not fit the band stops the run as in
-// ADDMEMBER.
-void ADDMEMBER_GENERAL(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
+// add_member.
+void add_member_general(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
                        const double* F, const IVec& IEQ);
 
 // Solves G X = B for NRHS load columns by band elimination without
 // pivoting; G and B are overwritten. The pivots are copied into column 1
-// of the symmetric band A and tested there by PIVOTCHECK (DETLOG, negative
-// pivots, the diagnostics and the stop), as BANDSOLVE does.
-void GENERALSOLVE(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
+// of the symmetric band A and tested there by pivot_check (DETLOG, negative
+// pivots, the diagnostics and the stop), as band_solve does.
+void general_band_solve(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
                   const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
                   TextOut& listing, PivotCount* count = nullptr);
 

@@ -62,7 +62,7 @@ double* FibreStore::sub_of(int m) const {
   return const_cast<double*>(sub_.data()) + static_cast<std::size_t>(m - 1) * kSubBlock;
 }
 
-void FibreStore::initialise_residual(const Frame& fr) {
+void FibreStore::initialise_residual(const ModelInput& fr) {
   bool any = false;
   for (int m = 1; m <= fr.NM; ++m) any = any || fr.residual(fr.ISEC(m)) != nullptr;
   if (!any) return;

@@ -77,7 +77,7 @@ class FibreStore {
   // The sub-fibres of the members whose section carries residual stresses,
   // each at its initial stress; nothing when no member has such a section.
   // Kept in memory in either mode, for every member the model can hold.
-  void initialise_residual(const Frame& fr);
+  void initialise_residual(const ModelInput& fr);
   bool has_residual() const { return !sub_.empty(); }
   // Restart: the sub-fibres of members 1..nm, one record a member.
   void save_residual(RecordFile& out, int nm) const;

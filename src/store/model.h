@@ -1,6 +1,6 @@
 // The model of one run: its sizes, its counters and named views of the
-// tables that live in the fixed stores, split into the frame that the input
-// writes and the state that the analysis changes. The views are bound once by the
+// tables that live in the fixed stores, split into the input (what the deck
+// says) and the state that the analysis changes. The views are bound once by the
 // workspace layout (store/bind.h); nothing here owns memory except the
 // joint-number map, which has its own fixed 999 entries.
 #pragma once
@@ -23,11 +23,11 @@ constexpr int joint_serial(int j, int d) { return 3 * (j - 1) + d; }
 // PDISP, PFORCE), which are direction-major with NJL entries a direction.
 constexpr int pattern_entry(int j, int d, int NJL) { return (d - 1) * NJL + j; }
 
-// The frame: what the deck (or the restart file) says about the structure
+// The input: what the deck (or the restart file) says about the structure
 // and its current load pattern. The structure input, the equation numbering
 // and the restart read write it; the load-history reader writes the pattern
 // tables at the start of each group; the analysis only reads it.
-struct Frame {
+struct ModelInput {
   Sizes sz;
 
   // Counters of the structure input.
@@ -115,9 +115,9 @@ struct State {
   RVec rcv(int m) const { return RCV.sub((m - 1) * RCV_EACH + 1, RCV_EACH); }
 };
 
-// One run's model: its frame and its state, every table a view into the
+// One run's model: its input and its state, every table a view into the
 // run's fixed stores.
-struct Model : Frame, State {
+struct Model : ModelInput, State {
   // The band matrix with leading dimension NEQ, as the solver uses it.
   RMat A() const { return RMat(Aband, NEQ > 0 ? NEQ : 1, MBAND > 0 ? MBAND : 1); }
 };

@@ -64,7 +64,7 @@ struct Bench {
       fs.commit_begin();
       for (int i = 0; i < NFM; ++i) {
         FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};
-        FIBRELAW(LawMode::Commit, 0, FibreMaterial{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)}, v,
+        fibre_law(LawMode::Commit, Stiffness::Tangent, FibreMaterial{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)}, v,
                  f.DEPS[i]);
         f.SIGU[i] = v.SIGU, f.SIGL[i] = v.SIGL, f.EPSU[i] = v.EPSU, f.EPSL[i] = v.EPSL;
         f.SIG[i] = v.SIG, f.EPS[i] = v.EPS;
@@ -126,7 +126,7 @@ struct Bench {
   // The resisting forces of the member pass on the six points.
   std::array<double, NPDOF> pass_forces() {
     std::array<StationValues, NSTA> st;
-    station_sums(md, 1, fibres(), 0, st);
+    station_sums(md, 1, fibres(), Stiffness::Tangent, st);
     MemberSystem sys;
     sys.clear();
     SegGeom g;
@@ -134,13 +134,13 @@ struct Bench {
     Mat6 KS, KN;
     Vec6 FS, FN;
     for (int k = 1; k <= NSEG; ++k) {
-      SEGTRANSFORM(md.XM(1, k), md.XM(1, k + 1), md.YM(1, k), md.YM(1, k + 1), g);
+      segment_geometry(md.XM(1, k), md.XM(1, k + 1), md.YM(1, k), md.YM(1, k + 1), g);
       ld.dyp1 = md.DPRUN(3 * k - 1, 1);
       ld.dyp2 = md.DPRUN(3 * (k + 1) - 1, 1);
-      SEGSTIFF(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
-      MATTOBYNODE(KS, KN);
-      TOBYNODE(FS, FN);
-      CHAINADD(k, KN, FN, sys);
+      segment_stiffness(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
+      to_node_order(KS, KN);
+      to_node_order(FS, FN);
+      chain_add(k, KN, FN, sys);
     }
     std::array<double, NPDOF> F;
     for (int i = 0; i < 3; ++i) F[i] = sys.FE[i], F[15 + i] = sys.FE[3 + i];
@@ -151,8 +151,8 @@ struct Bench {
   ExactMember exact() {
     std::array<StationValues, NSTA> st;
     const MemberFibres f = fibres();
-    station_sums(md, 1, f, 0, st);
-    branch_tangent_sums(md, 1, f, 0, st);
+    station_sums(md, 1, f, Stiffness::Tangent, st);
+    branch_tangent_sums(md, 1, f, Stiffness::Tangent, st);
     ExactMember ex;
     exact_member(md, 1, st, ex);
     return ex;
@@ -207,17 +207,17 @@ TEST(ExactTangent, MemberMatrixIsTheDerivativeOfTheNextPassForces) {
 
 // Condensed: at a state whose inner points are in balance (a few passes
 // with the end joints held), KM is the derivative of the next pass's FM
-// through POINTRECOVER with the recovery data of the exact pass.
+// through recover_points with the recovery data of the exact pass.
 TEST(ExactTangent, CondensedMatrixIsTheDerivativeThroughTheRecovery) {
   for (const State& s : kStates) {
     SCOPED_TRACE(s.name);
     Bench b(s);
     MemberResult r;
     for (int it = 0; it < 6; ++it) {
-      ASSERT_TRUE(build_member_exact(b.md, 1, b.fibres(), 0, r));
+      ASSERT_TRUE(build_member_exact(b.md, 1, b.fibres(), Stiffness::Tangent, r));
       b.recover({});
     }
-    ASSERT_TRUE(build_member_exact(b.md, 1, b.fibres(), 0, r));
+    ASSERT_TRUE(build_member_exact(b.md, 1, b.fibres(), Stiffness::Tangent, r));
     const Mat6 KM = r.cond.KM;
     const Bench::Saved base = b.save();
     Mat6 fd;
@@ -228,7 +228,7 @@ TEST(ExactTangent, CondensedMatrixIsTheDerivativeThroughTheRecovery) {
       for (int side = 0; side < 2; ++side) {
         dE[j] = side == 0 ? h : -h;
         b.recover(dE);
-        build_member_exact(b.md, 1, b.fibres(), 0, r);
+        build_member_exact(b.md, 1, b.fibres(), Stiffness::Tangent, r);
         f[side] = r.cond.FM;
         b.restore(base);
       }

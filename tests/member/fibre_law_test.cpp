@@ -8,11 +8,11 @@ namespace {
 const FibreMaterial kSteel{2100.0, 21.0, 21.0, 2.4, 2.4 / 2100.0};
 const FibreValues kVirgin{2.4, -2.4, 2.4 / 2100.0, -2.4 / 2100.0, 0.0, 0.0};
 
-double trial(FibreValues v, double d, int ktan = 0) {
-  return FIBRELAW(LawMode::Trial, ktan, kSteel, v, d);
+double trial(FibreValues v, double d, Stiffness k = Stiffness::Tangent) {
+  return fibre_law(LawMode::Trial, k, kSteel, v, d);
 }
-double commit(FibreValues& v, double d, int ktan = 0) {
-  return FIBRELAW(LawMode::Commit, ktan, kSteel, v, d);
+double commit(FibreValues& v, double d, Stiffness k = Stiffness::Tangent) {
+  return fibre_law(LawMode::Commit, k, kSteel, v, d);
 }
 
 TEST(FibreLaw, LoadReverseReload) {
@@ -59,22 +59,24 @@ TEST(FibreLaw, BoundPointAndZeroIncrement) {
   }
 }
 
-TEST(FibreLaw, NegativeKtanAndTangent) {
+TEST(FibreLaw, InitialStiffnessAndTangent) {
   FibreValues v = kVirgin;
   commit(v, 0.002);  // hardening branch, committed SIGU still 2.4
-  // KTAN < 0 on the hardening branch: same stress, bounds moved to the point.
-  EXPECT_NEAR(trial(v, 0.001, -1), trial(v, 0.001, 0), 1e-12);
+  // The initial stiffness on the hardening branch: same stress, bounds moved
+  // to the point.
+  EXPECT_NEAR(trial(v, 0.001, Stiffness::Initial), trial(v, 0.001), 1e-12);
   FibreValues w = v;
-  commit(w, 0.001, -1);
+  commit(w, 0.001, Stiffness::Initial);
   EXPECT_NEAR(w.SIGU, 2.418, 1e-12);
 
   // A small elastic unloading still ends above the committed bound: E2.
   const double st = trial(v, -0.000005);
   EXPECT_NEAR(st, 2.4075, 1e-12);
-  EXPECT_EQ(FIBRETANGENT(0, 2100.0, 21.0, st, v.SIGL, v.SIGU), 21.0);
-  EXPECT_EQ(FIBRETANGENT(0, 2100.0, 21.0, trial(v, -0.0001), v.SIGL, v.SIGU), 2100.0);
-  EXPECT_EQ(FIBRETANGENT(0, 2100.0, 21.0, -3.0, v.SIGL, v.SIGU), 21.0);
-  EXPECT_EQ(FIBRETANGENT(-1, 2100.0, 21.0, st, v.SIGL, v.SIGU), 2100.0);
+  const Stiffness T = Stiffness::Tangent;
+  EXPECT_EQ(fibre_tangent(T, 2100.0, 21.0, st, v.SIGL, v.SIGU), 21.0);
+  EXPECT_EQ(fibre_tangent(T, 2100.0, 21.0, trial(v, -0.0001), v.SIGL, v.SIGU), 2100.0);
+  EXPECT_EQ(fibre_tangent(T, 2100.0, 21.0, -3.0, v.SIGL, v.SIGU), 21.0);
+  EXPECT_EQ(fibre_tangent(Stiffness::Initial, 2100.0, 21.0, st, v.SIGL, v.SIGU), 2100.0);
 }
 
 }  // namespace

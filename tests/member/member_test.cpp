@@ -75,7 +75,7 @@ TEST(Member, SegmentStrainIncrements) {
   for (int i = 0; i < NFIB; ++i) z[i] = -10.5 + (i + 1);
   constexpr double L = 100, th = 1e-3;
   auto check = [&](const Vec6& d, double eps0, double kappa, double x2 = 100, double y2 = 0) {
-    SEGSTRAIN(0, x2, 0, y2, d, z, NFIB, e1, e2);
+    segment_strains(0, x2, 0, y2, d, z, NFIB, e1, e2);
     for (int i = 0; i < NFIB; ++i) {
       EXPECT_NEAR(e1[i], eps0 - z[i] * kappa, 1e-15);
       EXPECT_NEAR(e2[i], eps0 - z[i] * kappa, 1e-15);
@@ -95,7 +95,7 @@ TEST(Member, PointRecoveryFollowsBeamDeflection) {
   std::copy(r.RCM.a.begin(), r.RCM.a.end(), t.md.RCM.data());
   std::copy(r.RCV.begin(), r.RCV.end(), t.md.RCV.data());
   double sol[9] = {0, 0, 0, 0.01, 2.0, 0, 0, 0, 0}, dp[18];
-  POINTRECOVER(t.md, 1, RVec(sol, 9), dp);
+  recover_points(t.md, 1, RVec(sol, 9), dp);
   for (int k = 1; k <= 6; ++k) {
     const double x = 0.2 * (k - 1);
     EXPECT_NEAR(dp[3 * k - 3], 0.01 * x, 1e-12);
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Store, MemberPass, ::testing::Values(true, false),
 TEST_P(MemberPass, StretchSolveAndCommit) {
   PassModel t(GetParam());
   bool singular = true;
-  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
   EXPECT_FALSE(singular);
   // Joint 3 moves 0.5 along X: member 2 stretches by 0.001 (elastic, 2.1).
   t.md.DITER.fill(0.0);
@@ -137,7 +137,7 @@ TEST_P(MemberPass, StretchSolveAndCommit) {
   EXPECT_NEAR(t.md.XM(2, 6), 1000.5, 1e-12);
   EXPECT_NEAR(t.md.XM(2, 3), 500.0 + 0.4 * 500.5, 1e-12);
 
-  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
   const double T = 2.1 * NFIB;
   const double ref[2][6] = {{0, 0, 0, 0, 0, 0}, {T, 0, 0, T, 0, 0}};
   for (int m = 1; m <= 2; ++m)
@@ -149,10 +149,10 @@ TEST_P(MemberPass, StretchSolveAndCommit) {
   const std::vector<double> first = t.band_and_forces();
   t.md.DITER.fill(0.0);
   update_members(t.md, t.fs, t.team);
-  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
   EXPECT_EQ(t.band_and_forces(), first);
 
-  commit_fibres(t.md, t.fs, 0, t.team);
+  commit_fibres(t.md, t.fs, t.team);
   t.fs.results_begin();
   for (int m = 1; m <= 2; ++m) {
     const MemberFibres c = t.fs.results_member(m);
@@ -169,8 +169,8 @@ TEST_P(MemberPass, ResistingForcesBeyondNeqDoNotAccumulate) {
   t.md.NEQ = 8, t.md.MBAND = 8;
   t.md.MC7(2) = 1.0;
   bool singular = false;
-  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
-  MEMBERPASS(t.md, t.fs, 0, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
   EXPECT_NEAR(t.md.R(9), -20000.0, 1e-6);
 }
 

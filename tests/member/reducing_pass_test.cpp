@@ -64,11 +64,11 @@ struct Chain {
   // A pass, a recovery of a small deformation and a second pass.
   void run(MemberTeam& team) {
     bool singular = false;
-    MEMBERPASS(md, fs, 0, singular, team);
+    member_pass(md, fs, Stiffness::Tangent, singular, team);
     for (int i = 1; i <= md.NEQ; ++i) md.DITER(i) = 1e-3 * ((i * 7) % 11 - 5);
     update_members(md, fs, team);
-    const int taken = MEMBERPASS(md, fs, 0, singular, team);
-    BANDREDUCE(md.A(), md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
+    const int taken = member_pass(md, fs, Stiffness::Tangent, singular, team);
+    band_reduce(md.A(), md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
   }
 
   void plain_pass() {
@@ -77,8 +77,8 @@ struct Chain {
     fs.pass_begin();
     for (int m = 1; m <= md.NM; ++m) {
       MemberResult r;
-      build_member(md, m, fs.pass_member(m), 0, r);
-      ADDMEMBER(m, md.IJ, md.A(), r.cond.KM.data(), md.R, r.cond.FM.data(), md.IEQ);
+      build_member(md, m, fs.pass_member(m), Stiffness::Tangent, r);
+      add_member(m, md.IJ, md.A(), r.cond.KM.data(), md.R, r.cond.FM.data(), md.IEQ);
     }
     fs.pass_end();
     for (int k = 1; k <= md.NK; ++k)
@@ -86,7 +86,7 @@ struct Chain {
     for (int j = 1; j <= md.NJ; ++j)
       for (int d = 1; d <= 3; ++d)
         if (md.LTYPE(md.pat(j, d)) > 0) md.A()(md.eq(j, d), 1) = PENALTY;
-    BANDREDUCE(md.A(), md.NEQ, md.MBAND, 1, md.NEQ - 1);
+    band_reduce(md.A(), md.NEQ, md.MBAND, 1, md.NEQ - 1);
   }
 
   std::vector<double> band_and_forces() const {
@@ -122,7 +122,7 @@ TEST(ReducingPass, SameBitsAsThePlainPassOnAnyNumberOfThreads) {
   Chain t;
   MemberTeam team(2, Chain::NM);
   bool singular = false;
-  EXPECT_THROW(MEMBERPASS(t.md, t.fs, 0, singular, team), std::logic_error);
+  EXPECT_THROW(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team), std::logic_error);
 }
 
 // With the exact tangent the same pass fills the general band: members in
@@ -141,8 +141,8 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
   ref.fs.pass_begin();
   for (int m = 1; m <= ref.md.NM; ++m) {
     MemberResult r;
-    build_member_exact(ref.md, m, ref.fs.pass_member(m), 0, r);
-    ADDMEMBER_GENERAL(m, ref.md.IJ, G, r.cond.KM.data(), ref.md.R, r.cond.FM.data(), ref.md.IEQ);
+    build_member_exact(ref.md, m, ref.fs.pass_member(m), Stiffness::Tangent, r);
+    add_member_general(m, ref.md.IJ, G, r.cond.KM.data(), ref.md.R, r.cond.FM.data(), ref.md.IEQ);
   }
   ref.fs.pass_end();
   for (int k = 1; k <= ref.md.NK; ++k)
@@ -164,7 +164,7 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
     GeneralBand g = general_of(t, got);
     MemberTeam team(threads, Chain::NM, member_pass_workspace(t.md));
     bool singular = false;
-    EXPECT_EQ(MEMBERPASS(t.md, t.fs, 0, singular, team, nullptr, &g), 0);
+    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, nullptr, &g), 0);
     got.insert(got.end(), t.md.R.data(), t.md.R.data() + 3 * t.md.NJ);
     ASSERT_EQ(got.size(), want.size());
     EXPECT_EQ(std::memcmp(got.data(), want.data(), got.size() * sizeof(double)), 0) << threads << " threads";
@@ -179,7 +179,7 @@ TEST(ReducingPass, SpringsAloneAreNotAddedTwice) {
   MemberTeam team(1, Chain::NM, member_pass_workspace(t.md));
   bool singular = false;
   for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_EQ(MEMBERPASS(t.md, t.fs, 0, singular, team), 0);
+    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team), 0);
     EXPECT_EQ(t.md.A()(25, 1), t.md.KF(3, 1));  // joint 9, X
     EXPECT_EQ(t.md.A()(13, 1), t.md.KF(1, 1) + t.md.KF(2, 1));  // joint 5, X: two springs
   }

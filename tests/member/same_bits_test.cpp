@@ -16,7 +16,7 @@ namespace {
 
 // The condensation as the general inversion and full products give it.
 bool reference(MemberSystem sys, Condensed& out) {
-  const bool ok = MATINVERT(NINNER, sys.KII.data(), NINNER);
+  const bool ok = invert_matrix(NINNER, sys.KII.data(), NINNER);
   mat_mul(sys.KII, sys.KIE, out.RCM);
   for (double& v : out.RCM.a) v = -v;
   mat_vec(sys.KII, sys.FI, out.RCV);
@@ -37,17 +37,17 @@ MemberSystem random_chain(std::mt19937& rng) {
   for (int k = 1; k <= 5; ++k) {
     const double x2 = x + 60 + 20 * u(rng), y2 = y + 15 * u(rng);
     SegGeom g;
-    SEGTRANSFORM(x, x2, y, y2, g);
+    segment_geometry(x, x2, y, y2, g);
     const StationValues s1{40 * u(rng), 300 * u(rng), 4000 * (1.2 + u(rng)), 500 * u(rng),
                            1e6 * (1.2 + u(rng))};
     const StationValues s2{40 * u(rng), 300 * u(rng), 4000 * (1.2 + u(rng)), 500 * u(rng),
                            1e6 * (1.2 + u(rng))};
     Mat6 KS, KN;
     Vec6 FS, FN;
-    SEGSTIFF(g, s1, s2, SegLoads{}, KS, FS);
-    MATTOBYNODE(KS, KN);
-    TOBYNODE(FS, FN);
-    CHAINADD(k, KN, FN, sys);
+    segment_stiffness(g, s1, s2, SegLoads{}, KS, FS);
+    to_node_order(KS, KN);
+    to_node_order(FS, FN);
+    chain_add(k, KN, FN, sys);
     x = x2;
     y = y2;
   }
@@ -69,7 +69,7 @@ TEST(Condense, SameBitsAsTheGeneralInversion) {
     if (trial % 50 == 3) sys.FI[4] = std::numeric_limits<double>::quiet_NaN();
     Condensed want, got;
     const bool ok_want = reference(sys, want);
-    const bool ok_got = CONDENSE(sys, got);
+    const bool ok_got = condense(sys, got);
     EXPECT_EQ(ok_got, ok_want) << trial;
     EXPECT_EQ(trial % 50 != 1, ok_got) << trial;
     // NaN payloads may differ, so compare NaN-free results bitwise only.
@@ -89,7 +89,7 @@ namespace {
 
 // The station sums take four fibres at a time; they must give the scalar
 // law's trial stresses and sums bit for bit, inside and outside the elastic
-// ranges, loading and reversing, with and without the imposed-step switch.
+// ranges, loading and reversing, with the tangent and the initial stiffness.
 TEST(StationSums, SameBitsAsTheScalarLaw) {
   test::MemberModel mm;
   Model& md = mm.md;
@@ -110,17 +110,17 @@ TEST(StationSums, SameBitsAsTheScalarLaw) {
       f.EPS[i] = f.SIG[i] / 2100;
       f.DEPS[i] = (trial % 3 == 0 ? 1e-4 : 2e-3) * u(rng);
     }
-    const int ktan = trial % 4 == 3 ? -1 : 0;
+    const Stiffness stiffness = trial % 4 == 3 ? Stiffness::Initial : Stiffness::Tangent;
     std::array<StationValues, NSTA> got;
-    station_sums(md, 1, f, ktan, got);
+    station_sums(md, 1, f, stiffness, got);
     for (int k = 0; k < NSTA; ++k) {
       StationValues want;
       for (int i = 0; i < NFIB; ++i) {
         const int at = k * NFIB + i;
         FibreValues v{f.SIGU[at], f.SIGL[at], f.EPSU[at], f.EPSL[at], f.SIG[at], f.EPS[at]};
-        const double sigt = FIBRELAW(LawMode::Trial, ktan, mat, v, f.DEPS[at]);
+        const double sigt = fibre_law(LawMode::Trial, stiffness, mat, v, f.DEPS[at]);
         ASSERT_EQ(std::memcmp(&sigt, &f.SIGT[at], sizeof sigt), 0) << trial << " " << at;
-        const double et = FIBRETANGENT(ktan, mat.E, mat.E2, sigt, v.SIGL, v.SIGU);
+        const double et = fibre_tangent(stiffness, mat.E, mat.E2, sigt, v.SIGL, v.SIGU);
         const double fa = sigt * md.AREA(1, i + 1), ea = et * md.AREA(1, i + 1);
         const double zi = md.ZF(1, i + 1);
         want.SN += fa;
@@ -154,7 +154,6 @@ TEST(CommitFibres, SameBitsAsTheScalarLaw) {
   std::uniform_real_distribution<double> u(-1.0, 1.0);
   const FibreMaterial mat{mm.md.E, mm.md.E2, mm.md.E3, mm.md.SYM(1), mm.md.EYM(1)};
   for (int trial = 0; trial < 50; ++trial) {
-    const int ktan = trial % 4 == 3 ? -1 : 0;
     std::vector<FibreValues> want;
     fs.commit_begin();
     for (int m = 1; m <= mm.md.NM; ++m) {
@@ -163,13 +162,13 @@ TEST(CommitFibres, SameBitsAsTheScalarLaw) {
         f.SIG[i] = 3.0 * u(rng);
         f.DEPS[i] = (trial % 2 ? 1e-4 : 2e-3) * u(rng);
         FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};
-        FIBRELAW(LawMode::Commit, ktan, mat, v, f.DEPS[i]);
+        fibre_law(LawMode::Commit, Stiffness::Tangent, mat, v, f.DEPS[i]);
         want.push_back(v);
       }
       fs.commit_put(m);
     }
     fs.commit_end();
-    commit_fibres(mm.md, fs, ktan, team);
+    commit_fibres(mm.md, fs, team);
     fs.results_begin();
     for (int m = 1; m <= mm.md.NM; ++m) {
       const MemberFibres c = fs.results_member(m);

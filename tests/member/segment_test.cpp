@@ -15,11 +15,11 @@ constexpr int U1 = 1, U2 = 2, T1 = 5;
 TEST(Segment, UniformValuesGiveClassicalMatrices) {
   const double L = 80, EA = 4200, EI = 1.4e6, N = -35;
   SegGeom g;
-  SEGTRANSFORM(0, L, 0, 0, g);
+  segment_geometry(0, L, 0, 0, g);
   const StationValues s{N, 0, EA, 0, EI};
   Mat6 KS, KL, ref;
   Vec6 FS;
-  SEGSTIFF(g, s, s, SegLoads{}, KS, FS, &KL);
+  segment_stiffness(g, s, s, SegLoads{}, KS, FS, &KL);
   const double a = EA / L, b = 12 * EI / (L * L * L) + 6 * N / (5 * L),
                c = 6 * EI / (L * L) + N / 10, d = 4 * EI / L + 2 * N * L / 15,
                e = 2 * EI / L - N * L / 30;
@@ -37,12 +37,12 @@ TEST(Segment, UniformValuesGiveClassicalMatrices) {
 TEST(Segment, OffsetReferenceAxisCouplesAxialForceAndBending) {
   const double L = 50, EA = 3000, ES = 12000, EI = 2.48e5, P = 7;
   SegGeom g;
-  SEGTRANSFORM(0, L, 0, 0, g);
+  segment_geometry(0, L, 0, 0, g);
   SegLoads noGeo;
   noGeo.gamma = 0;
   Mat6 KS, KL;
   Vec6 FS, f;
-  SEGSTIFF(g, {0, 0, EA, ES, EI}, {0, 0, EA, ES, EI}, noGeo, KS, FS, &KL);
+  segment_stiffness(g, {0, 0, EA, ES, EI}, {0, 0, EA, ES, EI}, noGeo, KS, FS, &KL);
   const double eps0 = P * EI / (EA * EI - ES * ES), k = ES * eps0 / EI;
   mat_vec(KL, Vec6{0, eps0 * L, 0, 0.5 * k * L * L, 0, k * L}, f);
   const Vec6 ref{-P, P, 0, 0, 0, 0};
@@ -54,10 +54,10 @@ TEST(Segment, OffsetReferenceAxisCouplesAxialForceAndBending) {
 TEST(Segment, InclinedRigidBodyModes) {
   const double x1 = 3, y1 = -2, x2 = 43, y2 = 28;
   SegGeom g;
-  SEGTRANSFORM(x1, x2, y1, y2, g);
+  segment_geometry(x1, x2, y1, y2, g);
   Mat6 KS;
   Vec6 FS, f;
-  SEGSTIFF(g, {0, 0, 5000, 120, 3e5}, {0, 0, 4000, -80, 2e5}, SegLoads{}, KS, FS);
+  segment_stiffness(g, {0, 0, 5000, 120, 3e5}, {0, 0, 4000, -80, 2e5}, SegLoads{}, KS, FS);
   for (const Vec6 d : {Vec6{1, 1, 0, 0, 0, 0}, Vec6{0, 0, 1, 1, 0, 0},
                        Vec6{-y1, -y2, x1, x2, 1, 1}}) {
     mat_vec(KS, d, f);
@@ -85,7 +85,7 @@ TEST(MatInvert, RandomMatricesWithAndWithoutPivoting) {
         for (int j = 1; j <= 12; ++j) a(i, j) = i == j ? 0.0 : b(i % 12 + 1, j) * (1 + i);
     }
     Mat12 inv = a;
-    ASSERT_TRUE(MATINVERT(12, inv.data(), 12));
+    ASSERT_TRUE(invert_matrix(12, inv.data(), 12));
     expect_inverse(a, inv);
   }
 }
@@ -95,14 +95,14 @@ TEST(MatInvert, SingularStopAndNegligibleEntries) {
   for (int i = 1; i <= 12; ++i) a(i, i) = 1.0 + i;
   for (int j = 1; j <= 12; ++j) a(7, j) = 0.5e-21 * j;  // below the stop everywhere
   Mat12 inv = a;
-  EXPECT_FALSE(MATINVERT(12, inv.data(), 12));
+  EXPECT_FALSE(invert_matrix(12, inv.data(), 12));
   a(7, 7) = 1e-15;
   inv = a;
-  EXPECT_TRUE(MATINVERT(12, inv.data(), 12));
+  EXPECT_TRUE(invert_matrix(12, inv.data(), 12));
   expect_inverse(a, inv);
 
   double b[4] = {1.0, 0.0, 1e-31, 1.0};  // [[1, 1e-31], [0, 1]]
-  ASSERT_TRUE(MATINVERT(2, b, 2));
+  ASSERT_TRUE(invert_matrix(2, b, 2));
   EXPECT_EQ(b[2], 0.0);  // exactly, not -1e-31
 }
 

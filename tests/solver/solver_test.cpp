@@ -36,7 +36,7 @@ struct Sys {
   bool solve(std::vector<int> ieq, std::vector<int> lt, int njl, TextOut& out,
              PivotCount* count = nullptr, bool reduced = false) {
     try {
-      BANDSOLVE(neq, mb, nr, RMat(b.data(), ld, nr), RMat(a.data(), ld, mb),
+      band_solve(neq, mb, nr, RMat(b.data(), ld, nr), RMat(a.data(), ld, mb),
                 RMat(x.data(), ld, nr), IVec(lt.data(), lt.size()), ieq.size() / 3, det,
                 IVec(ieq.data(), ieq.size()), njl, out, count, reduced);
     } catch (const PivotStop& s) {
@@ -109,7 +109,7 @@ TEST(BandSolve, PivotRowsReducedInRangesGiveTheSameBits) {
     ASSERT_TRUE(whole.solve(ieq, lt, n / 3, out));
     const RMat A(parts.a.data(), parts.ld, mb);
     for (int n0 = 1, len = 1; n0 <= n - 1; n0 += len, len = len % 5 + 1)
-      BANDREDUCE(A, n, mb, n0, std::min(n0 + len - 1, n - 1));
+      band_reduce(A, n, mb, n0, std::min(n0 + len - 1, n - 1));
     ASSERT_TRUE(parts.solve(ieq, lt, n / 3, out, nullptr, true));
     EXPECT_EQ(std::memcmp(parts.x.data(), whole.x.data(), whole.x.size() * sizeof(double)), 0);
     EXPECT_EQ(std::memcmp(parts.a.data(), whole.a.data(), whole.a.size() * sizeof(double)), 0);
@@ -220,7 +220,7 @@ struct AddMember : testing::Test {
   }
   void add(int neq, int mband) {
     const double F[6] = {1, 2, 3, 4, 5, 6};
-    ADDMEMBER(1, IMat(ij.data(), 1, 2), RMat(a.data(), neq, mband), S.data(), RVec(r.data(), 6), F,
+    add_member(1, IMat(ij.data(), 1, 2), RMat(a.data(), neq, mband), S.data(), RVec(r.data(), 6), F,
               IVec(ieq.data(), 6));
   }
   double A(int neq, int i, int j) const { return a[(i - 1) + (j - 1) * neq]; }
@@ -263,14 +263,14 @@ TEST(ApplyPrescribed, PenaltyLoadAndSolve) {
     std::vector<double> a{10, 8, 5, 2, 1, 0}, b(6, 3.0), x(6), pd{2, 4, 0, 9, 0, 0};
     std::vector<int> ieq{1, 2, 3, 1, 2, 3}, lt{1, 1, 0, -1, 0, 0};
     const RMat A(a.data(), 3, 2), B(b.data(), 3, 2);
-    APPLYPRESCRIBED(2, B, RVec(pd.data(), 6), IVec(lt.data(), 6), 2, IVec(ieq.data(), 6), impose, 2,
+    apply_prescribed(2, B, RVec(pd.data(), 6), IVec(lt.data(), 6), 2, IVec(ieq.data(), 6), impose, 2,
                     0.25);
     EXPECT_EQ(a, (std::vector<double>{10, 8, 5, 2, 1, 0}));  // the member pass puts the penalty
     EXPECT_EQ(b, (std::vector<double>{impose * 0.25 * 1e25 * 4, 3, 3, impose * 1e25, 3, 3}));
     a[0] = PENALTY;
     double det = 0;
     TextOut out;
-    BANDSOLVE(3, 2, 2, B, A, RMat(x.data(), 3, 2), IVec(lt.data(), 6), 2, det,
+    band_solve(3, 2, 2, B, A, RMat(x.data(), 3, 2), IVec(lt.data(), 6), 2, det,
               IVec(ieq.data(), 6), 2, out);
     const double u1 = impose;  // then [8 1; 1 5] (u2, u3) = (3 - 2 u1, 3)
     const double u3 = (3 - (3 - 2 * u1) / 8) / (5 - 1.0 / 8), u2 = (3 - 2 * u1 - u3) / 8;
@@ -319,7 +319,7 @@ TEST(GeneralBand, RandomBandSystemsAgainstDenseResidualAndDeterminant) {
       count.follow = true;
       double det = 0;
       TextOut out;
-      GENERALSOLVE(G, nr, RMat(b.data(), ld, nr), RMat(x.data(), ld, nr), RMat(a.data(), ld, mb),
+      general_band_solve(G, nr, RMat(b.data(), ld, nr), RMat(x.data(), ld, nr), RMat(a.data(), ld, mb),
                    IVec(lt.data(), n), n / 3, det, IVec(ieq.data(), n), n / 3, out, &count);
       for (int c = 0; c < nr; ++c)  // residual K x - b
         for (int i = 0; i < n; ++i) {
