@@ -132,7 +132,9 @@ Sizes counting_pass(Units& units, char comment, int joints) {
         ++sz.MUMJ;
         if (sz.MUMJ > joints) {
           listing.message({"ERROR ... NUMBER OF POINTS GT " + std::to_string(joints)});
-          if (joints < MAXJOINTNO)
+          if (units.findings() != nullptr) {
+            // A deck check reports the stop as its own finding.
+          } else if (joints < MAXJOINTNO)
             units.error_line("nlframe: the deck has more than %d joints, the most the fixed stores hold "
                              "(--capacity auto sizes the stores from the deck, up to %d joints)",
                              joints, MAXJOINTNO);
@@ -229,9 +231,18 @@ Sizes read_restart_sizes(Units& units, const RunControl& ctl, int joints) {
   sz.MUMS = v[5];
   sz.MBAND = v[6];
   sz.MUMW = v[7];
-  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > joints || sz.MUMR < 0 ||
+  if (sz.MUMP != 5 || sz.MUMT != 20 || sz.MUMM < 0 || sz.MUMJ < 0 || sz.MUMJ > MAXJOINTNO || sz.MUMR < 0 ||
       sz.MUMS < 0 || sz.MBAND < 0 || sz.MUMW < 0)
     throw FileError(rf.name() + ": record 1: not the sizes of a restart file of this program");
+  if (sz.MUMJ > joints) {
+    // A run with stores that follow the model saved it.
+    units.listing().message({"ERROR ... NUMBER OF POINTS GT " + std::to_string(joints)});
+    if (units.findings() == nullptr)
+      units.error_line("nlframe: %s: the restart file holds %d joints, more than the %d the fixed stores hold "
+                       "(--capacity auto sizes the stores from the deck, up to %d joints)",
+                       rf.name().c_str(), sz.MUMJ, joints, MAXJOINTNO);
+    throw Stop{1};
+  }
   return sz;
 }
 

@@ -38,8 +38,10 @@ Sizes counting_pass(Units& units, char comment, int joints = kFixedJoints);
 int scan_load_columns(Units& units, char comment, long control_line);
 
 // The eight sizes from the first record of the restart file on unit
-// IRESIN. A record that cannot hold the sizes of this program (or more
-// joints than `joints`) is a FileError.
+// IRESIN. A record that cannot hold the sizes of this program (more than
+// 999 joints among them) is a FileError; more joints than `joints` (a file
+// that a run with stores following the model saved) stops the run with its
+// line on standard error.
 Sizes read_restart_sizes(Units& units, const RunControl& ctl, int joints = kFixedJoints);
 
 // True when a restart unit is one the program uses itself: the console (5,
