@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 
 #include "io/stop.h"
 #include "io/units.h"
@@ -38,13 +39,30 @@ int watch_lines(const std::string& path) {
   return n;
 }
 
+// The deck line of the n-th card with the letter `ch` in column 1 (0 when
+// the deck has fewer).
+long nth_card_line(const std::string& path, char ch, int n) {
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return 0;
+  long line = 1, found = 0;
+  int seen = 0;
+  bool start = true;
+  for (int c = std::getc(f); c != EOF && found == 0; c = std::getc(f)) {
+    if (start && c == ch && ++seen == n) found = line;
+    start = (c == '\n');
+    if (start) ++line;
+  }
+  std::fclose(f);
+  return found;
+}
+
 // The reads of one check, in the order of a run. Each step reports what
 // it finds to the DeckCheck; a step after which nothing more can be read
 // returns false.
 class Checker {
  public:
-  Checker(const std::string& path, DeckCheck& check, DeckFacts& facts)
-      : path_(path), check_(check), facts_(facts) {
+  Checker(const std::string& path, const Capacity& asked, DeckCheck& check, DeckFacts& facts)
+      : path_(path), asked_(asked), check_(check), facts_(facts) {
     units_.set_findings(&check_);
   }
 
@@ -82,38 +100,65 @@ class Checker {
   }
 
   bool sizes() {
+    // Read as far as a joint number allows; the capacity asked for is
+    // weighed below, as the run would weigh it.
     if (ctl_.IRESIN != 0) {
-      sz_ = read_restart_sizes(units_, ctl_);
+      sz_ = read_restart_sizes(units_, ctl_, MAXJOINTNO);
       sz_.NRHS = scan_load_columns(units_, kComment, ctl_.control_line);
     } else {
       const int w = watch_lines(path_);
       for (int u = 61; u <= 60 + w; ++u) units_.open_text(u, kNullDevice);
       try {
-        sz_ = counting_pass(units_, kComment);
+        sz_ = counting_pass(units_, kComment, MAXJOINTNO);
       } catch (const Stop&) {
-        // The one stop of the counting pass: the 334th J card.
+        // The one stop of the counting pass: the 1000th J card.
         const long line = units_.deck().line_number();
-        check_.add(line, deck_place(path_, line, 0, 0, "J card: more than 333 joints"), 1);
+        check_.add(line,
+                   deck_place(path_, line, 0, 0,
+                              "J card: more than " + std::to_string(MAXJOINTNO) +
+                                  " joints, the most a joint number of three columns allows"),
+                   1);
         return false;
       }
     }
     const Layout L = compute_layout(sz_);
+    const Capacity fixed;
+    facts_.need_integer = L.ilast;
+    facts_.need_real = L.rlast;
+    facts_.need_joints = sz_.MUMJ;
+    facts_.fixed_holds = sz_.MUMJ <= fixed.joints && integer_workspace(L, fixed).fits() &&
+                         real_workspace(L, fixed).fits();
+    facts_.follows = asked_.follows;
+    const Capacity cap = capacity_for(asked_, sz_);
     bool fits = true;
-    for (const WorkspaceNeed& w : {integer_workspace(L), real_workspace(L)}) {
+    if (sz_.MUMJ > cap.joints) {
+      const long line = nth_card_line(path_, 'J', cap.joints + 1);
+      check_.add(line,
+                 deck_place(path_, line, 0, 0,
+                            "J card: more than " + std::to_string(cap.joints) +
+                                " joints, the most the fixed stores hold (the deck has " +
+                                std::to_string(sz_.MUMJ) + "; --capacity auto sizes the stores from the deck)"),
+                 1);
+      fits = false;
+    }
+    for (const WorkspaceNeed& w : {integer_workspace(L, cap), real_workspace(L, cap)}) {
       if (w.fits()) continue;
-      check_.add(0, path_ + ": " + w.text(), 1);
+      check_.add(0, path_ + ": " + w.text() + (cap.follows ? "" : " (--capacity auto sizes the stores from the deck)"),
+                 1);
       fits = false;
     }
     if (!restart_units(sz_.MUMW) || !fits) return false;
 
-    const MemberStatePlan plan = member_state_plan(sz_);
+    const MemberStatePlan plan = member_state_plan(sz_, false, cap.nsymax);
     if (!plan.fits) {
       check_.add(0, path_ + ": the member-state store is too small for one member", 1);
       return false;
     }
+    stores_ = std::make_unique<Stores>(cap);
     bind_model(md_, *stores_, sz_);
     facts_.klast = plan.KLAST;
     facts_.in_memory = plan.in_memory;
+    facts_.nsymax = cap.nsymax;
     fs_.setup(stores_->FSTORE.data(), plan.members_held, plan.in_memory, units_);
     return true;
   }
@@ -177,10 +222,11 @@ class Checker {
   }
 
   std::string path_;
+  Capacity asked_;
   DeckCheck& check_;
   DeckFacts& facts_;
   Units units_;
-  std::unique_ptr<Stores> stores_ = std::make_unique<Stores>();
+  std::unique_ptr<Stores> stores_;
   Model md_;
   FibreStore fs_;
   RunControl ctl_;
@@ -189,11 +235,25 @@ class Checker {
 
 }  // namespace
 
-CheckResult check_deck(const std::string& path) {
+Capacity check_capacity_option(const std::string& value) {
+  if (value == "auto") return Capacity::following();
+  long long mib = 0;
+  bool digits = !value.empty() && value.size() <= 7;
+  for (char ch : value) {
+    digits = digits && ch >= '0' && ch <= '9';
+    if (digits) mib = 10 * mib + (ch - '0');
+  }
+  if (!digits || mib < 1 || mib > (1LL << 20))
+    throw std::invalid_argument("option '--capacity' needs 'auto' or a size in MiB from 1 to 1048576, not '" +
+                                value + "'");
+  return Capacity::following(mib << 20);
+}
+
+CheckResult check_deck(const std::string& path, const Capacity& capacity) {
   CheckResult r;
   DeckCheck check;
   {
-    Checker c(path, check, r.facts);
+    Checker c(path, capacity, check, r.facts);
     c.run();
   }
   r.status = check.status();

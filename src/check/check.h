@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/deck_error.h"
+#include "store/sizes.h"
 
 namespace nlf {
 
@@ -42,6 +43,13 @@ struct DeckFacts {
   int arc_groups = 0;  // groups under arc-length control
   bool in_memory = true;
   long long klast = 0;  // member-state store the model would need
+  // The stores the model needs (as --capacity auto sizes them, every
+  // member's fibre state in memory), whether the fixed stores hold it, and
+  // the member-state store the deck was checked with.
+  long long need_integer = 0, need_real = 0, need_joints = 0;
+  bool fixed_holds = true;
+  bool follows = false;  // checked with stores that follow the model
+  long long nsymax = NSYMAX;
 };
 
 struct CheckResult {
@@ -56,13 +64,20 @@ struct CheckResult {
 // Checks the deck at `path`. Writes no file: the listing, the console and
 // the response-curve headers go to the null device; scratch files are
 // temporary. A restart deck reads its restart file from the current folder,
-// as the program does.
-CheckResult check_deck(const std::string& path);
+// as the program does. `capacity` is that of the run to come: the fixed
+// stores (a model beyond them is an error, as in the run), or stores that
+// follow the model (up to 999 joints). Either way the facts say what the
+// model needs and whether the fixed stores hold it.
+CheckResult check_deck(const std::string& path, const Capacity& capacity = {});
+
+// "auto" or a fibre budget in MiB, as the program's --capacity reads it.
+// Throws std::invalid_argument with the program's message.
+Capacity check_capacity_option(const std::string& value);
 
 // The summary of a deck without errors, a few lines.
 std::vector<std::string> summary_lines(const std::string& path, const CheckResult& r);
 
-// The program: nlframe-check [--help] DECK. Returns the exit status.
+// The program: nlframe-check [--help] [--capacity auto|MIB] DECK. Returns the exit status.
 int check_main(int argc, char** argv);
 
 }  // namespace nlf

@@ -48,30 +48,53 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
                      plural(f.steps, "step", "steps");
   if (f.arc_groups > 0) load += " (" + std::to_string(f.arc_groups) + " under arc-length control)";
   out.push_back(load);
-  out.push_back(f.in_memory ? "  fibre state in memory (KLAST " + std::to_string(f.klast) + " of 200000)"
+  const std::string store = std::to_string(f.nsymax);
+  out.push_back(f.in_memory ? "  fibre state in memory (KLAST " + std::to_string(f.klast) + " of " + store + ")"
                             : "  fibre state in scratch files, one member at a time (KLAST " +
-                                  std::to_string(f.klast) + ", the store holds 200000)");
+                                  std::to_string(f.klast) + ", the store holds " + store + ")");
+  const Capacity fixed;
+  out.push_back("  stores: the model needs " + std::to_string(f.need_integer) + " places of the integer workspace, " +
+                std::to_string(f.need_real) + " of the real, " + plural(f.need_joints, "joint", "joints") +
+                (f.fixed_holds ? ": the fixed stores hold it (" : ": beyond the fixed stores (") +
+                std::to_string(fixed.imax) + ", " + std::to_string(fixed.nmax) + ", " +
+                std::to_string(fixed.joints) + " joints)" +
+                (f.fixed_holds || f.follows ? "" : "; --capacity auto sizes the stores from the deck"));
   return out;
 }
 
 int check_main(int argc, char** argv) {
   const char* usage =
-      "usage: nlframe-check [--help] [--version] DECK\n"
+      "usage: nlframe-check [--help] [--version] [--capacity auto|MIB] DECK\n"
       "Reads the deck as nlframe does, without running the analysis, and reports\n"
       "every error (status 1; 2 for a file it cannot read) and warning it finds,\n"
-      "one line each. A deck without errors is summed up on standard output.\n";
+      "one line each. A deck without errors is summed up on standard output, with\n"
+      "the stores the model needs and whether the fixed stores hold it.\n"
+      "  --capacity auto|MIB  check for a run with the same option: stores that\n"
+      "                       follow the model, up to 999 joints\n";
   const std::vector<std::string> args(argv + 1, argv + argc);
   bool help = false, version = false, deck_seen = false;
+  Capacity capacity;
   std::filesystem::path deck;
   using results::OptionKind;
   try {
     results::scan_arguments<std::runtime_error>(
         args,
         [](const std::string& n) {
+          if (n == "--capacity") return OptionKind::kValue;
           return n == "-h" || n == "--help" || n == "--version" ? OptionKind::kFlag : OptionKind::kUnknown;
         },
-        [&](const std::string& n, const std::string&) { (n == "--version" ? version : help) = true; }, deck,
-        deck_seen);
+        [&](const std::string& n, const std::string& value) {
+          if (n == "--capacity") {
+            try {
+              capacity = check_capacity_option(value);
+            } catch (const std::invalid_argument& e) {
+              throw std::runtime_error(e.what());
+            }
+            return;
+          }
+          (n == "--version" ? version : help) = true;
+        },
+        deck, deck_seen);
     if (!deck_seen && !help && !version) throw std::runtime_error("no deck given");
   } catch (const std::runtime_error& e) {
     std::cerr << "nlframe-check: " << e.what() << "\nTry 'nlframe-check --help' for more information.\n";
@@ -82,7 +105,7 @@ int check_main(int argc, char** argv) {
     return 0;
   }
   const std::string path = deck.string();
-  const CheckResult r = check_deck(path);
+  const CheckResult r = check_deck(path, capacity);
   for (const DeckFinding& f : r.findings) std::cerr << f.text << '\n';
   if (r.status != 0) {
     std::cerr << "nlframe-check: " << path << ": " << plural(r.errors, "error", "errors");

@@ -193,7 +193,7 @@ TEST(Check, ProgramStatusesAndNoFilesWritten) {
   test::write_file(dir / "short.dat", kControl + kSupports);
   const std::string in = "cd '" + dir.path().string() + "' && '" + bin + "' ";
   EXPECT_EQ(status(in + "ok.dat > ok.out 2> ok.err"), 0);
-  EXPECT_EQ(test::read_lines(dir / "ok.out").size(), 8u);
+  EXPECT_EQ(test::read_lines(dir / "ok.out").size(), 9u);
   EXPECT_EQ(status(in + "bad.dat > bad.out 2> bad.err"), 1);
   EXPECT_EQ(test::read_file(dir / "bad.err"),
             "bad.dat: line 6, columns 8-10: M card names section 1, which no section card before it has "
@@ -236,6 +236,60 @@ TEST(Check, ShippedDecksAndLargeFrames) {
   EXPECT_EQ(scratch.facts.members, 204);
   EXPECT_FALSE(scratch.facts.in_memory);
   EXPECT_EQ(scratch.facts.klast, 1600 * 204);
+}
+
+// The stores a deck needs: within the fixed ones, past their joints (an
+// error unless the check is for stores that follow the model, and said on
+// the 334th J card), and past the 999 joints a joint number allows.
+TEST(Check, TheStoresADeckNeedsAndWhetherTheFixedOnesHoldThem) {
+  test::TempDir dir;
+  const auto tower = [](int joints) {  // a column of `joints` joints
+    std::string d = kControl + card('P', 0, 0, 0, {2100, 21, 21}) + card('O', 1, 0, 0, {20, 10, 0, 0, 0, 2.4});
+    for (int j = 1; j <= joints; ++j) d += card('J', j <= 999 ? j : 1, 0, 0, {0, 100.0 * j});
+    for (int j = 1; j < std::min(joints, 999); ++j) d += card('M', j, j + 1, 1, {0.2, 0.4, 0.6, 0.8});
+    return d + card('L', 30, 1) + card('B', 1, 111) + card('B', 2, 0, 0, {1, 0}) + card('E', 0, 1, 0, {1e-8}) + "F\n";
+  };
+  const CheckResult small = check_text(dir, tower(3));
+  EXPECT_EQ(small.status, 0);
+  EXPECT_TRUE(small.facts.fixed_holds);
+  EXPECT_EQ(summary_lines("deck.dat", small).back(),
+            "  stores: the model needs 80 places of the integer workspace, 949 of the real, 3 joints: the fixed "
+            "stores hold it (30000, 600000, 333 joints)");
+
+  test::write_file(dir / "deck.dat", tower(400));
+  const std::string path = (dir / "deck.dat").string();
+  const CheckResult fixed = check_deck(path);
+  EXPECT_EQ(fixed.status, 1);
+  ASSERT_EQ(fixed.findings.size(), 1u);
+  EXPECT_EQ(fixed.findings[0].text, path + ": line 337: J card: more than 333 joints, the most the fixed stores hold "
+                                           "(the deck has 400; --capacity auto sizes the stores from the deck)");
+  EXPECT_FALSE(fixed.facts.fixed_holds);
+  EXPECT_EQ(fixed.facts.need_joints, 400);
+  const CheckResult follows = check_deck(path, Capacity::following());
+  EXPECT_EQ(follows.status, 0);
+  EXPECT_TRUE(follows.facts.in_memory);
+  EXPECT_EQ(follows.facts.nsymax, 1600 * 399 + 1);
+  const auto lines = summary_lines("deck.dat", follows);
+  EXPECT_EQ(lines.end()[-2], "  fibre state in memory (KLAST 638400 of 638401)");
+  EXPECT_EQ(lines.back().substr(lines.back().find(", 400 joints")),
+            ", 400 joints: beyond the fixed stores (30000, 600000, 333 joints)");
+
+  const CheckResult over = check_text(dir, tower(1000));
+  EXPECT_EQ(over.status, 1);
+  ASSERT_EQ(over.findings.size(), 1u);
+  EXPECT_EQ(over.findings[0].text, path + ": line 1003: J card: more than 999 joints, the most a joint number of "
+                                          "three columns allows");
+
+  // The program's option; nothing on standard error but the findings.
+  const std::string in = "cd '" + dir.path().string() + "' && '" + NLFRAME_CHECK_BINARY + "' ";
+  test::write_file(dir / "deck.dat", tower(400));
+  EXPECT_EQ(std::system((in + "deck.dat > fixed.out 2> fixed.err").c_str()) >> 8, 1);
+  EXPECT_EQ(test::read_lines(dir / "fixed.err").size(), 2u);
+  EXPECT_EQ(std::system((in + "--capacity auto deck.dat > auto.out 2> auto.err").c_str()) >> 8, 0);
+  EXPECT_EQ(test::read_file(dir / "auto.err"), "");
+  EXPECT_EQ(std::system((in + "--capacity=0 deck.dat > /dev/null 2> bad.err").c_str()) >> 8, 2);
+  EXPECT_EQ(test::read_lines(dir / "bad.err").at(0),
+            "nlframe-check: option '--capacity' needs 'auto' or a size in MiB from 1 to 1048576, not '0'");
 }
 
 }  // namespace
