@@ -154,11 +154,25 @@ def _place_text(file, line, columns, detail):
     return "%s: %s%s" % (file, where, detail)
 
 
-def check(deck):
+def _capacity(capacity):
+    """The capacity argument as the engine takes it: "" for the fixed
+    stores, "auto", or a fibre budget in MiB."""
+    if capacity is None:
+        return ""
+    if capacity == "auto":
+        return "auto"
+    if isinstance(capacity, bool) or not isinstance(capacity, int) or not 1 <= capacity <= 1 << 20:
+        raise ValueError("capacity must be None, 'auto' or a size in MiB from 1 to 1048576, not %r" % (capacity,))
+    return str(capacity)
+
+
+def check(deck, capacity=None):
     """Checks a deck with the program's own readers, without running it; a
-    list of Finding, in deck-line order (empty: no errors, no warnings)."""
+    list of Finding, in deck-line order (empty: no errors, no warnings).
+    `capacity` as for run: with None a model beyond the fixed stores is an
+    error, as it is in such a run."""
     name = _os.fspath(deck)
-    r = _nlframe.check(name)
+    r = _nlframe.check(name, _capacity(capacity))
     out = []
     for status, _line, text in r["findings"]:
         line, cols, detail = _place(name, text)
@@ -228,12 +242,12 @@ def _restart_input(path):
     return 0
 
 
-def _check_before(name):
+def _check_before(name, capacity=""):
     """Refuses a deck before the run touches its folder: a deck that cannot
     be read, or one the deck check finds an error in. A continuing deck
     (restart input) reads its restart file from the run's folder, which the
     check cannot see: the run itself checks it."""
-    r = _nlframe.check(name)
+    r = _nlframe.check(name, capacity)
     if r["status"] == 0 or (_restart_input(name) and _os.path.isfile(name)):
         return
     findings, first = [], None
@@ -417,7 +431,7 @@ def _frames(t):
     }
 
 
-def run(deck, workdir=None, threads=None, progress=None, cancel=None):
+def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None):
     """Runs a deck in-process and returns a Run.
 
     The run happens in `workdir` (created if needed; default: a folder named
@@ -430,6 +444,13 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     is released while the run goes on, so that threads can run several decks
     at once.
 
+    `capacity` sizes the stores: None, the fixed stores (333 joints; the
+    fibre state of more than 124 members in scratch files), as the program
+    without options; "auto", stores that follow the model (up to 999
+    joints, the fibre state in memory up to 1 GiB, in scratch files
+    beyond), as the program's --capacity auto; a number, the same with
+    that many MiB for the fibre state. A ValueError for anything else.
+
     The deck is checked before the folder is touched: a deck refused raises
     DeckError, one that cannot be read FileNotFoundError or OSError, and the
     folder stays as it was (or is not made). While the run goes on the
@@ -441,15 +462,16 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None):
     from ._folder import FolderLock, drop_record, fingerprint, new_identity, write_record
     name = _os.fspath(deck)
     n = _threads(threads)
+    cap = _capacity(capacity)
     folder = _Path(workdir) if workdir is not None else _default_folder(name)
-    _check_before(name)
+    _check_before(name, cap)
     folder.mkdir(parents=True, exist_ok=True)
     where = _os.fspath(folder.resolve())
     # The deck is opened by the path given, relative to this process's folder.
     opened = name if _os.path.isabs(name) else _os.path.abspath(name)
     with FolderLock(where):
         drop_record(where)  # the Runs of the folder's last run lose their files now
-        r = _nlframe.run(opened, name, where, n, progress, cancel)
+        r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
         if r["internal_error"]:
             raise RunError(name, _os.fspath(folder), r["status"], r["message"], r["messages"])
         if r["status"] != 0 and not r["started"]:

@@ -37,7 +37,8 @@ __all__ = ["Model", "FieldWarning", "UnitWarning", "force", "displacement"]
 _DIRS = {"x": 1, "y": 2, "r": 3}
 _LINKS = {"pin": 110, "rigid": 111, "rotation": 1}
 _OWN_UNITS = {1, 2, 5, 6} | set(range(10, 22))
-MAX_JOINTS = 333
+MAX_JOINTS = 999      # a joint number has three columns
+FIXED_JOINTS = 333    # the joints the program's fixed stores hold
 # What the deck's units (t, cm) make plausible for steel frames.
 E_PLAUSIBLE = (1000.0, 4400.0)   # t/cm²; steel's is 2000 to 2200
 YIELD_PLAUSIBLE = 10.0           # t/cm²; steel's is 2.4 to 7
@@ -485,36 +486,56 @@ class Model(History):
             f.write(self.deck())
         return os.fspath(path)
 
-    def check(self):
-        """The findings of the program's deck check (nlframe.check)."""
+    def check(self, capacity=None):
+        """The findings of the program's deck check (nlframe.check), for the
+        stores the model's run takes (see run)."""
         from . import check
         with tempfile.TemporaryDirectory(prefix="nlframe-") as d:
-            return check(self.write(os.path.join(d, "model.dat")))
+            path = self.write(os.path.join(d, "model.dat"))
+            return check(path, capacity=_stores_for(path, capacity))
 
-    def run(self, workdir=None, threads=None, progress=None, keep=False):
+    def run(self, workdir=None, threads=None, progress=None, keep=False, capacity=None):
         """Writes the deck as model.dat into `workdir` and runs it there
         (nlframe.run). Without a workdir the run goes into a temporary
         folder that is removed afterwards, its tables read into the Run
-        first; keep=True keeps that folder (the Run's folder)."""
+        first; keep=True keeps that folder (the Run's folder).
+
+        The stores: with capacity=None the program's fixed stores when they
+        hold the model, else stores that follow it ("auto": past 333 joints,
+        or workspaces beyond the fixed ones). "auto" or a fibre budget in
+        MiB is passed on as it is (nlframe.run)."""
         from . import run
         if workdir is not None:
             workdir = os.fspath(workdir)
             os.makedirs(workdir, exist_ok=True)
-            return run(self.write(os.path.join(workdir, "model.dat")), workdir=workdir, threads=threads,
-                       progress=progress)
+            path = self.write(os.path.join(workdir, "model.dat"))
+            return run(path, workdir=workdir, threads=threads, progress=progress,
+                       capacity=_stores_for(path, capacity))
         deck = self.deck()  # refused before a folder is made
         workdir = tempfile.mkdtemp(prefix="nlframe-")
         try:
             path = os.path.join(workdir, "model.dat")
             with open(path, "w", encoding="ascii", newline="\n") as f:
                 f.write(deck)
-            r = run(path, workdir=workdir, threads=threads, progress=progress)
+            r = run(path, workdir=workdir, threads=threads, progress=progress,
+                    capacity=_stores_for(path, capacity))
             if not keep:
                 r._own()
             return r
         finally:
             if not keep:
                 shutil.rmtree(workdir, ignore_errors=True)
+
+
+def _stores_for(path, capacity):
+    """The capacity a model's run asks for: the one given, else the fixed
+    stores (None) when the deck check finds that they hold the deck, else
+    stores that follow the model ("auto")."""
+    if capacity is not None:
+        return capacity
+    from . import _nlframe
+    need = _nlframe.check(os.fspath(path), "auto")["capacity"]
+    return None if need["fixed_holds"] else "auto"
 
 
 def _refused_changes_nothing(method):

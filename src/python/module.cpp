@@ -73,8 +73,22 @@ py::dict run_result(const nlf::RunResult& r) {
 // after every step, for the progress function and for Ctrl-C. An exception
 // of either cancels the run and is raised when the run has closed its
 // files.
+// `capacity`: "" the fixed stores, "auto" or a fibre budget in MiB for
+// stores that follow the model (as the program's --capacity).
+nlf::Capacity capacity_of(const std::string& capacity) {
+  if (capacity.empty()) return {};
+  try {
+    return nlf::check_capacity_option(capacity);
+  } catch (const std::invalid_argument& e) {
+    std::string text = e.what();
+    const std::string option = "option '--capacity'";
+    if (text.rfind(option, 0) == 0) text = "capacity" + text.substr(option.size());
+    throw py::value_error(text);
+  }
+}
+
 py::dict run(const std::string& deck, const std::string& name, const std::string& folder, int threads,
-             py::object progress, std::shared_ptr<CancelToken> cancel) {
+             py::object progress, std::shared_ptr<CancelToken> cancel, const std::string& capacity) {
   if (threads < 1 || threads > nlf::kMaxThreads)
     throw py::value_error("threads must be a whole number from 1 to " + std::to_string(nlf::kMaxThreads) +
                           ", not " + std::to_string(threads));
@@ -85,6 +99,7 @@ py::dict run(const std::string& deck, const std::string& name, const std::string
   req.deck_name = name;
   req.folder = folder;
   req.threads = threads;
+  req.capacity = capacity_of(capacity);
   req.cancel = &token.flag;
   std::unique_ptr<py::error_already_set> failure;
   // After every step: Ctrl-C (in the main thread) and the progress function.
@@ -111,11 +126,12 @@ py::dict run(const std::string& deck, const std::string& name, const std::string
   return run_result(r);
 }
 
-py::dict check(const std::string& deck) {
+py::dict check(const std::string& deck, const std::string& capacity) {
+  const nlf::Capacity asked = capacity_of(capacity);
   nlf::CheckResult r;
   {
     py::gil_scoped_release unlock;
-    r = nlf::check_deck(deck);
+    r = nlf::check_deck(deck, asked);
   }
   py::dict d;
   d["status"] = r.status;
@@ -124,6 +140,18 @@ py::dict check(const std::string& deck) {
   py::list findings;
   for (const nlf::DeckFinding& f : r.findings) findings.append(py::make_tuple(f.status, f.line, f.text));
   d["findings"] = findings;
+  // What the model needs of the stores, as far as the check read it.
+  const nlf::DeckFacts& f = r.facts;
+  py::dict c;
+  c["joints"] = f.need_joints;
+  c["members"] = f.members;
+  c["integer"] = f.need_integer;
+  c["real"] = f.need_real;
+  c["member_state"] = f.klast;
+  c["band"] = f.band;
+  c["in_memory"] = f.in_memory;
+  c["fixed_holds"] = f.fixed_holds;
+  d["capacity"] = c;
   return d;
 }
 
@@ -228,14 +256,17 @@ PYBIND11_MODULE(_nlframe, m) {
       .def_property_readonly("cancelled", [](const CancelToken& t) { return t.flag.load(); });
 
   m.def("run", &run, py::arg("deck"), py::arg("name"), py::arg("folder"), py::arg("threads"), py::arg("progress") = py::none(),
-        py::arg("cancel") = nullptr);
-  m.def("check", &check, py::arg("deck"));
+        py::arg("cancel") = nullptr, py::arg("capacity") = "");
+  m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));
   m.def("parse_thread_count", &nlf::parse_thread_count);
   m.def("machine_threads", &nlf::machine_threads);
   m.attr("CANCELLED") = nlf::kCancelled;
   m.attr("MAX_THREADS") = nlf::kMaxThreads;
+  // The joints the fixed stores hold, and the most a joint number allows.
+  m.attr("FIXED_JOINTS") = nlf::kFixedJoints;
+  m.attr("MAX_JOINTS") = nlf::MAXJOINTNO;
   m.attr("VERSION") = nlf::kVersion;
   // The interpreter the module was built for (its version; its path where
   // the build names it).
