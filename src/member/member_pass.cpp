@@ -19,7 +19,6 @@
 #include "member/fibre_law.h"
 #include "member/residual_fibres.h"
 #include "solver/band.h"
-#include "solver/general_band.h"
 #include "store/lanes.h"
 
 namespace nlf {
@@ -135,8 +134,8 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // members (one thread, or the fibre state in scratch files) nothing is
 // gained by doing this early: the rows are completed after the last member,
 // the solve takes every pivot row, and none is taken when the convergence
-// test ends the step before a solve. With the exact tangent (`general`
-// set) the members go with build_member_exact into the general band, whose
+// test ends the step before a solve. With the exact tangent (K the general
+// band) the members go with build_member_exact into the general band, whose
 // rows take the springs and penalties the same way; its elimination is the
 // solve's own, so no pivot row is taken here. When the team does not share
 // the members out, each is added right after it is built, on the same
@@ -145,7 +144,8 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 struct ReducingPass {
   Job job;
   RunOutput* out;
-  GeneralBand* general;
+  GlobalMatrix& K;
+  bool exact;  // the exact tangent into the general band
   int NEQ, MBAND;
   int* need;     // need[e-1]: the last member touching row e (early)
   int* first;    // first[e-1]: first spring entry on row e, or -1
@@ -166,8 +166,13 @@ struct ReducingPass {
   }
 
   ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, Stiffness stiffness, int* w, RunOutput* out,
-               GeneralBand* general)
-      : job{md, fs, team, stiffness}, out(out), general(general), NEQ(md.NEQ), MBAND(md.MBAND) {
+               GlobalMatrix& K)
+      : job{md, fs, team, stiffness},
+        out(out),
+        K(K),
+        exact(K.form() == MatrixForm::GeneralBand),
+        NEQ(md.NEQ),
+        MBAND(md.MBAND) {
     need = w;
     first = need + NEQ;
     last = first + NEQ;
@@ -179,10 +184,7 @@ struct ReducingPass {
   // directions; runs while the other threads start on the members.
   void prepare() {
     Model& md = job.md;
-    if (general)
-      general->clear();
-    else if (NEQ > 0)
-      md.A().fill(0.0);
+    K.clear();
     clear_forces(md);
     std::fill(first, last, -1);
     std::fill(fixed, next, 0);
@@ -225,10 +227,7 @@ struct ReducingPass {
       singular_any = true;
       warn_singular(out, m);
     }
-    if (general)
-      add_member_general(m, job.md.IJ, *general, KM, job.md.R, FM, job.md.IEQ);
-    else
-      add_member(m, job.md.IJ, job.md.A(), KM, job.md.R, FM, job.md.IEQ);
+    K.add_member(m, job.md.IJ, KM, job.md.R, FM, job.md.IEQ);
   }
 
   // Completes the rows whose members are all in, members 1..m added (all
@@ -236,17 +235,16 @@ struct ReducingPass {
   // reach only complete rows.
   void advance(int m) {
     Model& md = job.md;
-    double* a = md.A().data();
     while (complete < NEQ && (!early || need[complete] <= m)) {
       const int e = ++complete;
-      double& diagonal = general ? (*general)(e, e) : a[e - 1];
+      double& diagonal = K.diagonal(e);
       for (int i = first[e - 1]; i >= 0; i = next[i]) diagonal += md.KF(i / 3 + 1, i % 3 + 1);
       if (fixed[e - 1]) diagonal = PENALTY;
     }
     if (!early) return;
     const int upto = complete == NEQ ? NEQ - 1 : std::min(complete - MBAND + 1, NEQ - 1);
     if (upto > reduced) {
-      band_reduce(md.A(), NEQ, MBAND, reduced + 1, upto);
+      K.reduce(reduced + 1, upto);
       reduced = upto;
     }
   }
@@ -256,8 +254,8 @@ struct ReducingPass {
     Job& j = p.job;
     static thread_local MemberResult res;  // every field the pass uses is written for each member
     const MemberFibres f = j.fs.member(m);
-    const bool singular = !(p.general ? build_member_exact(j.md, m, f, j.stiffness, res)
-                                      : build_member(j.md, m, f, j.stiffness, res));
+    const bool singular = !(p.exact ? build_member_exact(j.md, m, f, j.stiffness, res)
+                                    : build_member(j.md, m, f, j.stiffness, res));
     if (p.in_turn) {
       p.built = &res;
       p.built_singular = singular;
@@ -284,21 +282,27 @@ struct ReducingPass {
 
 }  // namespace
 
-int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team, RunOutput* out,
-               GeneralBand* exact) {
+int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
+                GlobalMatrix& K, RunOutput* out) {
   int* work = team.workspace(ReducingPass::workspace(md));
   if (work == nullptr) throw std::logic_error("member team made without the workspace of the pass");
   singular_any = false;
   fs.pass_begin();
-  ReducingPass pass(md, fs, team, stiffness, work, out, exact);
+  ReducingPass pass(md, fs, team, stiffness, work, out, K);
   pass.in_turn = !team.shares(md.NM, fs.in_memory());
-  pass.early = exact == nullptr && fs.in_memory() && team.threads() > 1;
+  pass.early = !pass.exact && fs.in_memory() && team.threads() > 1;
   team.run_ordered(md.NM, pass, fs.in_memory());
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);
   pass.advance(md.NM);
   fs.pass_end();
   return pass.reduced;
+}
+
+int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
+                RunOutput* out) {
+  SymmetricBand K(md.A(), md.NEQ, md.MBAND);
+  return member_pass(md, fs, stiffness, singular_any, team, K, out);
 }
 
 std::size_t member_pass_workspace(const Model& md) { return ReducingPass::workspace(md); }

@@ -8,30 +8,32 @@
 
 #include "member/member_build.h"
 #include "member/member_team.h"
+#include "solver/global_matrix.h"
 #include "io/units.h"
 #include "store/model.h"
 #include "storage/fibre_store.h"
 
 namespace nlf {
 
-// The member pass of one equilibrium iteration: clears the band matrix A
-// and all 3 NJ resisting forces, builds every member and adds it into them,
-// and puts the joint springs and the penalties of the prescribed directions
-// on the diagonal of A. With several threads sharing the members out (the
-// fibre state in memory) the calling thread also takes pivot rows of A as
-// soon as every row they reach is complete. Returns the number n of pivot
-// rows taken: band_reduce of rows n+1 .. NEQ-1 then leaves A ready for
-// band_solve with `reduced` set. singular_any tells whether any member's
-// inner system was singular; each such member is named in a warning on the
-// run's standard error (`out`). The team must have been made with
-// member_pass_workspace integers set aside for this model.
-// With `exact` the same pass forms the exact tangent of every member
-// (member/exact_tangent.h), on as many threads, into that general band
-// instead of A, springs and penalties on its diagonal, and takes no pivot
-// row (returns 0).
-struct GeneralBand;
+// The member pass (MEMBERPASS of the card-era program) of one equilibrium
+// iteration: clears the global matrix K and all 3 NJ resisting forces,
+// builds every member and adds it into them, and puts the joint springs and
+// the penalties of the prescribed directions on the diagonal of K. The form
+// of K decides the build: the symmetric band takes the members as
+// build_member gives them; the general band their exact tangent
+// (member/exact_tangent.h), on as many threads. With several threads
+// sharing the members out (the fibre state in memory) the calling thread
+// also takes pivot rows of a symmetric band as soon as every row they reach
+// is complete. Returns the number n of pivot rows taken, for K.solve.
+// singular_any tells whether any member's inner system was singular; each
+// such member is named in a warning on the run's standard error (`out`).
+// The team must have been made with member_pass_workspace integers set
+// aside for this model.
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-               RunOutput* out = nullptr, GeneralBand* exact = nullptr);
+                GlobalMatrix& K, RunOutput* out = nullptr);
+// The same on the model's own symmetric band md.A().
+int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
+                RunOutput* out = nullptr);
 
 // The integers a team's workspace needs for member_pass.
 std::size_t member_pass_workspace(const Model& md);

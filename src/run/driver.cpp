@@ -22,6 +22,7 @@
 #include "run/step_control.h"
 #include "run/step_undo.h"
 #include "solver/band.h"
+#include "solver/general_band.h"
 #include "storage/restart_file.h"
 
 namespace nlf {
@@ -93,11 +94,15 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   RunHooks* const hooks = opt.hooks;
   RunOutput* const out = &units.output();
   const int NJ = md.NJ, NM = md.NM;
-  // The general band of the groups with the exact tangent (X6), set aside
-  // here and taken into use by the first such group.
+  // The global matrix of the group under way: the symmetric band in the
+  // model's storage, or for the groups with the exact tangent (X6) the
+  // general band, whose storage is set aside here and taken into use by the
+  // first such group.
+  SymmetricBand symmetric(md.A(), md.NEQ, md.MBAND);
   std::vector<double> general_store;
   general_store.reserve(GeneralBand::size(md.NEQ, md.MBAND));
   GeneralBand general;
+  GlobalMatrix* K = &symmetric;
   // The state at the start of the step under way, to check its segments
   // against and to take a failed attempt back to.
   StepUndo undo;
@@ -145,8 +150,9 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       KSTEP = 0;
       if (g.exact && general_store.empty()) {
         general_store.resize(general_store.capacity());
-        general = GeneralBand{general_store.data(), md.NEQ, md.MBAND};
+        general = GeneralBand(general_store.data(), md.NEQ, md.MBAND);
       }
+      K = g.exact ? static_cast<GlobalMatrix*>(&general) : &symmetric;
       path = GroupPath{};
       path.loose.reserve(static_cast<std::size_t>(std::max(g.NSTEP, 1)));  // no allocation within the group
       path.find_prescribed(md);
@@ -183,14 +189,13 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       PivotCount pivots;
       pivots.follow = g.follow;
       DivergenceWatch watch;
-      const RMat A = md.A();
       if (hooks) hooks->started = true;
       StepFault fault = StepFault::kNone;
 
       for (;;) {
         if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
         bool singular = false;
-        const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, out, g.exact ? &general : nullptr);
+        const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, *K, out);
 
         set_applied_load(md, g, s.dl_applied);
         add_springs(md);
@@ -210,10 +215,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         }
 
         try {
-          if (g.exact)
-            solve_general(md, g, s, general, DETLOG, listing, pivots);
-          else
-            solve(md, g, s, A, taken, DETLOG, listing, pivots);
+          solve(md, g, s, *K, taken, DETLOG, listing, pivots);
         } catch (const PivotStop&) {
           // Without X3 a pivot that is not positive is the limit point the
           // group was not asked to pass: the stop it always was.

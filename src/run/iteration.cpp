@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "solver/band.h"
+
 namespace nlf {
 
 namespace {
@@ -60,21 +62,10 @@ bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut
   return false;
 }
 
-void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
+void solve(Model& md, const LoadGroup& g, const StepState& s, GlobalMatrix& K, int taken, double& DETLOG,
            TextOut& listing, PivotCount& pivots) {
-  if (md.NEQ > 1) band_reduce(A, md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
-  apply_prescribed(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ,
-                  g.FACTOR);
-  band_solve(md.NEQ, md.MBAND, md.sz.NRHS, md.RHS, A, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ,
-            md.sz.MUMJ, listing, &pivots, true);
-  write_detlog(listing, DETLOG);
-}
-
-void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
-                   double& DETLOG, TextOut& listing, PivotCount& pivots) {
   apply_prescribed(md.sz.NRHS, md.RHS, md.PDISP, md.LTYPE, md.NJ, md.IEQ, s.ktan, md.sz.MUMJ, g.FACTOR);
-  general_band_solve(G, md.sz.NRHS, md.RHS, md.SOL, md.A(), md.LTYPE, md.NJ, DETLOG, md.IEQ, md.sz.MUMJ,
-               listing, &pivots);
+  K.solve(taken, md.sz.NRHS, md.RHS, md.SOL, md.LTYPE, md.NJ, DETLOG, md.IEQ, md.sz.MUMJ, listing, &pivots);
   write_detlog(listing, DETLOG);
 }
 

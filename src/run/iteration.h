@@ -19,8 +19,7 @@
 
 #include "io/units.h"
 #include "deck/history.h"
-#include "solver/band.h"
-#include "solver/general_band.h"
+#include "solver/global_matrix.h"
 #include "store/model.h"
 
 namespace nlf {
@@ -63,19 +62,13 @@ void add_resisting_forces(Model& md, int col);
 // was reached.
 bool convergence_test(const Model& md, const LoadGroup& g, StepState& s, TextOut& listing);
 
-// Prescribed displacements and the band solution of every load column, with
-// the determinant line in the listing, on the band matrix A as the member
+// Prescribed displacements and the solution of every load column, with the
+// determinant line in the listing, on the global matrix K as the member
 // pass leaves it (springs and penalties on, pivot rows 1..`taken` reduced).
 // `pivots` selects and receives the count of negative pivots
-// (solver/band.h).
-void solve(Model& md, const LoadGroup& g, const StepState& s, const RMat& A, int taken, double& DETLOG,
+// (solver/global_matrix.h).
+void solve(Model& md, const LoadGroup& g, const StepState& s, GlobalMatrix& K, int taken, double& DETLOG,
            TextOut& listing, PivotCount& pivots);
-
-// The same with the exact tangent, which the member pass formed in the
-// general band G with the springs and penalties on its diagonal; the pivots
-// are tested in column 1 of A.
-void solve_general(Model& md, const LoadGroup& g, const StepState& s, GeneralBand& G,
-                   double& DETLOG, TextOut& listing, PivotCount& pivots);
 
 // The iteration increment DITER: the solution itself under load control.
 void load_control_increment(Model& md);

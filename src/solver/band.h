@@ -19,6 +19,7 @@
 
 #include "io/stop.h"
 #include "io/units.h"
+#include "solver/global_matrix.h"
 #include "store/model.h"
 #include "store/views.h"
 
@@ -78,19 +79,6 @@ void add_member(int m, const IMat& IJ, const RMat& A, const double* S, const RVe
 void apply_prescribed(int nrhs, const RMat& B, const RVec& PDISP, const IVec& LTYPE, int NJ,
                      const IVec& IEQ, int impose, int NJL, double factor);
 
-// The pivot test's treatment of negative pivots. By default a negative
-// pivot fails like a zero one. A caller that follows the equilibrium path
-// past limit points sets `follow`: a negative pivot is then counted, and
-// only a zero pivot or one that is not a number fails.
-struct PivotCount {
-  bool follow = false;
-  int negative = 0;  // equations with a negative pivot (out)
-};
-
-// A failed pivot test: its diagnostics are in the listing; the caller says on
-// standard error where the run was when the stiffness was lost.
-struct PivotStop : Stop {};
-
 // Solves A X = B for NRHS load columns (0 allowed) by band Gauss
 // elimination without pivoting. A and B are overwritten by the reduced
 // band and load columns; X(1..NEQ, 1..NRHS) receives the solution.
@@ -100,7 +88,8 @@ struct PivotStop : Stop {};
 // PivotStop (status 1) after its diagnostics are in the listing. `count`,
 // when given, selects the treatment of negative pivots and receives their
 // number. `reduced` says that band_reduce has already taken every pivot row
-// of A; only the load columns are then reduced.
+// of A; only the load columns are then reduced. (BANDSOLVE of the card-era
+// program.)
 void band_solve(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, const RMat& X,
                const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
                TextOut& listing, PivotCount* count = nullptr, bool reduced = false);
@@ -111,16 +100,27 @@ void band_solve(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, cons
 // the same bits as taking them in one.
 void band_reduce(const RMat& A, int NEQ, int MBAND, int n0, int n1);
 
-// Pivot test on a reduced band matrix: every force direction of joints
-// 1..NJ (in joint, then direction order; linked directions each time) must
-// have a positive pivot A(e,1) (a nonzero one when count->follow is set).
-// DETLOG becomes the sum of ln|pivot| over those directions, failing ones
-// included. Each failing direction writes a DIAG message; after them the
-// NEQ pivots are listed. Returns true when a pivot failed.
-bool pivot_check(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
-                const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count = nullptr);
+// The symmetric band as the global matrix of a load group: a view of the
+// model's band storage A (upper half band, leading dimension NEQ).
+class SymmetricBand final : public GlobalMatrix {
+ public:
+  RMat A;
 
-// The determinant line of the iteration table: "+", 90 blanks, DETLOG.
-void write_detlog(TextOut& listing, double DETLOG);
+  SymmetricBand() = default;
+  SymmetricBand(const RMat& A, int NEQ, int MBAND) : GlobalMatrix(NEQ, MBAND), A(A) {}
+  MatrixForm form() const override { return MatrixForm::SymmetricBand; }
+  void clear() override {
+    if (NEQ > 0) A.fill(0.0);
+  }
+  void add_member(int m, const IMat& IJ, const double* S, const RVec& R, const double* F,
+                  const IVec& IEQ) override {
+    nlf::add_member(m, IJ, A, S, R, F, IEQ);
+  }
+  double& diagonal(int e) override { return A.data()[e - 1]; }
+  void reduce(int n0, int n1) override { band_reduce(A, NEQ, MBAND, n0, n1); }
+  void solve(int taken, int NRHS, const RMat& B, const RMat& X, const IVec& LTYPE, int NJ, double& DETLOG,
+             const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count = nullptr) override;
+  Pivots pivots() const override { return Pivots{A.data(), 1}; }
+};
 
 }  // namespace nlf

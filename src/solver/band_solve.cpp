@@ -113,7 +113,7 @@ void band_solve(int NEQ, int MBAND, int NRHS, const RMat& B, const RMat& A, cons
 
   if (!reduced) eliminate_matrix(NEQ, MBAND, 1, NEQ - 1, a, lda);
   eliminate_loads(NEQ, MBAND, NRHS, a, lda, b, ldb);
-  if (pivot_check(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
+  if (pivot_check(Pivots{a, 1}, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
   substitute(NEQ, MBAND, NRHS, a, lda, b, ldb, x, ldx);
 }
 
@@ -122,8 +122,14 @@ void band_reduce(const RMat& A, int NEQ, int MBAND, int n0, int n1) {
   if (n0 <= n1) eliminate_matrix(NEQ, MBAND, n0, n1, A.data(), A.ld);
 }
 
-bool pivot_check(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG,
-                const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count) {
+void SymmetricBand::solve(int taken, int NRHS, const RMat& B, const RMat& X, const IVec& LTYPE, int NJ,
+                          double& DETLOG, const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count) {
+  if (NEQ > 1) band_reduce(A, NEQ, MBAND, taken + 1, NEQ - 1);
+  band_solve(NEQ, MBAND, NRHS, B, A, X, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count, true);
+}
+
+bool pivot_check(Pivots pivots, int NEQ, const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ,
+                 int NJL, TextOut& listing, PivotCount* count) {
   DETLOG = 0.0;
   bool failed = false;
   const bool follow = count && count->follow;
@@ -133,7 +139,7 @@ bool pivot_check(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETL
       if (LTYPE(pattern_entry(k, d, NJL)) != 0) continue;  // prescribed: penalty pivot
       const int serial = joint_serial(k, d);
       const int e = IEQ(serial);
-      const double p = A(e, 1);
+      const double p = pivots(e);
       // A pivot that is not a number (a broken member upstream) fails like a
       // non-positive one rather than spreading through the solution.
       if (!(p > 0.0) && !(follow && p < 0.0)) {
@@ -148,15 +154,15 @@ bool pivot_check(const RMat& A, int NEQ, const IVec& LTYPE, int NJ, double& DETL
   // Negative pivots are counted by equation: linked directions share one.
   if (follow)
     for (int e = 1; e <= NEQ; ++e)
-      if (A(e, 1) < 0.0) ++count->negative;
+      if (pivots(e) < 0.0) ++count->negative;
   if (failed) {
     // The pivots, ten to a line; written in slices of one line each.
-    static const Format pivots("(10(E13.3))");
+    static const Format ten("(10(E13.3))");
     Item line[10] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     for (int i0 = 1; i0 <= NEQ; i0 += 10) {
       const int cnt = std::min(10, NEQ - i0 + 1);
-      for (int t = 0; t < cnt; ++t) line[t] = Item(A(i0 + t, 1));
-      listing.write(pivots, std::span<const Item>(line, static_cast<std::size_t>(cnt)));
+      for (int t = 0; t < cnt; ++t) line[t] = Item(pivots(i0 + t));
+      listing.write(ten, std::span<const Item>(line, static_cast<std::size_t>(cnt)));
     }
   }
   return failed;

@@ -1,27 +1,43 @@
 #include "solver/general_band.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cassert>
 
 namespace nlf {
 
 void GeneralBand::clear() { std::fill(a, a + size(NEQ, MBAND), 0.0); }
 
-void add_member_general(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
-                       const double* F, const IVec& IEQ) {
+void GeneralBand::add_member(int m, const IMat& IJ, const double* S, const RVec& R, const double* F,
+                             const IVec& IEQ) {
   const MemberEquations q = member_equations(m, IJ, IEQ);
   const int* const s = q.s;
   const int* const e = q.e;
-  if (q.lo < 1 || q.hi > G.NEQ || q.hi - q.lo + 1 > G.MBAND) band_overrun(m, q.lo, q.hi, G.MBAND, G.NEQ);
+  if (q.lo < 1 || q.hi > NEQ || q.hi - q.lo + 1 > MBAND) band_overrun(m, q.lo, q.hi, MBAND, NEQ);
   for (int k = 0; k < 6; ++k) R(s[k]) += F[k];
+  GeneralBand& G = *this;
   for (int c = 0; c < 6; ++c)
     for (int r = 0; r < 6; ++r) G(e[r], e[c]) += S[r + 6 * c];
 }
 
-void general_band_solve(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
-                  const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
-                  TextOut& listing, PivotCount* count) {
-  const int NEQ = G.NEQ, MB = G.MBAND;
+void GeneralBand::reduce(int n0, int n1) {
+  assert(n0 >= 1 && n1 <= NEQ - 1);
+  GeneralBand& G = *this;
+  for (int n = n0; n <= n1; ++n) {
+    const double rp = 1.0 / G(n, n);
+    const int last = std::min(n + MBAND - 1, NEQ);
+    for (int r = n + 1; r <= last; ++r) {
+      double& l = G(r, n);
+      if (l == 0.0) continue;
+      l *= rp;
+      for (int c = n + 1; c <= last; ++c) G(r, c) -= l * G(n, c);
+    }
+  }
+}
+
+void GeneralBand::solve(int taken, int NRHS, const RMat& B, const RMat& X, const IVec& LTYPE, int NJ,
+                        double& DETLOG, const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count) {
+  GeneralBand& G = *this;
+  const int MB = MBAND;
   if (count) count->negative = 0;
   if (NEQ <= 0) return;
   if (NEQ == 1) {
@@ -30,17 +46,7 @@ void general_band_solve(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, 
     return;
   }
 
-  // Elimination: the multipliers take the places of the entries they clear.
-  for (int n = 1; n <= NEQ - 1; ++n) {
-    const double rp = 1.0 / G(n, n);
-    const int last = std::min(n + MB - 1, NEQ);
-    for (int r = n + 1; r <= last; ++r) {
-      double& l = G(r, n);
-      if (l == 0.0) continue;
-      l *= rp;
-      for (int c = n + 1; c <= last; ++c) G(r, c) -= l * G(n, c);
-    }
-  }
+  reduce(taken + 1, NEQ - 1);
   for (int c = 1; c <= NRHS; ++c)
     for (int n = 1; n <= NEQ - 1; ++n) {
       const double bn = B(n, c);
@@ -48,8 +54,7 @@ void general_band_solve(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, 
       for (int r = n + 1; r <= last; ++r) B(r, c) -= G(r, n) * bn;
     }
 
-  for (int e = 1; e <= NEQ; ++e) A(e, 1) = G(e, e);
-  if (pivot_check(A, NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
+  if (pivot_check(pivots(), NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
 
   for (int c = 1; c <= NRHS; ++c)
     for (int n = NEQ; n >= 1; --n) {

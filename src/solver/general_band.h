@@ -1,12 +1,13 @@
 // A band matrix that need not be symmetric, for the exact tangent: both
 // halves of the band are stored and eliminated, without pivoting, like the
-// symmetric band. The pivots go through the same test and log-determinant.
+// symmetric band. Its pivots go through the same test and log-determinant.
 #pragma once
 
 #include <cstddef>
 
 #include "io/units.h"
 #include "solver/band.h"
+#include "solver/global_matrix.h"
 #include "store/views.h"
 
 namespace nlf {
@@ -14,9 +15,12 @@ namespace nlf {
 // K(i, j) for |i - j| < MBAND, row by row: row i holds K(i, i-MBAND+1) ..
 // K(i, i+MBAND-1) at a[(i-1) * width + (j - i + MBAND - 1)]. The storage
 // belongs to the caller (NEQ * width values).
-struct GeneralBand {
+class GeneralBand final : public GlobalMatrix {
+ public:
   double* a = nullptr;
-  int NEQ = 0, MBAND = 0;
+
+  GeneralBand() = default;
+  GeneralBand(double* a, int NEQ, int MBAND) : GlobalMatrix(NEQ, MBAND), a(a) {}
   // A model without members has a band width of 0, yet its rows still
   // carry a diagonal (springs, penalties, the pivots): the rows are stored
   // at least one wide.
@@ -28,22 +32,20 @@ struct GeneralBand {
   double& operator()(int i, int j) {
     return a[static_cast<std::size_t>(i - 1) * width() + (j - i + stored() - 1)];
   }
-  void clear();
+
+  MatrixForm form() const override { return MatrixForm::GeneralBand; }
+  void clear() override;
+  // As add_member of the symmetric band, with both triangles of S.
+  void add_member(int m, const IMat& IJ, const double* S, const RVec& R, const double* F,
+                  const IVec& IEQ) override;
+  double& diagonal(int e) override { return (*this)(e, e); }
+  // The multipliers take the places of the entries they clear.
+  void reduce(int n0, int n1) override;
+  void solve(int taken, int NRHS, const RMat& B, const RMat& X, const IVec& LTYPE, int NJ, double& DETLOG,
+             const IVec& IEQ, int NJL, TextOut& listing, PivotCount* count = nullptr) override;
+  Pivots pivots() const override {
+    return Pivots{a + (stored() - 1), static_cast<std::ptrdiff_t>(width())};
+  }
 };
-
-// Adds member m's 6 x 6 matrix S (36 values, column-major, end I then end
-// J) and its six end forces F, as add_member does, with both triangles of S.
-// A member whose equations do not fit the band stops the run as in
-// add_member.
-void add_member_general(int m, const IMat& IJ, GeneralBand& G, const double* S, const RVec& R,
-                       const double* F, const IVec& IEQ);
-
-// Solves G X = B for NRHS load columns by band elimination without
-// pivoting; G and B are overwritten. The pivots are copied into column 1
-// of the symmetric band A and tested there by pivot_check (DETLOG, negative
-// pivots, the diagnostics and the stop), as band_solve does.
-void general_band_solve(GeneralBand& G, int NRHS, const RMat& B, const RMat& X, const RMat& A,
-                  const IVec& LTYPE, int NJ, double& DETLOG, const IVec& IEQ, int NJL,
-                  TextOut& listing, PivotCount* count = nullptr);
 
 }  // namespace nlf

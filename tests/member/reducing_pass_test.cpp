@@ -142,7 +142,7 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
   for (int m = 1; m <= ref.md.NM; ++m) {
     MemberResult r;
     build_member_exact(ref.md, m, ref.fs.pass_member(m), Stiffness::Tangent, r);
-    add_member_general(m, ref.md.IJ, G, r.cond.KM.data(), ref.md.R, r.cond.FM.data(), ref.md.IEQ);
+    G.add_member(m, ref.md.IJ, r.cond.KM.data(), ref.md.R, r.cond.FM.data(), ref.md.IEQ);
   }
   ref.fs.pass_end();
   for (int k = 1; k <= ref.md.NK; ++k)
@@ -164,7 +164,7 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
     GeneralBand g = general_of(t, got);
     MemberTeam team(threads, Chain::NM, member_pass_workspace(t.md));
     bool singular = false;
-    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, nullptr, &g), 0);
+    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, g), 0);
     got.insert(got.end(), t.md.R.data(), t.md.R.data() + 3 * t.md.NJ);
     ASSERT_EQ(got.size(), want.size());
     EXPECT_EQ(std::memcmp(got.data(), want.data(), got.size() * sizeof(double)), 0) << threads << " threads";

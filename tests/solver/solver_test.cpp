@@ -310,7 +310,7 @@ TEST(GeneralBand, RandomBandSystemsAgainstDenseResidualAndDeterminant) {
       for (int i = 1; i <= n; ++i)
         for (int j = std::max(1, i - mb + 1); j <= std::min(n, i + mb - 1); ++j) G(i, j) = K[(i - 1) + (j - 1) * n];
       const int ld = n + 2;
-      std::vector<double> b(ld * std::max(nr, 1)), x(b.size(), NaN), a(ld * mb, NaN);
+      std::vector<double> b(ld * std::max(nr, 1)), x(b.size(), NaN);
       for (double& v : b) v = 10 * u(gen);
       const std::vector<double> b0 = b;
       std::vector<int> ieq(n), lt(n, 0);
@@ -319,8 +319,8 @@ TEST(GeneralBand, RandomBandSystemsAgainstDenseResidualAndDeterminant) {
       count.follow = true;
       double det = 0;
       TextOut out;
-      general_band_solve(G, nr, RMat(b.data(), ld, nr), RMat(x.data(), ld, nr), RMat(a.data(), ld, mb),
-                   IVec(lt.data(), n), n / 3, det, IVec(ieq.data(), n), n / 3, out, &count);
+      G.solve(0, nr, RMat(b.data(), ld, nr), RMat(x.data(), ld, nr), IVec(lt.data(), n), n / 3, det,
+              IVec(ieq.data(), n), n / 3, out, &count);
       for (int c = 0; c < nr; ++c)  // residual K x - b
         for (int i = 0; i < n; ++i) {
           double r = -b0[i + c * ld];
