@@ -521,7 +521,7 @@ def open(folder, deck=None):  # noqa: A001 -- nlframe.open, as in the guide
                                       "files": fingerprint(where, path)})
 
 
-def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
+def run_many(decks, jobs=None, client=None, workdir=None, threads=1, capacity=None):
     """Runs many decks (file names or Model objects) and returns a Run of
     each, in the order given; a deck that fails is reported in its Run
     (status and message, no tables) and the others go on.
@@ -533,9 +533,11 @@ def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
     file system that the workers share. Each deck runs in a folder named
     after it under `workdir` (default: beside the deck); a Model as its title
     says (its deck written there as model.dat), or without `workdir` as
-    Model.run() runs it. The tables of a Run are read when asked for."""
+    Model.run() runs it. The tables of a Run are read when asked for.
+    `capacity` is passed to every run (as nlframe.run takes it); a Model
+    without it chooses its stores itself."""
     from ._study import run_many as _run_many
-    return _run_many(decks, jobs=jobs, client=client, workdir=workdir, threads=threads)
+    return _run_many(decks, jobs=jobs, client=client, workdir=workdir, threads=threads, capacity=capacity)
 
 
 # The model builder: frames described in code, written out as decks.

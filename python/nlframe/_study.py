@@ -39,7 +39,7 @@ def _folders(decks, workdir):
     return out
 
 
-def run_one(deck, folder, threads=1):
+def run_one(deck, folder, threads=1, capacity=None):
     """Runs one deck (or Model) and returns its Run; whatever goes wrong is
     in the Run (status and message), never raised. Runs on a dask worker
     too."""
@@ -48,8 +48,8 @@ def run_one(deck, folder, threads=1):
     name = "<Model %r>" % deck.title if model else str(deck)
     try:
         if model:
-            return deck.run(workdir=folder, threads=threads)
-        return run(deck, workdir=folder, threads=threads)
+            return deck.run(workdir=folder, threads=threads, **({} if capacity is None else {"capacity": capacity}))
+        return run(deck, workdir=folder, threads=threads, capacity=capacity)
     except RunError as e:
         return Run._not_run(name, folder, e.status, e.message)
     except (OSError, ValueError) as e:
@@ -59,15 +59,15 @@ def run_one(deck, folder, threads=1):
         return Run._not_run(name, folder, 1, "%s: %s" % (type(e).__name__, e))
 
 
-def run_many(decks, jobs=None, client=None, workdir=None, threads=1):
+def run_many(decks, jobs=None, client=None, workdir=None, threads=1, capacity=None):
     decks = [d if _is_model(d) else os.path.abspath(os.fspath(d)) for d in decks]
     folders = [f if f is None else os.path.abspath(f) for f in _folders(decks, workdir)]
     if client is not None:
-        futures = client.map(run_one, decks, folders, threads=threads, pure=False)
+        futures = client.map(run_one, decks, folders, threads=threads, capacity=capacity, pure=False)
         return client.gather(futures)
     if jobs is None:
         jobs = os.cpu_count() or 1
     if isinstance(jobs, bool) or not isinstance(jobs, int) or jobs < 1:
         raise ValueError("jobs must be a positive whole number, not %r" % (jobs,))
     with ThreadPoolExecutor(max_workers=jobs) as pool:
-        return list(pool.map(lambda df: run_one(df[0], df[1], threads), zip(decks, folders)))
+        return list(pool.map(lambda df: run_one(df[0], df[1], threads, capacity), zip(decks, folders)))

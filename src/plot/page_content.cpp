@@ -10,7 +10,9 @@ namespace nlf::plot {
 namespace fs = std::filesystem;
 
 std::optional<DeckFacts> model_facts(const fs::path& deck, std::string& note) {
-  const CheckResult r = check_deck(deck.string());
+  // The run may have sized its stores from the deck: the model is summed
+  // up as such a run reads it.
+  const CheckResult r = check_deck(deck.string(), Capacity::following());
   if (r.status != 0) {
     note = "the deck check finds " + std::to_string(r.errors) + " error(s)" +
            (r.findings.empty() ? "" : ", the first: " + r.findings.front().text);

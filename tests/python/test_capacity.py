@@ -38,6 +38,8 @@ def test_a_deck_past_the_fixed_joints_runs_with_the_capacity_and_is_refused_with
     assert run.status == 0, run.message
     d = run.joint_displacements
     assert sorted(d[d.step == d.step.max()].joint) == list(range(1, 337))
+    many = nlframe.run_many([deck], workdir=tmp_path / "many", capacity="auto")
+    assert many[0].status == 0 and many[0].peaks == run.peaks
     assert len(run.member_forces[run.member_forces.step == 1]) == 83 * 7
     for bad in (0, -1, "big", 1.5, True, 1 << 21):
         with pytest.raises(ValueError, match="capacity must be None, 'auto' or a size in MiB"):
