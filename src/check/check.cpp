@@ -164,7 +164,7 @@ class Checker {
   }
 
   bool structure() {
-    if (ctl_.IRESIN != 0) LOADSTATE(units_.records(ctl_.IRESIN), md_, fs_);
+    if (ctl_.IRESIN != 0) load_state(units_.records(ctl_.IRESIN), md_, fs_);
     read_structure(md_, fs_, units_, kComment, ctl_.control_line);
 
     const BandStorage band = band_storage(md_);

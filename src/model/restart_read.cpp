@@ -25,7 +25,7 @@ bool within(std::int32_t v, int hi) { return v >= 0 && v <= hi; }
 
 }  // namespace
 
-int LOADSTATE(RecordFile& in, Model& md, FibreStore& fs) {
+int load_state(RecordFile& in, Model& md, FibreStore& fs) {
   using i32 = std::int32_t;
   const Sizes& sz = md.sz;
   assert(sz.NMP() == NMP);

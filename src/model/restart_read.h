@@ -1,4 +1,4 @@
-// Restart read: the model and state saved by SAVESTATE (storage/
+// Restart read: the model and state saved by save_state (storage/
 // restart_file.h), read back before the structure pass of a continued run.
 #pragma once
 
@@ -16,6 +16,7 @@ namespace nlf {
 // Every record must have exactly the length this model's sizes give it, the
 // counters and the table indices must fit the sizes, and the file must end
 // after the last record; otherwise FileError names the file and the record.
-int LOADSTATE(RecordFile& in, Model& md, FibreStore& fs);
+// (LOADSTATE of the card-era program.)
+int load_state(RecordFile& in, Model& md, FibreStore& fs);
 
 }  // namespace nlf

@@ -57,12 +57,12 @@ void joint_forces(const Model& md, TextOut& out, int step) {
     for (int d = 1; d <= 3; ++d) {
       // The load columns are indexed by equation: a linked freedom shows the
       // entry of the equation it shares.
-      const int eq = md.IEQ(3 * (j - 1) + d);
+      const int eq = md.eq(j, d);
       double ac = md.RHS(eq, 1);
       if (two_columns) ac += md.RHS(eq, 2);
       items[d] = Item(ac);
       items[3 + d] = Item(md.PLOAD(md.pat(j, d)));
-      items[6 + d] = Item(md.R(3 * (j - 1) + d));
+      items[6 + d] = Item(md.R(joint_serial(j, d)));
     }
     out.write(line, items);
   }
@@ -85,11 +85,10 @@ void response_curves(const Model& md, Units& units, int step) {
       const int n = md.jmap(c.J);
       // An unknown joint, kind or direction leaves the value at zero.
       if (n >= 1 && n <= md.NJ && c.D >= 1 && c.D <= 3) {
-        const int slot = 3 * (n - 1) + c.D;
         if (c.K == 1) {
-          v = md.R(slot);
+          v = md.R(joint_serial(n, c.D));
         } else if (c.K == 2) {
-          v = md.DISP(md.IEQ(slot)) * (c.D == 3 ? TO_CENTIRAD : TO_MM);
+          v = md.DISP(md.eq(n, c.D)) * (c.D == 3 ? TO_CENTIRAD : TO_MM);
         }
       }
       items[k] = Item(v);
@@ -117,7 +116,7 @@ void joint_displacements(const Model& md, TextOut& out, int step) {
   auto items = item_list<10>();
   for (int j = 1; j <= md.NJ; ++j) {
     items[0] = Item(static_cast<int>(md.JNO(j)));
-    const int ex = md.IEQ(3 * j - 2), ey = md.IEQ(3 * j - 1), et = md.IEQ(3 * j);
+    const int ex = md.eq(j, 1), ey = md.eq(j, 2), et = md.eq(j, 3);
     for (int t = 0; t < 3; ++t) {
       const RVec& v = *vectors[t];
       items[1 + 3 * t] = Item(v(ex) * TO_MM);
@@ -282,7 +281,7 @@ int stress_value(double s) {
   return t + (cut >= 0.5 ? 1 : 0) - (cut <= -0.5 ? 1 : 0);
 }
 
-void STEPRESULTS(const Model& md, FibreStore& fs, Units& units, int step, int detail) {
+void step_results(const Model& md, FibreStore& fs, Units& units, int step, int detail) {
   joint_forces(md, units.text(UNIT_JFOR), step);
   response_curves(md, units, step);
   joint_displacements(md, units.text(UNIT_JDIS), step);

@@ -13,7 +13,8 @@ class Units;
 // response curve (units 61..60+NW), the joint displacement block (unit 20),
 // the member force block (unit 19), the member displacement block (unit 18,
 // only when detail is 1) and the stress distribution block (unit 17).
-void STEPRESULTS(const Model& md, FibreStore& fs, Units& units, int step, int detail);
+// (STEPRESULTS of the card-era program.)
+void step_results(const Model& md, FibreStore& fs, Units& units, int step, int detail);
 
 // A response-curve code J.KD: user joint J, kind K (1 resisting force,
 // 2 total displacement), direction D (1 X, 2 Y, 3 rotation).

@@ -143,7 +143,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       }
       if (!more) {
         // The step just counted is not computed: the file holds the last one.
-        if (ctl.IRESOUT >= 1) SAVESTATE(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
+        if (ctl.IRESOUT >= 1) save_state(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
         return;
       }
       NLEFT = g.NSTEP;
@@ -319,7 +319,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     }
 
     ++NCONV;
-    if (NCONV % ctl.NPRINT == 0) STEPRESULTS(md, fs, units, ISTEP, detail);
+    if (NCONV % ctl.NPRINT == 0) step_results(md, fs, units, ISTEP, detail);
     --NLEFT;
     ++KSTEP;
     if (ended) NLEFT = 0;
@@ -347,7 +347,7 @@ void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const Driv
 
   // A restart restores the tables, the fibre state and the step counter; the
   // structure input then goes on from the restored counters.
-  if (ctl.IRESIN != 0) ISTEP = LOADSTATE(units.records(ctl.IRESIN), md, fs);
+  if (ctl.IRESIN != 0) ISTEP = load_state(units.records(ctl.IRESIN), md, fs);
 
   read_structure(md, fs, units, kComment, ctl.control_line);
   // A negative count on the L card keeps a restored state; a fresh run has

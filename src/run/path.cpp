@@ -66,13 +66,13 @@ void GroupPath::forces_done(const Model& md, int ISTEP, bool converged, double s
     double force = 0;
     for (int j = p.joint; j <= md.NJ; ++j) {
       const int e = md.pat(j, d);
-      if (md.LTYPE(e) != 0 && md.PDISP(e) != 0) force += md.R(3 * (j - 1) + d);
+      if (md.LTYPE(e) != 0 && md.PDISP(e) != 0) force += md.R(joint_serial(j, d));
     }
     p.last = force;
     if (p.peak_step == 0 || std::fabs(force) > std::fabs(p.peak)) {
       p.peak = force;
       p.peak_step = ISTEP;
-      p.displacement = md.DISP(md.IEQ(3 * (p.joint - 1) + d));
+      p.displacement = md.DISP(md.eq(p.joint, d));
       p.converged = converged;
       p.strain = strain;
     }

@@ -30,7 +30,7 @@ void read_residual(RecordFile& in, int& s, SectionResidual& r) {
   }
 }
 
-void SAVESTATE(RecordFile& out, const Model& md, FibreStore& fs, int last_step, int detail) {
+void save_state(RecordFile& out, const Model& md, FibreStore& fs, int last_step, int detail) {
   using i32 = std::int32_t;
   const Sizes& sz = md.sz;
   constexpr int NMP = 3 * NSEG + 3;  // point freedoms of a member

@@ -42,7 +42,8 @@ void read_residual(RecordFile& in, int& s, SectionResidual& r);
 // Writes the restart file from its start: `out` is rewound first and ends
 // after the last record, so a file read earlier on the same unit is replaced
 // by the new state as a whole. `last_step` is the number of the last step
-// computed; `detail` is the member displacement switch.
-void SAVESTATE(RecordFile& out, const Model& md, FibreStore& fs, int last_step, int detail);
+// computed; `detail` is the member displacement switch. (SAVESTATE of the
+// card-era program.)
+void save_state(RecordFile& out, const Model& md, FibreStore& fs, int last_step, int detail);
 
 }  // namespace nlf

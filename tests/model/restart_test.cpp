@@ -122,14 +122,14 @@ std::vector<double> fibre_state(FibreStore& fb, int held, int slots) {
 void save(Rig& r, const fs::path& p, int step = 7, int detail = 1) {
   RecordFile out;
   out.open(p.string(), true);
-  SAVESTATE(out, r.md, r.fibres, step, detail);
+  save_state(out, r.md, r.fibres, step, detail);
 }
 
 // The caller's part of a restart: record 1, then the restore.
 int restore(Rig& r, RecordFile& in) {
   std::int32_t s[8];
   in.read_ints(s, 8);
-  return LOADSTATE(in, r.md, r.fibres);
+  return load_state(in, r.md, r.fibres);
 }
 
 int restore(Rig& r, const fs::path& p) {
@@ -180,7 +180,7 @@ TEST_P(RestartRoundTrip, RestoresEveryValue) {
   in.read_ints(s, 8);
   EXPECT_EQ(std::vector<std::int32_t>(s, s + 8),
             (std::vector<std::int32_t>{3, 4, 5, 20, 2, 2, 9, 1}));
-  EXPECT_EQ(LOADSTATE(in, b.md, b.fibres), 41);
+  EXPECT_EQ(load_state(in, b.md, b.fibres), 41);
 
   EXPECT_TRUE(same_model(b, a));
   EXPECT_TRUE(fibre_state(b.fibres, sz.MUMM, sz.MUMM) ==
@@ -219,7 +219,7 @@ TEST(RestartSameUnit, FileHoldsExactlyTheNewState) {
     unit.open(file.string(), false);
     EXPECT_EQ(restore(b, unit), 5);
     fill(b, 3);
-    SAVESTATE(unit, b.md, b.fibres, 9, 0);
+    save_state(unit, b.md, b.fibres, 9, 0);
   }
   save(b, fresh, 9, 0);
   EXPECT_EQ(test::read_file(file), test::read_file(fresh));
@@ -234,7 +234,7 @@ TEST(RestartSameUnit, FileHoldsExactlyTheNewState) {
     unit.open(file.string(), false);
     std::int32_t s[8];
     unit.read_ints(s, 8);
-    SAVESTATE(unit, a.md, a.fibres, 5, 1);
+    save_state(unit, a.md, a.fibres, 5, 1);
   }
   save(a, fresh, 5, 1);
   EXPECT_EQ(test::read_file(file), test::read_file(fresh));

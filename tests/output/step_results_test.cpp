@@ -79,7 +79,7 @@ class StepResultsTest : public ::testing::TestWithParam<bool> {
 
 TEST_P(StepResultsTest, JointAndMemberForceLines) {
   build();
-  STEPRESULTS(md, fs, units, 7, 0);
+  step_results(md, fs, units, 7, 0);
   const Lines jf = file("Jfor.rst"), jd = file("Jdis.rst"), mf = file("Mfor.rst");
   ASSERT_EQ(jf.size(), 6u);
   EXPECT_EQ(jf[0].substr(0, 13), " STEP   7  /-");
@@ -97,13 +97,13 @@ TEST_P(StepResultsTest, JointAndMemberForceLines) {
 
 TEST_P(StepResultsTest, TwoLoadColumnsAreSummed) {
   build(2);
-  STEPRESULTS(md, fs, units, 7, 0);
+  step_results(md, fs, units, 7, 0);
   EXPECT_EQ(file("Jfor.rst")[4].substr(0, 45), "    20   " "       1.500       6.000       7.500");
 }
 
 TEST_P(StepResultsTest, ResponseCurves) {
   build();
-  STEPRESULTS(md, fs, units, 7, 0);
+  step_results(md, fs, units, 7, 0);
   // The scan stops at the first zero code; an unknown joint or direction
   // counts with a zero value.
   EXPECT_EQ(file("fort.61"), Lines{"     7     6.0000E-01"});
@@ -114,8 +114,8 @@ TEST_P(StepResultsTest, ResponseCurves) {
 
 TEST_P(StepResultsTest, MemberDisplacementsOnlyOnDetailSteps) {
   build();
-  STEPRESULTS(md, fs, units, 7, 0);
-  STEPRESULTS(md, fs, units, 8, 1);
+  step_results(md, fs, units, 7, 0);
+  step_results(md, fs, units, 8, 1);
   const Lines l = file("Mdis.rst"), s = file("Mstr.rst");
   ASSERT_EQ(l.size(), 13u);  // step 8 only: heading and six lines per member
   EXPECT_EQ(l[0].substr(0, 24), " STEP   8              /");
@@ -129,7 +129,7 @@ TEST_P(StepResultsTest, MemberDisplacementsOnlyOnDetailSteps) {
 
 TEST_P(StepResultsTest, StressTableRoundsAndMarksBounds) {
   build();
-  STEPRESULTS(md, fs, units, 1234, 0);
+  step_results(md, fs, units, 1234, 0);
   const Lines l = file("Mstr.rst");
   ASSERT_EQ(l.size(), 2u + 2 * 11);  // ten section lines per member
   EXPECT_EQ(l[1], " STEP1234");
