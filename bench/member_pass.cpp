@@ -181,10 +181,11 @@ struct BenchChain {
 
 void BM_MemberPassChain(benchmark::State& state) {
   BenchChain c;
-  MemberTeam team(static_cast<int>(state.range(0)), BenchChain::NM, member_pass_workspace(c.md));
+  MemberTeam team(static_cast<int>(state.range(0)), BenchChain::NM);
+  MemberPassBuffers buffers(c.md);
   bool singular = false;
   for (auto _ : state) {
-    const int taken = member_pass(c.md, c.fs, Stiffness::Tangent, singular, team);
+    const int taken = member_pass(c.md, c.fs, Stiffness::Tangent, singular, team, buffers);
     band_reduce(c.md.A(), c.md.NEQ, c.md.MBAND, taken + 1, c.md.NEQ - 1);  // the solve's share
     benchmark::ClobberMemory();
   }

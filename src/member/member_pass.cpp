@@ -1,9 +1,9 @@
 // The three member loops of the driver: the pass before every solve, the
 // recovery after it and the commit after a converged step. Each runs the
-// fibre store's begin / member / end sequence on the member team: with the
-// fibre state in memory the members are shared out among its threads, in
-// scratch files the calling thread takes them in order; a team of one
-// thread is the serial case of the same code. The pass adds the members
+// fibre store's begin / member / end sequence on the member team: a team of
+// several threads (the fibre state in memory) shares the members out, a
+// team of one thread (always over scratch files) takes them in order; the
+// serial case is the same code. The pass adds the members
 // into the band matrix in member order, so that the results do not depend
 // on the number of threads. A group with the exact tangent has the same
 // pass build its members with build_member_exact into the general band.
@@ -114,16 +114,20 @@ NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f) {
 struct Job {
   Model& md;
   FibreStore& fs;
-  MemberTeam& team;
   Stiffness stiffness;
 };
+
+// The integers of the rows' bookkeeping of a pass.
+std::size_t rows_workspace(const Model& md) {
+  return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
+}
 
 // Every joint-serial entry: with links NEQ < 3 NJ, and the entries beyond
 // NEQ would otherwise keep growing from pass to pass.
 void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 
 // The pass, with the band matrix completed and reduced while the members
-// are built. Any thread builds a member into the team's buffers; the
+// are built. Any thread builds a member into the pass's buffers; the
 // calling thread adds the members in member order as they are done. A row
 // of A is complete once the last member touching it (and every row above)
 // is in, and then takes its springs (in spring order) and the penalty of a
@@ -131,18 +135,19 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // reaches is complete. Each entry of A thus sees the same operations in the
 // same order as when the members, springs, penalties and elimination follow
 // one another, whatever the number of threads. With nobody else building
-// members (one thread, or the fibre state in scratch files) nothing is
-// gained by doing this early: the rows are completed after the last member,
-// the solve takes every pivot row, and none is taken when the convergence
-// test ends the step before a solve. With the exact tangent (K the general
+// members (a team of one thread) nothing is gained by doing this early: the
+// rows are completed after the last member, the solve takes every pivot
+// row, and none is taken when the convergence test ends the step before a
+// solve. With the exact tangent (K the general
 // band) the members go with build_member_exact into the general band, whose
 // rows take the springs and penalties the same way; its elimination is the
 // solve's own, so no pivot row is taken here. When the team does not share
 // the members out, each is added right after it is built, on the same
-// thread, straight from the builder's result: the team's buffers are for
-// members that wait for their turn.
+// thread, straight from the builder's result: the buffers are for members
+// that wait for their turn.
 struct ReducingPass {
   Job job;
+  MemberPassBuffers& buffers;
   RunOutput* out;
   GlobalMatrix& K;
   bool exact;  // the exact tangent into the general band
@@ -161,19 +166,16 @@ struct ReducingPass {
   bool singular_any = false;
   std::exception_ptr failure;
 
-  static std::size_t workspace(const Model& md) {
-    return 5 * static_cast<std::size_t>(md.NEQ) + 3 * static_cast<std::size_t>(md.NK);
-  }
-
-  ReducingPass(Model& md, FibreStore& fs, MemberTeam& team, Stiffness stiffness, int* w, RunOutput* out,
+  ReducingPass(Model& md, FibreStore& fs, Stiffness stiffness, MemberPassBuffers& buffers, RunOutput* out,
                GlobalMatrix& K)
-      : job{md, fs, team, stiffness},
+      : job{md, fs, stiffness},
+        buffers(buffers),
         out(out),
         K(K),
         exact(K.form() == MatrixForm::GeneralBand),
         NEQ(md.NEQ),
         MBAND(md.MBAND) {
-    need = w;
+    need = buffers.rows();
     first = need + NEQ;
     last = first + NEQ;
     fixed = last + NEQ;
@@ -217,13 +219,12 @@ struct ReducingPass {
         }
   }
 
-  // Member m into A and R, after its warning: from the team's buffers, or
-  // in turn straight from its builder's result.
+  // Member m into A and R, after its warning: from the buffers, or in turn
+  // straight from its builder's result.
   void add(int m) {
-    MemberTeam& team = job.team;
-    const double* KM = in_turn ? built->cond.KM.data() : team.KM(m);
-    const double* FM = in_turn ? built->cond.FM.data() : team.FM(m);
-    if (in_turn ? built_singular : team.singular(m)) {
+    const double* KM = in_turn ? built->cond.KM.data() : buffers.KM(m);
+    const double* FM = in_turn ? built->cond.FM.data() : buffers.FM(m);
+    if (in_turn ? built_singular : buffers.singular(m)) {
       singular_any = true;
       warn_singular(out, m);
     }
@@ -261,9 +262,9 @@ struct ReducingPass {
       p.built_singular = singular;
       return;
     }
-    j.team.singular(m) = singular;
-    std::memcpy(j.team.KM(m), res.cond.KM.data(), 36 * sizeof(double));
-    std::memcpy(j.team.FM(m), res.cond.FM.data(), 6 * sizeof(double));
+    p.buffers.singular(m) = singular;
+    std::memcpy(p.buffers.KM(m), res.cond.KM.data(), 36 * sizeof(double));
+    std::memcpy(p.buffers.FM(m), res.cond.FM.data(), 6 * sizeof(double));
   }
 
   static void ordered(void* ctx, int m) {
@@ -282,16 +283,25 @@ struct ReducingPass {
 
 }  // namespace
 
+MemberPassBuffers::MemberPassBuffers(const Model& md)
+    : km_(static_cast<std::size_t>(std::max(md.NM, 0)) * 36),
+      fm_(static_cast<std::size_t>(std::max(md.NM, 0)) * 6),
+      singular_(static_cast<std::size_t>(std::max(md.NM, 0))),
+      rows_(std::max<std::size_t>(rows_workspace(md), 1)) {}
+
+bool MemberPassBuffers::hold(const Model& md) const {
+  return singular_.size() >= static_cast<std::size_t>(std::max(md.NM, 0)) && rows_.size() >= rows_workspace(md);
+}
+
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-                GlobalMatrix& K, RunOutput* out) {
-  int* work = team.workspace(ReducingPass::workspace(md));
-  if (work == nullptr) throw std::logic_error("member team made without the workspace of the pass");
+                MemberPassBuffers& buffers, GlobalMatrix& K, RunOutput* out) {
+  if (!buffers.hold(md)) throw std::logic_error("member pass buffers made for a smaller model");
   singular_any = false;
   fs.pass_begin();
-  ReducingPass pass(md, fs, team, stiffness, work, out, K);
-  pass.in_turn = !team.shares(md.NM, fs.in_memory());
-  pass.early = !pass.exact && fs.in_memory() && team.threads() > 1;
-  team.run_ordered(md.NM, pass, fs.in_memory());
+  ReducingPass pass(md, fs, stiffness, buffers, out, K);
+  pass.in_turn = !team.shares(md.NM);
+  pass.early = !pass.exact && team.threads() > 1;
+  team.run_ordered(md.NM, pass);
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);
   pass.advance(md.NM);
@@ -300,32 +310,30 @@ int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_a
 }
 
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-                RunOutput* out) {
+                MemberPassBuffers& buffers, RunOutput* out) {
   SymmetricBand K(md.A(), md.NEQ, md.MBAND);
-  return member_pass(md, fs, stiffness, singular_any, team, K, out);
+  return member_pass(md, fs, stiffness, singular_any, team, buffers, K, out);
 }
-
-std::size_t member_pass_workspace(const Model& md) { return ReducingPass::workspace(md); }
 
 void update_members(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.update_begin();
-  Job job{md, fs, team, Stiffness::Tangent};
+  Job job{md, fs, Stiffness::Tangent};
   team.run(md.NM, [](void* ctx, int m) {
     Job& j = *static_cast<Job*>(ctx);
     recover_member(j.md, m, j.fs.member(m));
     j.fs.put(m);
-  }, &job, fs.in_memory());
+  }, &job);
   fs.update_end();
 }
 
 void commit_fibres(Model& md, FibreStore& fs, MemberTeam& team) {
   fs.commit_begin();
-  Job job{md, fs, team, Stiffness::Tangent};
+  Job job{md, fs, Stiffness::Tangent};
   team.run(md.NM, [](void* ctx, int m) {
     Job& j = *static_cast<Job*>(ctx);
     commit_member(j.md, m, j.fs.member(m));
     j.fs.put(m);
-  }, &job, fs.in_memory());
+  }, &job);
   fs.commit_end();
 }
 

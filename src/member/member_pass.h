@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "member/member_build.h"
 #include "member/member_team.h"
@@ -15,6 +16,31 @@
 
 namespace nlf {
 
+// What the member pass keeps of its own from one pass to the next: each
+// member's condensed matrix, end forces and singular flag while it waits
+// for its turn to be added, and the integers of the rows' bookkeeping. Made
+// once for a model (its members, equations and springs) and handed to
+// every pass on it.
+class MemberPassBuffers {
+ public:
+  explicit MemberPassBuffers(const Model& md);
+
+  // Whether the buffers were made for a model of this size.
+  bool hold(const Model& md) const;
+
+  double* KM(int m) { return &km_[static_cast<std::size_t>(m - 1) * 36]; }
+  double* FM(int m) { return &fm_[static_cast<std::size_t>(m - 1) * 6]; }
+  unsigned char& singular(int m) { return singular_[static_cast<std::size_t>(m - 1)]; }
+  // The rows' bookkeeping: at least one integer, also for a model without
+  // equations.
+  int* rows() { return rows_.data(); }
+
+ private:
+  std::vector<double> km_, fm_;
+  std::vector<unsigned char> singular_;
+  std::vector<int> rows_;
+};
+
 // The member pass (MEMBERPASS of the card-era program) of one equilibrium
 // iteration: clears the global matrix K and all 3 NJ resisting forces,
 // builds every member and adds it into them, and puts the joint springs and
@@ -22,21 +48,16 @@ namespace nlf {
 // of K decides the build: the symmetric band takes the members as
 // build_member gives them; the general band their exact tangent
 // (member/exact_tangent.h), on as many threads. With several threads
-// sharing the members out (the fibre state in memory) the calling thread
-// also takes pivot rows of a symmetric band as soon as every row they reach
-// is complete. Returns the number n of pivot rows taken, for K.solve.
+// sharing the members out the calling thread also takes pivot rows of a
+// symmetric band as soon as every row they reach is complete. Returns the number n of pivot rows taken, for K.solve.
 // singular_any tells whether any member's inner system was singular; each
 // such member is named in a warning on the run's standard error (`out`).
-// The team must have been made with member_pass_workspace integers set
-// aside for this model.
+// The buffers must have been made for this model (std::logic_error if not).
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-                GlobalMatrix& K, RunOutput* out = nullptr);
+                MemberPassBuffers& buffers, GlobalMatrix& K, RunOutput* out = nullptr);
 // The same on the model's own symmetric band md.A().
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-                RunOutput* out = nullptr);
-
-// The integers a team's workspace needs for member_pass.
-std::size_t member_pass_workspace(const Model& md);
+                MemberPassBuffers& buffers, RunOutput* out = nullptr);
 
 // Recovery after every solve, for every member: node-point increments from
 // DITER into DPT, fibre strain increments added to DEPS, node points moved

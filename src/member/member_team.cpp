@@ -40,12 +40,8 @@ T await_change(const std::atomic<T>& v, T old) {
 
 }  // namespace
 
-MemberTeam::MemberTeam(int threads, int capacity, std::size_t workspace)
-    : km_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 36),
-      fm_(static_cast<std::size_t>(capacity > 0 ? capacity : 0) * 6),
-      singular_(static_cast<std::size_t>(capacity > 0 ? capacity : 0)),
-      work_(std::max<std::size_t>(workspace, 1)),
-      done_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]),
+MemberTeam::MemberTeam(int threads, int capacity)
+    : done_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]),
       claimed_(new std::atomic<std::uint32_t>[static_cast<std::size_t>(capacity > 0 ? capacity : 0) + 1]) {
   for (int m = 0; m <= std::max(capacity, 0); ++m) {
     done_[m].store(0, std::memory_order_relaxed);
@@ -150,12 +146,10 @@ void MemberTeam::await_workers() {
   for (int b = busy_.load(); b != 0;) b = await_change(busy_, b);
 }
 
-bool MemberTeam::shares(int nm, bool shared) const {
-  return shared && !workers_.empty() && nm > kFewest;
-}
+bool MemberTeam::shares(int nm) const { return !workers_.empty() && nm > kFewest; }
 
-void MemberTeam::run(int nm, Body body, void* ctx, bool shared) {
-  if (!shares(nm, shared)) {
+void MemberTeam::run(int nm, Body body, void* ctx) {
+  if (!shares(nm)) {
     for (int m = 1; m <= nm; ++m) body(ctx, m);
     return;
   }

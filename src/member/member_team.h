@@ -6,7 +6,11 @@
 // own range takes members from the far end of another's. Which thread does a
 // member thus varies, but each member's work is the same whichever thread
 // does it: whatever is summed over members is summed afterwards, on the
-// calling thread, in member order.
+// calling thread, in member order. The team is a plain pool: it knows
+// members only by their numbers, and whatever a loop keeps per member
+// belongs to the loop. A team of several threads is for a fibre state in
+// memory; the driver makes a team of one thread over scratch files, which
+// hand out the members in order.
 #pragma once
 
 #include <atomic>
@@ -22,8 +26,7 @@ class MemberTeam {
  public:
   // A team of `threads` threads (the calling thread among them) for models
   // of up to `capacity` members. With one thread nothing is started.
-  // `workspace` integers are set aside for the calling thread's ordered work.
-  MemberTeam(int threads, int capacity, std::size_t workspace = 0);
+  MemberTeam(int threads, int capacity);
   ~MemberTeam();
   MemberTeam(const MemberTeam&) = delete;
   MemberTeam& operator=(const MemberTeam&) = delete;
@@ -31,10 +34,11 @@ class MemberTeam {
   int threads() const { return 1 + static_cast<int>(workers_.size()); }
 
   // Calls body(ctx, m) once for every member m = 1..nm, on all threads, and
-  // returns when every call has returned. With `shared` false (or a team of
-  // one thread) the calling thread alone calls it, for m = 1..nm in order.
+  // returns when every call has returned. When the team does not share the
+  // members out (shares below) the calling thread alone calls it, for
+  // m = 1..nm in order.
   using Body = void (*)(void* ctx, int m);
-  void run(int nm, Body body, void* ctx, bool shared = true);
+  void run(int nm, Body body, void* ctx);
 
   // Like run with body P::build, and the calling thread also calls
   // P::ordered(ctx, m) for m = 1..nm in member order, each as soon as
@@ -45,8 +49,8 @@ class MemberTeam {
   // out: P::ordered(ctx, 0), then P::build and P::ordered for each member,
   // called directly.
   template <class P>
-  void run_ordered(int nm, P& pass, bool shared = true) {
-    if (shares(nm, shared)) return share_ordered(nm, P::build, P::ordered, &pass);
+  void run_ordered(int nm, P& pass) {
+    if (shares(nm)) return share_ordered(nm, P::build, P::ordered, &pass);
     P::ordered(&pass, 0);
     for (int m = 1; m <= nm; ++m) {
       P::build(&pass, m);
@@ -54,21 +58,11 @@ class MemberTeam {
     }
   }
 
-  // Whether run and run_ordered with these arguments share the members out;
-  // when not, the calling thread does every member in order, and on
-  // run_ordered each P::ordered(ctx, m) follows P::build(ctx, m) at once.
-  bool shares(int nm, bool shared = true) const;
-
-  // The integers set aside at construction, or nullptr when fewer than n.
-  // A pass that needs none (a model without equations) still gets a valid
-  // pointer: the store always holds at least one integer.
-  int* workspace(std::size_t n) { return n <= work_.size() ? work_.data() : nullptr; }
-
-  // Per-member results of the pass, kept until they are added in member
-  // order: the condensed matrix and forces and the singular flag.
-  double* KM(int m) { return &km_[static_cast<std::size_t>(m - 1) * 36]; }
-  double* FM(int m) { return &fm_[static_cast<std::size_t>(m - 1) * 6]; }
-  unsigned char& singular(int m) { return singular_[static_cast<std::size_t>(m - 1)]; }
+  // Whether run and run_ordered share nm members out (a team of several
+  // threads, and more members than a couple); when not, the calling thread
+  // does every member in order, and on run_ordered each P::ordered(ctx, m)
+  // follows P::build(ctx, m) at once.
+  bool shares(int nm) const;
 
  private:
   // The members owned by one thread: first..last, claimed from the front by
@@ -91,9 +85,6 @@ class MemberTeam {
   void await_workers();
 
   std::vector<std::thread> workers_;
-  std::vector<double> km_, fm_;
-  std::vector<unsigned char> singular_;
-  std::vector<int> work_;
   // done_[m] holds the round in which member m was last done, claimed_[m]
   // the round in which a thread last took it.
   std::unique_ptr<std::atomic<std::uint32_t>[]> done_, claimed_;

@@ -89,8 +89,11 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   GroupPath path;
   StepControl control;
   int group = 0;  // groups read
-  // The threads of the member loops, started once for the whole run.
-  MemberTeam team(fs.in_memory() ? opt.threads : 1, md.NM, member_pass_workspace(md));
+  // The threads of the member loops, started once for the whole run: the
+  // one place that asks where the fibre state is. Scratch files hand out
+  // the members in order, to a team of one thread.
+  MemberTeam team(fs.in_memory() ? opt.threads : 1, md.NM);
+  MemberPassBuffers buffers(md);
   RunHooks* const hooks = opt.hooks;
   RunOutput* const out = &units.output();
   const int NJ = md.NJ, NM = md.NM;
@@ -195,7 +198,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       for (;;) {
         if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
         bool singular = false;
-        const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, *K, out);
+        const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, buffers, *K, out);
 
         set_applied_load(md, g, s.dl_applied);
         add_springs(md);

@@ -218,7 +218,6 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   hooks.progress = req.progress;
   DriverOptions opt;
   opt.force_scratch = req.force_scratch;
-  opt.threads = req.threads;
   opt.hooks = &hooks;
   opt.probe = req.probe;
 
@@ -235,10 +234,7 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   FolderLock lock;  // released after the files are closed
   Units units(rec, req.folder);
   try {
-    if (req.threads < 1 || req.threads > kMaxThreads)
-      throw Stop{1, "nlframe: " + std::to_string(req.threads) +
-                        " threads: the number of threads must be a whole number from 1 to " +
-                        std::to_string(kMaxThreads)};
+    opt.threads = resolve_threads(req.threads);
     run_sequence(req, opt, units, r.summary, lock);
   } catch (const Stop& s) {
     if (!s.message.empty()) rec.error(s.message);

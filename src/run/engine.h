@@ -24,7 +24,9 @@ struct RunRequest {
   std::string deck;
   std::string deck_name;         // how the messages name the deck, if not as `deck`
   std::filesystem::path folder;  // the run's files go here; empty: the current folder
-  int threads = 1;               // threads of the member loops, 1 to kMaxThreads
+  // Threads of the member loops, 1 to kMaxThreads, or 0 for NLFRAME_THREADS
+  // or else every core (run/threads.h: the rule, applied by run_deck).
+  int threads = 1;
   bool force_scratch = false;    // the fibre state in scratch files whatever the size
   // After every load step: its number and the load factor of its group.
   // Must not throw.

@@ -57,7 +57,9 @@ int run_program(const std::string* deck, const std::filesystem::path& folder, co
   DriverOptions opt;
   opt.capacity = capacity;
   try {
-    opt.threads = threads_from_environment();
+    // Asked before the deck name is read: a bad NLFRAME_THREADS stops the
+    // program before it waits for standard input.
+    opt.threads = resolve_threads(0);
   } catch (const Stop& s) {
     standard_streams().error(s.message);
     return s.status;

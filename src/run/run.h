@@ -1,6 +1,6 @@
 // The program: the deck named on the command line or read from standard
-// input, the thread count from the environment, then the run (run/engine.h)
-// in the current folder or the one asked for.
+// input, the thread count of NLFRAME_THREADS (the rule of run/threads.h),
+// then the run (run/engine.h) in the current folder or the one asked for.
 #pragma once
 
 #include <filesystem>

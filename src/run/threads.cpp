@@ -24,13 +24,17 @@ int machine_threads() {
   return cores == 0 ? 1 : static_cast<int>(std::min<unsigned>(cores, kMaxThreads));
 }
 
-int threads_from_environment() {
+int resolve_threads(int requested) {
+  const std::string rule = "the number of threads must be a whole number from 1 to " + std::to_string(kMaxThreads);
+  if (requested != 0) {
+    if (requested < 1 || requested > kMaxThreads)
+      throw Stop{1, "nlframe: " + std::to_string(requested) + " threads: " + rule};
+    return requested;
+  }
   const char* v = std::getenv("NLFRAME_THREADS");
   if (v == nullptr || *v == '\0') return machine_threads();
   const int n = parse_thread_count(v);
-  if (n == 0)
-    throw Stop{1, std::string("nlframe: NLFRAME_THREADS=") + v +
-                      ": the number of threads must be a whole number from 1 to " + std::to_string(kMaxThreads)};
+  if (n == 0) throw Stop{1, std::string("nlframe: NLFRAME_THREADS=") + v + ": " + rule};
   return n;
 }
 

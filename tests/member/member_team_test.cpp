@@ -23,8 +23,6 @@ TEST(MemberTeam, EveryMemberOnceInEveryRoundWhateverTheThreadCount) {
     EXPECT_EQ(seen[0], 0);
   }
   EXPECT_EQ(MemberTeam(4, 1).threads(), 1);  // no thread for a member too few
-  // A model without equations asks for no workspace, and still gets one.
-  EXPECT_NE(MemberTeam(1, 0, 0).workspace(0), nullptr);
 }
 
 // Members of uneven cost make the threads take from each other's ranges, and

@@ -108,7 +108,8 @@ TEST(Member, PointRecoveryFollowsBeamDeflection) {
 struct PassModel : MemberModel {
   Units units;
   FibreStore fs;
-  MemberTeam team{1, md.NM, member_pass_workspace(md)};
+  MemberTeam team{1, md.NM};
+  MemberPassBuffers buffers{md};
   explicit PassModel(bool in_memory) {
     fs.setup(st.FSTORE.data(), in_memory ? 2 : 1, in_memory, units);
     fs.initialise(md.NM, md.SYM, md.EYM);
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Store, MemberPass, ::testing::Values(true, false),
 TEST_P(MemberPass, StretchSolveAndCommit) {
   PassModel t(GetParam());
   bool singular = true;
-  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team, t.buffers);
   EXPECT_FALSE(singular);
   // Joint 3 moves 0.5 along X: member 2 stretches by 0.001 (elastic, 2.1).
   t.md.DITER.fill(0.0);
@@ -137,7 +138,7 @@ TEST_P(MemberPass, StretchSolveAndCommit) {
   EXPECT_NEAR(t.md.XM(2, 6), 1000.5, 1e-12);
   EXPECT_NEAR(t.md.XM(2, 3), 500.0 + 0.4 * 500.5, 1e-12);
 
-  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team, t.buffers);
   const double T = 2.1 * NFIB;
   const double ref[2][6] = {{0, 0, 0, 0, 0, 0}, {T, 0, 0, T, 0, 0}};
   for (int m = 1; m <= 2; ++m)
@@ -149,7 +150,7 @@ TEST_P(MemberPass, StretchSolveAndCommit) {
   const std::vector<double> first = t.band_and_forces();
   t.md.DITER.fill(0.0);
   update_members(t.md, t.fs, t.team);
-  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team, t.buffers);
   EXPECT_EQ(t.band_and_forces(), first);
 
   commit_fibres(t.md, t.fs, t.team);
@@ -169,8 +170,8 @@ TEST_P(MemberPass, ResistingForcesBeyondNeqDoNotAccumulate) {
   t.md.NEQ = 8, t.md.MBAND = 8;
   t.md.MC7(2) = 1.0;
   bool singular = false;
-  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
-  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team, t.buffers);
+  member_pass(t.md, t.fs, Stiffness::Tangent, singular, t.team, t.buffers);
   EXPECT_NEAR(t.md.R(9), -20000.0, 1e-6);
 }
 

@@ -63,11 +63,12 @@ struct Chain {
 
   // A pass, a recovery of a small deformation and a second pass.
   void run(MemberTeam& team) {
+    MemberPassBuffers buffers(md);
     bool singular = false;
-    member_pass(md, fs, Stiffness::Tangent, singular, team);
+    member_pass(md, fs, Stiffness::Tangent, singular, team, buffers);
     for (int i = 1; i <= md.NEQ; ++i) md.DITER(i) = 1e-3 * ((i * 7) % 11 - 5);
     update_members(md, fs, team);
-    const int taken = member_pass(md, fs, Stiffness::Tangent, singular, team);
+    const int taken = member_pass(md, fs, Stiffness::Tangent, singular, team, buffers);
     band_reduce(md.A(), md.NEQ, md.MBAND, taken + 1, md.NEQ - 1);
   }
 
@@ -82,7 +83,7 @@ struct Chain {
     }
     fs.pass_end();
     for (int k = 1; k <= md.NK; ++k)
-      for (int d = 1; d <= 3; ++d) md.A()(md.IEQ(3 * (md.KJ(k) - 1) + d), 1) += md.KF(k, d);
+      for (int d = 1; d <= 3; ++d) md.A()(md.eq(md.KJ(k), d), 1) += md.KF(k, d);
     for (int j = 1; j <= md.NJ; ++j)
       for (int d = 1; d <= 3; ++d)
         if (md.LTYPE(md.pat(j, d)) > 0) md.A()(md.eq(j, d), 1) = PENALTY;
@@ -99,7 +100,7 @@ struct Chain {
 TEST(ReducingPass, SameBitsAsThePlainPassOnAnyNumberOfThreads) {
   Chain ref;
   {
-    MemberTeam one(1, Chain::NM, member_pass_workspace(ref.md));
+    MemberTeam one(1, Chain::NM);
     ref.plain_pass();
     for (int i = 1; i <= ref.md.NEQ; ++i) ref.md.DITER(i) = 1e-3 * ((i * 7) % 11 - 5);
     update_members(ref.md, ref.fs, one);
@@ -109,7 +110,7 @@ TEST(ReducingPass, SameBitsAsThePlainPassOnAnyNumberOfThreads) {
 
   for (int threads : {1, 2, 3}) {
     Chain t;
-    MemberTeam team(threads, Chain::NM, member_pass_workspace(t.md));
+    MemberTeam team(threads, Chain::NM);
     ASSERT_EQ(team.threads(), threads);
     t.run(team);
     const std::vector<double> got = t.band_and_forces();
@@ -118,11 +119,16 @@ TEST(ReducingPass, SameBitsAsThePlainPassOnAnyNumberOfThreads) {
         << threads << " threads";
   }
 
-  // A team made without the pass's workspace is refused.
+  // A model without equations asks for no rows, and still gets a place.
+  EXPECT_NE(MemberPassBuffers(Model{}).rows(), nullptr);
+  // Buffers made for a smaller model are refused.
   Chain t;
   MemberTeam team(2, Chain::NM);
+  t.md.NM = 1;
+  MemberPassBuffers small(t.md);
+  t.md.NM = Chain::NM;
   bool singular = false;
-  EXPECT_THROW(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team), std::logic_error);
+  EXPECT_THROW(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, small), std::logic_error);
 }
 
 // With the exact tangent the same pass fills the general band: members in
@@ -147,7 +153,7 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
   ref.fs.pass_end();
   for (int k = 1; k <= ref.md.NK; ++k)
     for (int d = 1; d <= 3; ++d) {
-      const int e = ref.md.IEQ(3 * (ref.md.KJ(k) - 1) + d);
+      const int e = ref.md.eq(ref.md.KJ(k), d);
       G(e, e) += ref.md.KF(k, d);
     }
   for (int j = 1; j <= ref.md.NJ; ++j)
@@ -162,9 +168,10 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
     Chain t;
     std::vector<double> got;
     GeneralBand g = general_of(t, got);
-    MemberTeam team(threads, Chain::NM, member_pass_workspace(t.md));
+    MemberTeam team(threads, Chain::NM);
+    MemberPassBuffers buffers(t.md);
     bool singular = false;
-    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, g), 0);
+    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, buffers, g), 0);
     got.insert(got.end(), t.md.R.data(), t.md.R.data() + 3 * t.md.NJ);
     ASSERT_EQ(got.size(), want.size());
     EXPECT_EQ(std::memcmp(got.data(), want.data(), got.size() * sizeof(double)), 0) << threads << " threads";
@@ -176,10 +183,11 @@ TEST(ReducingPass, ExactTangentIntoTheGeneralBandOnAnyNumberOfThreads) {
 TEST(ReducingPass, SpringsAloneAreNotAddedTwice) {
   Chain t;
   t.md.NM = 0, t.md.MBAND = 0;
-  MemberTeam team(1, Chain::NM, member_pass_workspace(t.md));
+  MemberTeam team(1, Chain::NM);
+  MemberPassBuffers buffers(t.md);
   bool singular = false;
   for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team), 0);
+    EXPECT_EQ(member_pass(t.md, t.fs, Stiffness::Tangent, singular, team, buffers), 0);
     EXPECT_EQ(t.md.A()(25, 1), t.md.KF(3, 1));  // joint 9, X
     EXPECT_EQ(t.md.A()(13, 1), t.md.KF(1, 1) + t.md.KF(2, 1));  // joint 5, X: two springs
   }
