@@ -20,7 +20,7 @@ def _folders(decks, workdir):
     """A folder for every deck: named after the deck, under workdir (or beside
     the deck); a Model after its title, under workdir (None without one);
     decks of the same name get -2, -3, ... after it."""
-    from . import _default_folder
+    from ._run import _default_folder
     out, taken = [], set()
     for d in decks:
         if _is_model(d):
@@ -43,7 +43,7 @@ def run_one(deck, folder, threads=1, capacity=None):
     """Runs one deck (or Model) and returns its Run; whatever goes wrong is
     in the Run (status and message), never raised. Runs on a dask worker
     too."""
-    from . import Run, RunError, run
+    from ._run import Run, RunError, run
     model = _is_model(deck)
     name = "<Model %r>" % deck.title if model else str(deck)
     try:
@@ -60,6 +60,20 @@ def run_one(deck, folder, threads=1, capacity=None):
 
 
 def run_many(decks, jobs=None, client=None, workdir=None, threads=1, capacity=None):
+    """Runs many decks (file names or Model objects) and returns a Run of
+    each, in the order given; a deck that fails is reported in its Run
+    (status and message, no tables) and the others go on.
+
+    Without `client` a pool of `jobs` threads (default: every core) runs
+    them on this machine. With `client` (a dask.distributed.Client) every
+    deck goes to a worker of that cluster, which runs it in its own folder
+    and sends back the Run; the decks and `workdir` must then be on a
+    file system that the workers share. Each deck runs in a folder named
+    after it under `workdir` (default: beside the deck); a Model as its title
+    says (its deck written there as model.dat), or without `workdir` as
+    Model.run() runs it. The tables of a Run are read when asked for.
+    `capacity` is passed to every run (as nlframe.run takes it); a Model
+    without it chooses its stores itself."""
     decks = [d if _is_model(d) else os.path.abspath(os.fspath(d)) for d in decks]
     folders = [f if f is None else os.path.abspath(f) for f in _folders(decks, workdir)]
     if client is not None:

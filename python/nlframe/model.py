@@ -30,6 +30,9 @@ import warnings
 from . import sections as _tables
 from ._fields import FieldWarning, UnitWarning, card, int_text, number, real_text, stress_unit_hint, warn
 from ._history import History
+# The deck's limits as the program has them: a joint number has three
+# columns (MAX_JOINTS), and the program's fixed stores hold FIXED_JOINTS.
+from ._nlframe import FIXED_JOINTS, MAX_JOINTS
 from ._order import narrow_order
 
 __all__ = ["Model", "FieldWarning", "UnitWarning", "force", "displacement"]
@@ -37,8 +40,6 @@ __all__ = ["Model", "FieldWarning", "UnitWarning", "force", "displacement"]
 _DIRS = {"x": 1, "y": 2, "r": 3}
 _LINKS = {"pin": 110, "rigid": 111, "rotation": 1}
 _OWN_UNITS = {1, 2, 5, 6} | set(range(10, 22))
-MAX_JOINTS = 999      # a joint number has three columns
-FIXED_JOINTS = 333    # the joints the program's fixed stores hold
 # What the deck's units (t, cm) make plausible for steel frames.
 E_PLAUSIBLE = (1000.0, 4400.0)   # t/cm²; steel's is 2000 to 2200
 YIELD_PLAUSIBLE = 10.0           # t/cm²; steel's is 2.4 to 7
@@ -49,7 +50,7 @@ def _code(joint: int, kind: int, direction: str, method: str) -> float:
     d = _DIRS.get(str(direction).lower())
     if d is None:
         raise ValueError(f"Model.{method}: direction {direction!r} must be 'x', 'y' or 'r'")
-    int_text(joint, 3, method, "joint", 1, 999)
+    int_text(joint, 3, method, "joint", 1, MAX_JOINTS)
     return float(f"{int(joint)}.{kind}{d}")
 
 
@@ -117,7 +118,7 @@ class Model(History):
         self._structure_given = True
 
     def _joint(self, joint, method: str, arg: str = "joint") -> int:
-        int_text(joint, 3, method, arg, 1, 999)
+        int_text(joint, 3, method, arg, 1, MAX_JOINTS)
         if joint not in self._joints and not self.restart_in:
             have = f"joints {min(self._joints)} to {max(self._joints)}" if self._joints else "no joints yet"
             raise ValueError(f"Model.{method}: {arg} {joint} does not exist ({have})")
@@ -317,7 +318,7 @@ class Model(History):
         if len(self._joints) >= MAX_JOINTS:
             raise ValueError(f"Model.joint: a frame holds at most {MAX_JOINTS} joints")
         n = number if number is not None else max(self._joints, default=0) + 1
-        int_text(n, 3, "joint", "number", 1, 999)
+        int_text(n, 3, "joint", "number", 1, MAX_JOINTS)
         if n in self._joints:
             raise ValueError(f"Model.joint: joint number {n} is already used")
         line = card("J", (int_text(n, 3, "joint", "number"), "  0", "  0"),
@@ -489,7 +490,7 @@ class Model(History):
     def check(self, capacity=None):
         """The findings of the program's deck check (nlframe.check), for the
         stores the model's run takes (see run)."""
-        from . import check
+        from ._run import check
         with tempfile.TemporaryDirectory(prefix="nlframe-") as d:
             path = self.write(os.path.join(d, "model.dat"))
             return check(path, capacity=_stores_for(path, capacity))
@@ -504,7 +505,7 @@ class Model(History):
         hold the model, else stores that follow it ("auto": past 333 joints,
         or workspaces beyond the fixed ones). "auto" or a fibre budget in
         MiB is passed on as it is (nlframe.run)."""
-        from . import run
+        from ._run import run
         if workdir is not None:
             workdir = os.fspath(workdir)
             os.makedirs(workdir, exist_ok=True)

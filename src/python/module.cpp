@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "check/check.h"
 #include "export/run_tables.h"
 #include "export/write.h"
+#include "io/stop.h"
 #include "io/version.h"
 #include "results/listing.h"
 #include "results/peaks.h"
@@ -32,41 +34,41 @@ struct CancelToken {
   std::atomic<bool> flag{false};
 };
 
-py::dict run_result(const nlf::RunResult& r) {
-  py::dict d;
-  d["status"] = r.status;
-  d["message"] = r.message;
-  d["started"] = r.started;
-  d["internal_error"] = r.internal_error;
-  d["seconds"] = r.seconds;
-  d["steps"] = r.summary.steps;
-  d["iterations"] = r.summary.iterations;
-  d["not_converged_steps"] = r.summary.not_converged;
+// A peak of a load group as the package's Peak takes it: a dict, which the
+// run's record keeps as it is. `displacement` in cm or rad.
+template <class GroupPeak>
+py::dict peak_dict(const GroupPeak& p, double displacement) {
+  py::dict one;
+  const bool force = p.kind == GroupPeak::Kind::kForce;
+  one["kind"] = force ? "force" : "load_factor";
+  one["group"] = p.group;
+  one["value"] = p.value;
+  one["step"] = p.step;
+  one["direction"] = force ? py::object(py::str(p.direction == 1 ? "x" : p.direction == 2 ? "y" : "r"))
+                           : py::object(py::none());
+  one["joint"] = force ? py::object(py::int_(p.joint)) : py::object(py::none());
+  one["displacement"] = force ? py::object(py::float_(displacement)) : py::object(py::none());
+  one["passed"] = p.passed;
+  one["converged"] = p.converged;
+  return one;
+}
+
+py::list not_converged_ranges(const nlf::RunResult& r) {
   py::list ranges;
   for (const nlf::StepRange& s : r.summary.not_converged_ranges) ranges.append(py::make_tuple(s.first, s.last));
-  d["not_converged"] = ranges;
+  return ranges;
+}
+
+py::list run_peaks(const nlf::RunResult& r) {
   py::list peaks;
   const int named = std::min(r.summary.peak_count, nlf::RunSummary::kPeaks);
   for (int k = 0; k < named; ++k) {
     const nlf::GroupPeak& p = r.summary.peaks[static_cast<std::size_t>(k)];
-    py::dict one;
-    const bool force = p.kind == nlf::GroupPeak::Kind::kForce;
-    one["kind"] = force ? "force" : "load_factor";
-    one["group"] = p.group;
-    one["value"] = p.value;
-    one["step"] = p.step;
-    one["direction"] = force ? py::object(py::str(p.direction == 1 ? "x" : p.direction == 2 ? "y" : "r"))
-                             : py::object(py::none());
-    one["joint"] = force ? py::object(py::int_(p.joint)) : py::object(py::none());
-    one["displacement"] = force ? py::object(py::float_(p.displacement)) : py::object(py::none());
-    one["passed"] = p.passed;
-    one["converged"] = p.converged;
+    py::dict one = peak_dict(p, p.displacement);
     one["strain"] = p.strain;
     peaks.append(one);
   }
-  d["peaks"] = peaks;
-  d["messages"] = r.messages;
-  return d;
+  return peaks;
 }
 
 // Runs a deck; the lock is released while the engine works and taken back
@@ -87,11 +89,38 @@ nlf::Capacity capacity_of(const std::string& capacity) {
   }
 }
 
-py::dict run(const std::string& deck, const std::string& name, const std::string& folder, int threads,
+// The package's `threads` argument by the engine's rule: None asks for
+// NLFRAME_THREADS or every core; a count must be an int (not a bool) the
+// rule takes. A ValueError says what is wrong, before any file is touched.
+int threads_of(const py::object& threads) {
+  const auto refused = [&] {
+    return py::value_error("threads must be a whole number from 1 to " + std::to_string(nlf::kMaxThreads) +
+                           ", not " + py::repr(threads).cast<std::string>());
+  };
+  const bool given = !threads.is_none();
+  long long n = 0;
+  if (given) {
+    if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr())) throw refused();
+    int overflow = 0;
+    n = PyLong_AsLongLongAndOverflow(threads.ptr(), &overflow);
+    // 0 would ask the rule for the environment's count.
+    if (overflow != 0 || n == 0 || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+      throw refused();
+  }
+  try {
+    return nlf::resolve_threads(static_cast<int>(n));
+  } catch (const nlf::Stop& s) {
+    if (given) throw refused();
+    std::string text = s.message;
+    if (text.rfind("nlframe: ", 0) == 0) text.erase(0, 9);
+    throw py::value_error(text);
+  }
+}
+
+// `threads`: a count, or 0 for the engine's rule (NLFRAME_THREADS or every
+// core); the engine refuses any other.
+nlf::RunResult run(const std::string& deck, const std::string& name, const std::string& folder, int threads,
              py::object progress, std::shared_ptr<CancelToken> cancel, const std::string& capacity) {
-  if (threads < 1 || threads > nlf::kMaxThreads)
-    throw py::value_error("threads must be a whole number from 1 to " + std::to_string(nlf::kMaxThreads) +
-                          ", not " + std::to_string(threads));
   CancelToken own;
   CancelToken& token = cancel ? *cancel : own;
   nlf::RunRequest req;
@@ -123,7 +152,7 @@ py::dict run(const std::string& deck, const std::string& name, const std::string
   // The callback's objects go while the lock is held.
   req.progress = nullptr;
   if (failure) throw std::move(*failure);
-  return run_result(r);
+  return r;
 }
 
 py::dict check(const std::string& deck, const std::string& capacity) {
@@ -218,22 +247,7 @@ py::dict listing_summary(const std::string& folder) {
   d["iterations"] = listing.iterations();
   d["not_converged"] = listing.not_converged();
   py::list out;
-  for (const GroupPeak& p : peaks) {
-    py::dict one;
-    const bool force = p.kind == GroupPeak::Kind::kForce;
-    one["kind"] = force ? "force" : "load_factor";
-    one["group"] = p.group;
-    one["value"] = p.value;
-    one["step"] = p.step;
-    one["direction"] = force ? py::object(py::str(p.direction == 1 ? "x" : p.direction == 2 ? "y" : "r"))
-                             : py::object(py::none());
-    one["joint"] = force ? py::object(py::int_(p.joint)) : py::object(py::none());
-    one["displacement"] = force ? py::object(py::float_(p.displacement / (p.direction == 3 ? 100 : 10)))
-                                : py::object(py::none());
-    one["passed"] = p.passed;
-    one["converged"] = p.converged;
-    out.append(one);
-  }
+  for (const GroupPeak& p : peaks) out.append(peak_dict(p, p.displacement / (p.direction == 3 ? 100 : 10)));
   d["peaks"] = out;
   return d;
 }
@@ -255,13 +269,24 @@ PYBIND11_MODULE(_nlframe, m) {
            "Stops the runs at their next iteration (from any thread).")
       .def_property_readonly("cancelled", [](const CancelToken& t) { return t.flag.load(); });
 
+  py::class_<nlf::RunResult>(m, "RunResult", "What a run of the engine gives back (nlframe.run makes a Run of it).")
+      .def_readwrite("status", &nlf::RunResult::status)
+      .def_readwrite("message", &nlf::RunResult::message)
+      .def_readwrite("started", &nlf::RunResult::started)
+      .def_readwrite("internal_error", &nlf::RunResult::internal_error)
+      .def_readwrite("seconds", &nlf::RunResult::seconds)
+      .def_readwrite("messages", &nlf::RunResult::messages)
+      .def_property_readonly("steps", [](const nlf::RunResult& r) { return r.summary.steps; })
+      .def_property_readonly("iterations", [](const nlf::RunResult& r) { return r.summary.iterations; })
+      .def_property_readonly("not_converged", &not_converged_ranges, "(first, last) of every run of steps not converged")
+      .def_property_readonly("peaks", &run_peaks, "the peak of every group, as dicts of Peak's fields");
+
   m.def("run", &run, py::arg("deck"), py::arg("name"), py::arg("folder"), py::arg("threads"), py::arg("progress") = py::none(),
         py::arg("cancel") = nullptr, py::arg("capacity") = "");
   m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));
-  m.def("parse_thread_count", &nlf::parse_thread_count);
-  m.def("machine_threads", &nlf::machine_threads);
+  m.def("threads", &threads_of, py::arg("threads"));
   m.attr("CANCELLED") = nlf::kCancelled;
   m.attr("MAX_THREADS") = nlf::kMaxThreads;
   // The joints the fixed stores hold, and the most a joint number allows.

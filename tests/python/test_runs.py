@@ -2,6 +2,7 @@
 # a cancelled run stops cleanly without harm to the next, and every way a
 # deck fails reaches the caller in its own form.
 import errno
+import re
 import threading
 from pathlib import Path
 
@@ -81,7 +82,7 @@ def test_deck_error_names_the_place_of_the_program_line(case, monkeypatch, name)
     assert nlframe.check(deck.name) == e.value.findings
 
 
-def test_files_threads_and_stops(case, tmp_path):
+def test_files_threads_and_stops(case, tmp_path, monkeypatch):
     with pytest.raises(FileNotFoundError, match="cannot open the deck"):
         nlframe.run(tmp_path / "missing.dat")
     deck = case("example-portal")
@@ -95,9 +96,18 @@ def test_files_threads_and_stops(case, tmp_path):
         nlframe.run(tmp_path, workdir=done.folder)
     assert e.value.errno == errno.EISDIR and not isinstance(e.value, ValueError)
     assert (done.folder / "R.rst").read_bytes() == listing
-    for bad in (0, 257, "2", 1.5, True):
-        with pytest.raises(ValueError):
-            nlframe.run(deck, threads=bad)
+    for bad in (0, 257, -1, 2**70, "2", 1.5, True):
+        with pytest.raises(ValueError, match="^threads must be a whole number from 1 to 256, not %s$"
+                           % re.escape(repr(bad))):
+            nlframe.run(deck, threads=bad, workdir=tmp_path / "threads")
+    monkeypatch.setenv("NLFRAME_THREADS", "two")
+    with pytest.raises(ValueError, match="^NLFRAME_THREADS=two: the number of threads must be a whole number "
+                                         "from 1 to 256$"):
+        nlframe.run(deck, workdir=tmp_path / "threads")
+    assert not (tmp_path / "threads").exists()  # refused before the folder is made
+    monkeypatch.setenv("NLFRAME_THREADS", "2")
+    assert nlframe.run(deck, workdir=tmp_path / "threads", threads=None).status == 0
+    monkeypatch.delenv("NLFRAME_THREADS")
 
     run = nlframe.run(case("limit-point-stop"), threads=1)
     assert run.status == 1
@@ -117,8 +127,8 @@ def test_peaks_tell_their_trust_and_internal_faults_raise_run_error(case, tmp_pa
 
     def faulty(*args):
         r = real(*args)
-        r.update(status=1, internal_error=True, message="internal error: lost",
-                 messages=["nlframe: internal error: lost"])
+        r.status, r.internal_error, r.message = 1, True, "internal error: lost"
+        r.messages = ["nlframe: internal error: lost"]
         return r
     monkeypatch.setattr(nlframe._nlframe, "run", faulty)
     with pytest.raises(nlframe.RunError) as e:
@@ -150,3 +160,8 @@ def test_check_finds_every_error_and_warning(tmp_path, monkeypatch):
         nlframe.run("bad.dat")
     assert (e.value.line, e.value.columns, e.value.findings) == (2, (31, 40), found)
     assert not (tmp_path / "bad").exists()  # refused before its folder is made
+
+
+def test_the_package_face_gives_every_public_name_and_the_programs_limits():
+    assert [n for n in nlframe.__all__ if not hasattr(nlframe, n)] == []
+    assert (nlframe.model.MAX_JOINTS, nlframe.model.FIXED_JOINTS) == (999, 333)
