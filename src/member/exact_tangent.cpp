@@ -27,37 +27,28 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffnes
   // range, or any fibre with the initial stiffness) is set right here.
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
+  // The correction of every fibre: the branch slope minus the tangent the
+  // pass gave it (0 where they agree).
+  double d[NFM];
   if (const SectionResidual* r = md.residual(sec); r != nullptr && f.SUB != nullptr) {
-    double d[NFM];
     residual_branch_corrections(mat, *r, f, stiffness, d);
-    for (int k = 1; k <= NSTA; ++k) {
-      double sea = 0.0, ses = 0.0, sei = 0.0;
-      for (int i = 1; i <= NFIB; ++i) {
-        const double dd = d[MemberFibres::at(i, k)];
-        if (dd == 0.0) continue;
-        const double ea = dd * md.AREA(sec, i), z = md.ZF(sec, i);
-        sea += ea;
-        ses += ea * z;
-        sei += ea * z * z;
-      }
-      st[k - 1].SEA += sea;
-      st[k - 1].SES += ses;
-      st[k - 1].SEI += sei;
-    }
-    return;
-  }
-  for (int k = 1; k <= NSTA; ++k) {
-    double sea = 0.0, ses = 0.0, sei = 0.0;
-    for (int i = 1; i <= NFIB; ++i) {
-      const int j = MemberFibres::at(i, k);
+  } else {
+    for (int j = 0; j < NFM; ++j) {
+      d[j] = 0.0;
       const double sig = f.SIG[j], deps = f.DEPS[j];
       const bool inside = !(f.SIGL[j] > sig) && !(sig > f.SIGU[j]);
       if (stiffness == Stiffness::Tangent && (inside || deps * sig >= 0.0)) continue;
       const FibreValues v{f.SIGU[j], f.SIGL[j], f.EPSU[j], f.EPSL[j], sig, f.EPS[j]};
-      const double d = fibre_branch_slope(stiffness, mat, v, deps) -
-                       fibre_tangent(stiffness, mat.E, mat.E2, f.SIGT[j], f.SIGL[j], f.SIGU[j]);
-      if (d == 0.0) continue;
-      const double ea = d * md.AREA(sec, i), z = md.ZF(sec, i);
+      d[j] = fibre_branch_slope(stiffness, mat, v, deps) -
+             fibre_tangent(stiffness, mat.E, mat.E2, f.SIGT[j], f.SIGL[j], f.SIGU[j]);
+    }
+  }
+  for (int k = 1; k <= NSTA; ++k) {
+    double sea = 0.0, ses = 0.0, sei = 0.0;
+    for (int i = 1; i <= NFIB; ++i) {
+      const double dd = d[MemberFibres::at(i, k)];
+      if (dd == 0.0) continue;
+      const double ea = dd * md.AREA(sec, i), z = md.ZF(sec, i);
       sea += ea;
       ses += ea * z;
       sei += ea * z * z;

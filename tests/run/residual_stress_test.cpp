@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "run/engine.h"
 #include "store/bind.h"
 #include "storage/fibre_store.h"
+#include "support/engine_run.h"
 #include "support/test_support.h"
 
 namespace nlf {
@@ -25,6 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::card;
 using test::read_file;
+using test::curve;
+using test::run_in;
 using test::TempDir;
 
 constexpr double kE = 2100, kE2 = 21, kFy = 2.4;
@@ -135,29 +137,7 @@ struct Strips {
   }
 };
 
-RunResult run_in(const fs::path& folder, const std::string& deck, int threads = 1, bool scratch = false) {
-  fs::create_directories(folder);
-  test::write_file(folder / "deck.dat", deck);
-  RunRequest req;
-  req.deck = "deck.dat";
-  req.folder = folder;
-  req.threads = threads;
-  req.force_scratch = scratch;
-  QuietOutput quiet;
-  return run_deck(req, quiet);
-}
 
-std::vector<std::vector<double>> curve(const fs::path& p) {
-  std::vector<std::vector<double>> rows;
-  const auto lines = test::read_lines(p);
-  for (std::size_t i = 16; i < lines.size(); ++i) {
-    std::istringstream in(lines[i]);
-    std::vector<double> row;
-    for (double v; in >> v;) row.push_back(v);
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 std::string head(const std::string& title) {
   return "   0  0  1     " + title + "\n" + card('P', 0, 0, 0, {kE, kE2, kE2}) + kSection;
@@ -297,7 +277,7 @@ TEST(ResidualStress, ThreadsScratchFilesAndARestartGiveTheSameBytes) {
     bool scratch;
   } runs[] = {{"two", 2, false}, {"three", 3, false}, {"scratch", 1, true}};
   for (const auto& c : runs) {
-    const RunResult r = run_in(dir / c.name, deck, c.threads, c.scratch);
+    const RunResult r = run_in(dir / c.name, deck, nullptr, c.threads, c.scratch);
     ASSERT_EQ(r.status, 0) << r.message;
     for (const char* f : files) {
       if (c.scratch && std::string(f) == "R.rst") continue;  // the listing says where the fibres are

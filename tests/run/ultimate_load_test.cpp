@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <numbers>
 #include <array>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "run/engine.h"
 #include "run/step_control.h"
+#include "support/engine_run.h"
 #include "support/test_support.h"
 
 namespace nlf {
@@ -22,21 +22,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::card;
 using test::read_file;
+using test::curve;
+using test::run_in;
 using test::TempDir;
 
-RunResult run_in(const fs::path& folder, const std::string& deck, const StepProbe* probe = nullptr,
-                 int threads = 1, bool scratch = false) {
-  fs::create_directories(folder);
-  test::write_file(folder / "deck.dat", deck);
-  RunRequest req;
-  req.deck = "deck.dat";
-  req.folder = folder;
-  req.threads = threads;
-  req.force_scratch = scratch;
-  req.probe = probe;
-  QuietOutput quiet;
-  return run_deck(req, quiet);
-}
 
 std::string errors(const RunResult& r) {
   std::string s;
@@ -150,18 +139,6 @@ TEST(UltimateLoad, AStepThatFailsIsTakenBackExactlyAndTriedShorter) {
   }
 }
 
-// The response curve of a run: step, then the watched values.
-std::vector<std::vector<double>> curve(const fs::path& p) {
-  std::vector<std::vector<double>> rows;
-  const auto lines = test::read_lines(p);
-  for (std::size_t i = 16; i < lines.size(); ++i) {
-    std::istringstream in(lines[i]);
-    std::vector<double> row;
-    for (double v; in >> v;) row.push_back(v);
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 TEST(UltimateLoad, APushOverFindsThePeakOfShortFixedStepsFromAnyStart) {
   TempDir dir;
