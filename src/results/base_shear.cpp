@@ -8,12 +8,6 @@ namespace nlf::results {
 
 namespace {
 
-std::size_t column(const TableLayout& t, const std::string& name) {
-  for (std::size_t i = 0; i < t.fields.size(); ++i)
-    if (t.fields[i].name == name) return i;
-  throw ResultError(t.file + ": no column " + name);
-}
-
 // A field as a number; asterisks (too wide) and blanks read as NaN.
 double value(const std::vector<std::string>& row, std::size_t c) {
   const auto v = read_real(row[c]);
@@ -29,8 +23,8 @@ std::optional<BaseShear> base_shear(const Frame& frame, const std::vector<TableB
     if ((j.held & kFixX) && !(j.pushed & kFixX)) b.supports.push_back(j.number);
   if (b.supports.empty() || !frame.lateral) return std::nullopt;
 
-  const std::size_t fx = column(joint_forces_layout(), "internal_X(TON)");
-  const std::size_t ux = column(joint_displacements_layout(), "total_U(MM)");
+  const std::size_t fx = joint_forces_layout().column("internal_X(TON)");
+  const std::size_t ux = joint_displacements_layout().column("total_U(MM)");
   std::map<int, const TableBlock*> disp;
   for (const TableBlock& d : joint_displacements) disp[d.step] = &d;
 

@@ -6,12 +6,6 @@ namespace nlf::results {
 
 namespace {
 
-std::size_t column(const TableLayout& t, const std::string& name) {
-  for (std::size_t i = 0; i < t.fields.size(); ++i)
-    if (t.fields[i].name == name) return i;
-  throw ResultError(t.file + ": no column " + name);
-}
-
 const TableBlock* block_of(const std::vector<TableBlock>& blocks, int step) {
   for (const TableBlock& b : blocks)
     if (b.step == step) return &b;
@@ -46,8 +40,8 @@ std::vector<GroupPeak> group_peaks(const ListingSummary& listing, const std::vec
         if (f.dir == d) joints.push_back(f.joint);
       if (joints.empty()) continue;
       pushed = true;
-      const std::size_t fc = column(joint_forces_layout(), force_cols[d - 1]);
-      const std::size_t dc = column(joint_displacements_layout(), disp_cols[d - 1]);
+      const std::size_t fc = joint_forces_layout().column(force_cols[d - 1]);
+      const std::size_t dc = joint_displacements_layout().column(disp_cols[d - 1]);
       GroupPeak p{GroupPeak::Kind::kForce, number, 0, 0, d, joints.front(), 0};
       for (const TableBlock& b : joint_forces) {
         if (b.step < g.first_step || b.step > last) continue;

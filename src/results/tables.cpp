@@ -145,4 +145,10 @@ std::vector<TableBlock> read_table(const TableLayout& layout, const std::string&
   return parse_table(layout, read_text_lines(path));
 }
 
+std::size_t TableLayout::column(const std::string& name) const {
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].name == name) return i;
+  throw ResultError(file + ": no column " + name);
+}
+
 }  // namespace nlf::results

@@ -34,6 +34,10 @@ struct TableLayout {
   int counted = -1;
   int rows_per_item = 1;  // rows of one counted item (6 nodes of a member)
   int sub_counted = -1;   // field counting the rows of an item (the node), or -1
+
+  // The place of the field called `name` in a row; a ResultError when the
+  // table has none.
+  std::size_t column(const std::string& name) const;
 };
 
 struct TableBlock {
