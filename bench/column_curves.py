@@ -123,33 +123,18 @@ def length_for(lam, radius):
 
 
 def column_deck(c, length, residual, arc, x4=X4, x6=0, strain_limit=0.0):
+    """The column study's deck for the section and axis of case `c`, with
+    its residual stresses when `residual`."""
     card, s = study.card, c["shape"]
-    e0 = BOW * length
-    lines = [f"   0  0  1     PINNED {c['name']} {'WEAK' if c['weak'] else 'STRONG'} L={length:.1f} CM"
-             + (" RESIDUAL" if residual else ""),
-             card("P", reals=(E, E2, E2, strain_limit))]
+    title = (f"   0  0  1     PINNED {c['name']} {'WEAK' if c['weak'] else 'STRONG'} L={length:.1f} CM"
+             + (" RESIDUAL" if residual else ""))
     if c["weak"]:
-        lines.append(card("H", 1, reals=(0.0, s["width"], s["web"], s["flange"], s["fillet"], FY)))
+        section = [card("H", 1, reals=(0.0, s["width"], s["web"], s["flange"], s["fillet"], FY))]
     else:
-        lines.append(card("I", 1, reals=(s["depth"], s["width"], s["web"], s["flange"], s["fillet"], FY)))
+        section = [card("I", 1, reals=(s["depth"], s["width"], s["web"], s["flange"], s["fillet"], FY))]
     if residual:
-        lines.append(card("S", 1, reals=c["residual"]))
-    for k in range(PARTS + 1):
-        t = k / PARTS
-        x = -e0 * math.sin(math.pi * t) if 0 < k < PARTS else 0.0
-        lines.append(card("J", k + 1, reals=(x, length * t)))
-    for k in range(PARTS):
-        s0, s1 = k / PARTS, (k + 1) / PARTS
-        rest = e0 * (math.sin(math.pi * (s0 + s1) / 2) - (math.sin(math.pi * s0) + math.sin(math.pi * s1)) / 2)
-        lines.append(card("M", k + 1, k + 2, 1, (0.2, 0.4, 0.6, 0.8, rest / (length / PARTS))))
-    top, mid = PARTS + 1, PARTS // 2 + 1
-    lines.append(card("W", reals=(top + 0.12, top + 0.22, mid + 0.21)))
-    lines.append(f"L{MAXIT:3d}{MINIT:3d}  0")
-    lines.append(card("B", 1, 110, 0, (0.0, 0.0)))
-    lines.append(card("B", top, 100, 0, (0.0, -c["py"])))
-    lines.append(card("E", 0, MAX_STEPS, MAX_STEPS, (TOLERANCE, arc, 1.0, x4, END_BELOW, x6)))
-    lines.append("F")
-    return "\n".join(lines) + "\n"
+        section.append(card("S", 1, reals=c["residual"]))
+    return study.column_deck(length, PARTS, c["py"], arc, x4, x6, strain_limit, title=title, section=section)
 
 
 def outcome(r):

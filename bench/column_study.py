@@ -157,13 +157,16 @@ def card(letter, i1=0, i2=0, i3=0, reals=()):
     return (f"{letter}{i1:3d}{i2:3d}{i3:3d}" + "".join(real(x) for x in reals)).rstrip()
 
 
-def column_deck(length, parts, load, arc, x4=0.0, x6=0, strain_limit=0.0):
+def column_deck(length, parts, load, arc, x4=0.0, x6=0, strain_limit=0.0, title=None, section=None):
     """The deck of a column of `length` in `parts` members, a force `load`
-    (t) at the top a unit of load factor, one arc-length group."""
+    (t) at the top a unit of load factor, one arc-length group. `section`:
+    the cards of section 1 (the HEB 300 of this study unless given), under
+    the control card `title`."""
     e0 = BOW * length
-    lines = [f"   0  0  1     PINNED HEB 300 COLUMN L={length:.1f} CM PARTS={parts}",
-             card("P", reals=(E, E2, E2, strain_limit)),
-             card("I", 1, reals=(DEPTH, WIDTH, WEB, FLANGE, FILLET, FY))]
+    if section is None:
+        section = [card("I", 1, reals=(DEPTH, WIDTH, WEB, FLANGE, FILLET, FY))]
+    lines = [title or f"   0  0  1     PINNED HEB 300 COLUMN L={length:.1f} CM PARTS={parts}",
+             card("P", reals=(E, E2, E2, strain_limit))] + list(section)
     # Joints on the half sine, bowed to -X: to the left of the member
     # direction (upward), the side a positive member bow takes.
     for k in range(parts + 1):
