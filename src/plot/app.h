@@ -13,6 +13,9 @@
 
 namespace nlf::plot {
 
+// The program's name in its messages.
+inline constexpr const char* kProgram = "nlframe-plot";
+
 // A bad command line; the program prints the message and a hint and exits
 // with status 2.
 class UsageError : public PlotError {
