@@ -210,6 +210,14 @@ Sizes counting_pass(Units& units, char comment, int joints) {
         if (c.X(2) != 0) sz.NRHS = 2;
         group_card(units, c);
         break;
+      case 'U':
+        // A member load of the load history: its members are all counted
+        // by now (the history follows the structure).
+        try {
+          check_member_load_card(units, c, sz.MUMM);
+        } catch (const DeckRejected&) {
+        }
+        break;
       default:
         break;
     }

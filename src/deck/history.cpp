@@ -37,13 +37,54 @@ void read_b_card(Model& md, Units& units, const Card& c) {
   }
 }
 
+// A U card: the load per cm of a member, or of a range of members, added
+// to the pattern's member loads.
+void read_u_card(Model& md, Units& units, const Card& c) {
+  check_member_load_card(units, c, md.NM);
+  if (md.MLOADS == nullptr) return;
+  const int last = c.i2 == 0 ? c.i1 : c.i2;
+  MemberLoadTable& t = *md.MLOADS;
+  const MemberLoad q = c.i3 == 0 ? MemberLoad{c.X(1), c.X(2), 0, 0} : MemberLoad{0, 0, c.X(1), c.X(2)};
+  for (int m = c.i1; m <= last; ++m) t.pattern[static_cast<std::size_t>(m - 1)].add(q, 1.0);
+  t.any = true;
+}
+
 void clear_pattern(Model& md) {
   md.LTYPE.fill(0);
   md.PFORCE.fill(0.0);
   md.PDISP.fill(0.0);
+  if (md.MLOADS != nullptr)
+    for (MemberLoad& q : md.MLOADS->pattern) q = MemberLoad{};
 }
 
 }  // namespace
+
+void check_member_load_card(Units& units, const Card& c, int members) {
+  if (c.ch != 'U') return;
+  const long line = units.deck().line_number();
+  const std::string where = "ERROR IN U CARD AT LINE " + std::to_string(line) + ": ";
+  if (c.i1 < 1 || c.i1 > members) {
+    deck_error(units, where + "MEMBER " + std::to_string(c.i1) + " NOT DEFINED", line, 2, 4,
+               "U card names member " + std::to_string(c.i1) + ", which is not defined (the deck has " +
+                   std::to_string(members) + (members == 1 ? " member)" : " members)"));
+  }
+  if (c.i2 != 0 && (c.i2 < c.i1 || c.i2 > members)) {
+    deck_error(units, where + "LAST MEMBER " + std::to_string(c.i2) + " OUT OF RANGE", line, 5, 7,
+               "U card ends its range of members at " + std::to_string(c.i2) + "; it must lie from member " +
+                   std::to_string(c.i1) + " to " + std::to_string(members) + ", or be blank for member " +
+                   std::to_string(c.i1) + " alone");
+  }
+  if (c.i3 != 0 && c.i3 != 1) {
+    deck_error(units, where + "AXES CODE " + std::to_string(c.i3) + " IS NEITHER 0 NOR 1", line, 8, 10,
+               "U card has the axes code " + std::to_string(c.i3) +
+                   "; it must be 0 or blank (global X and Y) or 1 (along and across the member)");
+  }
+  for (int k = 1; k <= 2; ++k) {
+    if (std::isfinite(c.X(k))) continue;
+    deck_error(units, where + "X" + std::to_string(k) + " IS NOT A FINITE NUMBER", line, 10 * k + 1, 10 * k + 10,
+               "U card has X" + std::to_string(k) + " that is not a finite number");
+  }
+}
 
 bool reads_path_fields(const Card& c) { return c.ch == 'E' || (c.ch == 'A' && c.X(2) != 0); }
 
@@ -88,11 +129,15 @@ bool read_load_group(Model& md, Units& units, char comment, LoadGroup& g) {
     const Card c = decode_card(cols, deck.source());
     switch (c.ch) {
       case 'B':
+      case 'U':
         if (new_pattern) {
           clear_pattern(md);
           new_pattern = false;
         }
-        read_b_card(md, units, c);
+        if (c.ch == 'B')
+          read_b_card(md, units, c);
+        else
+          read_u_card(md, units, c);
         break;
       case 'A':
       case 'E':

@@ -1,5 +1,7 @@
-// The load history: B cards fill the load pattern, an A or E card opens a
-// load group, the F card finishes the analysis.
+// The load history: B cards (joint loads and prescribed displacements) and
+// U cards (member loads) fill the load pattern, an A or E card opens a load
+// group, the F card finishes the analysis. The first B or U card after any
+// other card starts a new pattern.
 #pragma once
 
 #include "io/card.h"
@@ -37,6 +39,13 @@ bool reads_path_fields(const Card& c);
 // X6 other than 0 or 1, a value that is not finite. Called by the passes over the whole deck, so
 // that a bad card stops the run before its first step.
 void check_group_card(Units& units, const Card& c);
+
+// Refuses (deck error, status 1) a U card (a member load of the pattern)
+// that names a member the deck does not have (of `members`), a range that
+// runs backwards or past the last member, an axes code other than 0 and 1,
+// or a load that is not finite. Called by the counting pass and by the
+// load-history reader.
+void check_member_load_card(Units& units, const Card& c, int members);
 
 // Reads cards up to the next A, E or F card, echoing every card to the
 // listing. Returns false at the F card, else fills the group.

@@ -1,5 +1,6 @@
 #include "member/exact_tangent.h"
 
+#include "member/member_loads.h"
 #include "member/residual_fibres.h"
 
 #include <cmath>
@@ -66,6 +67,8 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
   out.F.fill(0.0);
   const bool chord = md.MGEO(m) != 0;  // the points go back onto the chord
   const double spring = 0.5 * md.MC6(m), load = md.MC7(m);
+  const bool loaded = md.member_loaded(m);
+  const MemberLoad q = loaded ? md.MLOADS->current(m) : MemberLoad{};
   for (int k = 1; k <= NSEG; ++k) {
     SegGeom g;
     segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
@@ -112,7 +115,14 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
     }
 
     // The resisting forces: these end forces, the load's share, the moments.
-    const Vec6 FS{X[0], X[1], Y[0] + 0.5 * load * L, Y[1] + 0.5 * load * L, s1.SM, -s2.SM};
+    Vec6 FS{X[0], X[1], Y[0] + 0.5 * load * L, Y[1] + 0.5 * load * L, s1.SM, -s2.SM};
+    Vec6 Px{}, Py{};  // the member load's node-point loads and their change with the chord
+    if (loaded) {
+      Vec6 P;
+      segment_load(g, q, P);
+      segment_load_slopes(g, q, Px, Py);
+      for (int i = 0; i < 6; ++i) FS[i] -= P[i];
+    }
     for (int i = 0; i < 6; ++i) out.F[seg_to_member(k, i)] += FS[i];
 
     // Springs: the local force k q grows with the point's Y increment.
@@ -134,6 +144,11 @@ void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>&
       Gx[i] = Gphi[i] * (-s / L) + GL[i] * c;
       Gy[i] = Gphi[i] * (c / L) + GL[i] * s;
     }
+    if (loaded)
+      for (int i = 0; i < 6; ++i) {
+        Gx[i] -= Px[i];
+        Gy[i] -= Py[i];
+      }
 
     // Into the member: the segment's own freedoms, then the chord change,
     // which comes from its own end points, or (points back on the chord)
@@ -244,6 +259,7 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, Stiffness stiff
     B(i, 7) = sys.FI[i - 1];
   }
   bool ok = solve_inner(sys.KII, B);
+  const bool solved = ok;
   if (ok) {
     for (int i = 1; i <= NINNER; ++i) {
       for (int j = 1; j <= 6; ++j) cd.RCM(i, j) = -B(i, j);
@@ -254,6 +270,9 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, Stiffness stiff
     inner_from_inverse(sys, cd);
   }
   outer_from_inner(sys, cd);
+  // sys.KII is the matrix itself after the solve, its inverse after the
+  // fallback.
+  if (md.member_loaded(m) && md.MLOADS->referenced(m)) condense_reference_load(md, m, sys, !solved);
 
   out.endf = member_end_forces(cd.FM, out.c1, out.s1, out.c5, out.s5);
   std::memcpy(md.rcm(m).data(), cd.RCM.data(), sizeof cd.RCM.a);

@@ -1,6 +1,8 @@
 // Per-member work of the pass and of the recovery; no store traffic here.
 #include "member/member_build.h"
 
+#include "member/member_loads.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -110,6 +112,8 @@ bool condense_member(const Model& md, int m, const std::array<StationValues, NST
   ld.gamma = md.MGEO(m) != 0 ? 0.0 : 1.0;
   ld.spring = md.MC6(m);
   ld.load = md.MC7(m);
+  const bool loaded = md.member_loaded(m);
+  const MemberLoad q = loaded ? md.MLOADS->current(m) : MemberLoad{};
   Mat6 KS, KN;
   Vec6 FS, FN;
   for (int k = 1; k <= NSEG; ++k) {
@@ -125,11 +129,19 @@ bool condense_member(const Model& md, int m, const std::array<StationValues, NST
     ld.dyp1 = md.DPRUN(3 * k - 1, m);
     ld.dyp2 = md.DPRUN(3 * (k + 1) - 1, m);
     segment_stiffness(g, st[2 * k - 2], st[2 * k - 1], ld, KS, FS);
+    if (loaded) {
+      // The member load of the load history: its node-point loads come off
+      // the resisting forces.
+      Vec6 P;
+      segment_load(g, q, P);
+      for (int i = 0; i < 6; ++i) FS[i] -= P[i];
+    }
     to_node_order(KS, KN);
     to_node_order(FS, FN);
     chain_add(k, KN, FN, sys);
   }
   const bool ok = condense(sys, out.cond);
+  if (loaded && md.MLOADS->referenced(m)) condense_reference_load(md, m, sys, true);
   out.endf = member_end_forces(out.cond.FM, out.c1, out.s1, out.c5, out.s5);
   return ok;
 }
@@ -158,6 +170,13 @@ void recover_points(const Model& md, int m, const RVec& sol, double* dp) {
     double v = rcv[i];
     for (int j = 0; j < 6; ++j) v += rcm[i + NINNER * j] * dE[j];
     dp[3 + i] = v;
+  }
+  // Under arc-length control the inner points of a member with a load in
+  // the pattern move with the iteration's load-factor increment too.
+  if (md.member_loaded(m) && md.MLOADS->referenced(m)) {
+    const auto& x = md.MLOADS->ref_inner[static_cast<std::size_t>(m - 1)];
+    const double dlam = md.MLOADS->dlam;
+    for (int i = 0; i < NINNER; ++i) dp[3 + i] += dlam * x[static_cast<std::size_t>(i)];
   }
 }
 

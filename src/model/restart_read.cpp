@@ -1,6 +1,7 @@
 #include "model/restart_read.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -104,29 +105,47 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
     for (int k = 1; k <= NMP; ++k) md.DPRUN(k, m) = r[k];
   }
 
-  // Residual stresses, when the saved run had them.
+  // The optional groups, each announced by its mark: the residual
+  // stresses and the member loads, when the saved run had them.
   const auto more = [&](long record) {
     return FileError(in.name() + ": record " + std::to_string(record) + ": more records than this model expects");
   };
-  if (!in.at_end()) {
+  bool residual_read = false, loads_read = false;
+  while (!in.at_end()) {
     const long first = in.record_number();
-    i32 mark = 0, with = 0, subs = 0, nm = 0;
+    i32 mark = 0, a = 0, b = 0, c = 0;
     try {
-      in.read(mark, with, subs, nm);
+      in.read(mark, a, b, c);
     } catch (const FileError&) {
       throw more(first);
     }
-    if (mark != kResidualMark) throw more(first);
-    check(in, subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS, "the residual stresses");
-    for (int n = 0; n < with; ++n) {
-      SectionResidual r;
-      int s = 0;
-      read_residual(in, s, r);
-      check(in, s >= 1 && s <= sz.MUMS && r.bundles >= 0 && r.bundles <= kMaxBundles, "a residual section");
-      for (int b : r.bundle) check(in, b >= -1 && b < r.bundles, "a bundle");
-      (*md.RESID)[static_cast<std::size_t>(s)] = r;
+    if (mark == kResidualMark && !residual_read && !loads_read) {
+      const i32 with = a, subs = b, nm = c;
+      check(in, subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS, "the residual stresses");
+      for (int n = 0; n < with; ++n) {
+        SectionResidual r;
+        int s = 0;
+        read_residual(in, s, r);
+        check(in, s >= 1 && s <= sz.MUMS && r.bundles >= 0 && r.bundles <= kMaxBundles, "a residual section");
+        for (int bd : r.bundle) check(in, bd >= -1 && bd < r.bundles, "a bundle");
+        (*md.RESID)[static_cast<std::size_t>(s)] = r;
+      }
+      fs.load_residual(in, md.NM, sz.MUMM);
+      residual_read = true;
+    } else if (mark == kMemberLoadMark && !loads_read && md.MLOADS != nullptr) {
+      check(in, a == md.NM && b == 4 && c == 0, "the member loads");
+      for (int m = 1; m <= md.NM; ++m) {
+        MemberLoad q;
+        in.read(q.gx, q.gy, q.along, q.across);
+        check(in, std::isfinite(q.gx) && std::isfinite(q.gy) && std::isfinite(q.along) && std::isfinite(q.across),
+              "a member load");
+        md.MLOADS->total[static_cast<std::size_t>(m - 1)] = q;
+      }
+      md.MLOADS->any = true;
+      loads_read = true;
+    } else {
+      throw more(first);
     }
-    fs.load_residual(in, md.NM, sz.MUMM);
   }
 
   if (!in.at_end()) throw more(in.record_number());

@@ -171,6 +171,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     if (!arc) {
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j) md.PLOAD(md.pat(j, d)) += g.FACTOR * md.PFORCE(md.pat(j, d));
+      if (md.MLOADS) md.MLOADS->accept(g.FACTOR);
     }
     detail = (g.every_step_detail || KSTEP % g.NDETAIL == 0) ? 1 : 0;
     listing.write(heading, {ISTEP});
@@ -198,6 +199,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       for (;;) {
         if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
         bool singular = false;
+        set_member_load_factors(md, g, s);
         const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, buffers, *K, out);
 
         set_applied_load(md, g, s.dl_applied);
@@ -237,6 +239,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
           arc_length_increment(md, s);
         else
           load_control_increment(md);
+        if (md.MLOADS) md.MLOADS->dlam = arc ? s.DLAM : 0.0;
 
         update_members(md, fs, team);
         update_springs(md, listing);
@@ -301,6 +304,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       for (int d = 1; d <= 3; ++d)
         for (int j = 1; j <= NJ; ++j)
           md.PLOAD(md.pat(j, d)) += s.DLSTEP * g.FACTOR * md.PFORCE(md.pat(j, d));
+      if (md.MLOADS) md.MLOADS->accept(s.DLSTEP * g.FACTOR);
     }
     ++summary.steps;
     if (s.converged) {

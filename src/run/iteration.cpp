@@ -33,10 +33,28 @@ void add_springs(Model& md) {
   }
 }
 
+void set_member_load_factors(Model& md, const LoadGroup& g, const StepState& s) {
+  if (md.MLOADS == nullptr) return;
+  MemberLoadTable& t = *md.MLOADS;
+  const bool arc = g.arc_length();
+  t.applied = arc ? s.dl_applied * g.FACTOR : 0.0;
+  t.reference = arc ? g.FACTOR : 0.0;
+}
+
 void add_reference_load(Model& md, const LoadGroup& g) {
   for (int j = 1; j <= md.NJ; ++j)
     for (int d = 1; d <= 3; ++d)
       md.RHS(md.eq(j, d), 1) += g.FACTOR * md.PFORCE(md.pat(j, d));
+  // The member loads of the pattern, as the member pass condensed them onto
+  // the end joints, in member order.
+  if (md.MLOADS == nullptr || !md.MLOADS->any) return;
+  const MemberLoadTable& t = *md.MLOADS;
+  for (int m = 1; m <= md.NM; ++m) {
+    if (!t.referenced(m)) continue;
+    const auto& p = t.ref_end[static_cast<std::size_t>(m - 1)];
+    for (int end = 0; end < 2; ++end)
+      for (int d = 1; d <= 3; ++d) md.RHS(md.eq(md.IJ(m, end + 1), d), 1) += p[static_cast<std::size_t>(3 * end + d - 1)];
+  }
 }
 
 void add_resisting_forces(Model& md, int col) {

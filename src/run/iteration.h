@@ -49,7 +49,12 @@ void set_applied_load(Model& md, const LoadGroup& g, double dl_applied);
 // Spring forces come off the unbalanced forces (the member pass has put the
 // spring stiffnesses on the diagonal of the band matrix).
 void add_springs(Model& md);
-// Arc-length control: FACTOR x pattern into the first load column.
+// Before the member pass: the multiples of the member loads' pattern that
+// the pass puts on the members (store/member_loads.h), from the group and
+// the step's load-factor increments so far.
+void set_member_load_factors(Model& md, const LoadGroup& g, const StepState& s);
+// Arc-length control: FACTOR x pattern into the first load column, the
+// member loads of the pattern as the pass condensed them included.
 void add_reference_load(Model& md, const LoadGroup& g);
 // The resisting forces come off; the unbalanced forces go into the load
 // column `col` at the equation of every joint freedom.

@@ -99,6 +99,17 @@ void save_state(RecordFile& out, const Model& md, FibreStore& fs, int last_step,
     fs.save_residual(out, md.NM);
   }
 
+  // Member loads of the load history that the saved run applied, only when
+  // some member carries one: a mark, NM and the four values a member, then
+  // per member its total load.
+  if (md.MLOADS != nullptr && md.MLOADS->any) {
+    out.write(i32{kMemberLoadMark}, i32{md.NM}, i32{4}, i32{0});
+    for (int m = 1; m <= md.NM; ++m) {
+      const MemberLoad& q = md.MLOADS->total[static_cast<std::size_t>(m - 1)];
+      out.write(q.gx, q.gy, q.along, q.across);
+    }
+  }
+
   out.end_file();
 }
 

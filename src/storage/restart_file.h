@@ -21,7 +21,11 @@
 //      its 20 strips, their bundles, and per bundle the shares and initial
 //      stresses of its sub-fibres; then per member 1..NM its sub-fibres in
 //      one record;
-//  followed by the end of the file.
+//  13  only when some member carries a member load of the load history:
+//      the mark kMemberLoadMark, NM, 4 and 0; then per member 1..NM its
+//      total load applied so far (global X, Y, along, across; t/cm);
+//  followed by the end of the file. Groups 12 and 13 are each announced by
+//  their mark, so either may be there without the other.
 #pragma once
 
 #include "io/records.h"
@@ -34,6 +38,8 @@ namespace nlf {
 inline constexpr int RESTART_TABLE = 10;
 // The first integer of the residual stresses' records.
 inline constexpr int kResidualMark = 20250;
+// The first integer of the member loads' records.
+inline constexpr int kMemberLoadMark = 20261;
 
 // One section's residual stresses (record group 12) and their reading.
 void write_residual(RecordFile& out, int s, const SectionResidual& r);

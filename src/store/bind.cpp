@@ -49,6 +49,8 @@ void bind_model(Model& m, Stores& st, const Sizes& sz) {
   m.ZF = rm(23, sz.MUMS, sz.MUMT);
   st.residual.assign(static_cast<std::size_t>(sz.MUMS) + 1, SectionResidual{});
   m.RESID = &st.residual;
+  st.member_loads.size(sz.MUMM);
+  m.MLOADS = &st.member_loads;
   m.SYM = rv(25);
   m.EYM = rv(26);
   m.SY = rv(29);

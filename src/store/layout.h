@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "store/member_loads.h"
 #include "store/residual.h"
 
 #include "store/sizes.h"
@@ -24,6 +25,9 @@ struct Stores {
   // Beside the fixed stores: the residual stresses of the sections that
   // carry them, one entry per section number (sized by bind_model).
   ResidualTable residual;
+  // Beside them too: the member loads of the load history, one entry per
+  // member slot (sized by bind_model).
+  MemberLoadTable member_loads;
 };
 
 inline constexpr int NINTARRAYS = 10;

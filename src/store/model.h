@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "store/member_loads.h"
 #include "store/residual.h"
 #include "store/sizes.h"
 #include "store/views.h"
@@ -75,6 +76,12 @@ struct ModelInput {
                ? &(*RESID)[s]
                : nullptr;
   }
+
+  // The member loads of the load history (U cards), beside the fixed
+  // stores: the pattern is input, the totals and the iteration's factors
+  // are state (store/member_loads.h says who writes what).
+  MemberLoadTable* MLOADS = nullptr;
+  bool member_loaded(int m) const { return MLOADS != nullptr && MLOADS->loaded(m); }
 
   // Load-pattern entry of joint j, direction d (1 X, 2 Y, 3 rotation).
   int pat(int j, int d) const { return pattern_entry(j, d, sz.MUMJ); }
