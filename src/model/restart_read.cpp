@@ -6,6 +6,7 @@
 #include <string>
 
 #include "io/stop.h"
+#include "model/value_rules.h"
 #include "storage/restart_file.h"
 
 namespace nlf {
@@ -38,9 +39,9 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
         within(NK, sz.MUMR) && within(NJ, sz.MUMJ) && within(NM, sz.MUMM) &&
             within(NEQ, sz.NEQX()) && within(MBAND, sz.MBAND),
         "a count");
-  if (step < 0)
-    throw FileError(in.name() + ": record 2: the step number " + std::to_string(step) +
-                    " is negative");
+  // The values that cards set are held to the cards' rules.
+  for (const ValueFault& f : {last_step_fault(step), iteration_limits_fault(MAXIT, MINIT), material_fault(E, E2, E3)})
+    if (f) throw FileError(in.name() + ": record 2: the saved run " + f.detail);
   md.NK = NK;
   md.NJ = NJ;
   md.NM = NM;
@@ -84,6 +85,9 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
   // set afresh by the continued run.
   i32 table[TABLE];
   in.read_ints(table, TABLE);
+  const int announced = table[1];
+  check(in, announced == 0 || (announced >= kGroupsAnnounced && announced <= kGroupsAnnounced + 3),
+        "the announcement of the optional groups");
 
   for (int n = 1; n <= MAXJOINTNO; ++n) {
     in.read(md.JMAP[n]);
@@ -149,6 +153,19 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
   }
 
   if (!in.at_end()) throw more(in.record_number());
+  if (announced != 0) {
+    const int want = announced - kGroupsAnnounced;
+    const bool residual_wanted = (want & kResidualGroup) != 0, loads_wanted = (want & kMemberLoadGroup) != 0;
+    const char* missing = residual_wanted && !residual_read ? "residual stresses"
+                          : loads_wanted && !loads_read     ? "member loads"
+                                                            : nullptr;
+    if (missing != nullptr)
+      throw FileError(in.name() + ": record " + std::to_string(in.record_number()) + ": the file ends without the " +
+                      missing + " that its record 7 announces (a file cut short?)");
+    if (residual_read != residual_wanted || loads_read != loads_wanted)
+      throw FileError(in.name() + ": record 7: the file holds " + (residual_read ? "residual stresses" : "member loads") +
+                      " that its record 7 does not announce");
+  }
   return step;
 }
 

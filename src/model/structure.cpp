@@ -1,5 +1,7 @@
 #include "model/structure.h"
 
+#include "model/value_rules.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -143,9 +145,8 @@ void spring_card(Model& md, const Card& c, const CardContext& cx) {
 }
 
 void material_card(Model& md, const Card& c, const CardContext& cx) {
-  if (!(c.X(3) < c.X(1)))
-    cx.fail(x_first(3), x_last(3), "E3 = " + message_number(c.X(3)) + " NOT BELOW E = " + message_number(c.X(1)),
-            "gives E3 = " + message_number(c.X(3)) + ", which is not below E = " + message_number(c.X(1)));
+  if (const ValueFault f = material_fault(c.X(1), c.X(2), c.X(3)))
+    cx.fail(x_first(f.field), x_last(f.field), f.listing, f.detail);
   const double limit = c.X(4);
   if (!std::isfinite(limit))
     cx.fail(x_first(4), x_last(4), "STRAIN LIMIT X4 NOT A FINITE NUMBER",

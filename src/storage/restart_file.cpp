@@ -65,7 +65,15 @@ void save_state(RecordFile& out, const Model& md, FibreStore& fs, int last_step,
     for (int f = 1; f <= sz.MUMT; ++f) out.write(md.AREA(s, f), md.ZF(s, f));
   }
 
+  // The optional record groups at the end are announced here, so that a
+  // file cut where one of them begins is found; a file without them keeps
+  // the 0 that earlier versions wrote.
+  int with = 0;
+  for (int s = 1; s <= sz.MUMS; ++s) with += md.residual(s) != nullptr ? 1 : 0;
+  const bool residual = with > 0 && fs.has_residual();
+  const bool loads = md.MLOADS != nullptr && md.MLOADS->any;
   i32 table[RESTART_TABLE] = {detail};
+  if (residual || loads) table[1] = kGroupsAnnounced + (residual ? kResidualGroup : 0) + (loads ? kMemberLoadGroup : 0);
   out.write_ints(table, RESTART_TABLE);
 
   for (int n = 1; n <= MAXJOINTNO; ++n) out.write(md.JMAP[n]);
@@ -90,9 +98,7 @@ void save_state(RecordFile& out, const Model& md, FibreStore& fs, int last_step,
   // them reads as before): a mark with the number of such sections, then
   // each section's pattern and what it gives its strips and sub-fibres, then
   // the sub-fibres of every member.
-  int with = 0;
-  for (int s = 1; s <= sz.MUMS; ++s) with += md.residual(s) != nullptr ? 1 : 0;
-  if (with > 0 && fs.has_residual()) {
+  if (residual) {
     out.write(i32{kResidualMark}, i32{with}, i32{kSubFibres}, i32{md.NM});
     for (int s = 1; s <= sz.MUMS; ++s)
       if (const SectionResidual* r = md.residual(s)) write_residual(out, s, *r);
@@ -102,7 +108,7 @@ void save_state(RecordFile& out, const Model& md, FibreStore& fs, int last_step,
   // Member loads of the load history that the saved run applied, only when
   // some member carries one: a mark, NM and the four values a member, then
   // per member its total load.
-  if (md.MLOADS != nullptr && md.MLOADS->any) {
+  if (loads) {
     out.write(i32{kMemberLoadMark}, i32{md.NM}, i32{4}, i32{0});
     for (int m = 1; m <= md.NM; ++m) {
       const MemberLoad& q = md.MLOADS->total[static_cast<std::size_t>(m - 1)];

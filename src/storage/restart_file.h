@@ -10,7 +10,9 @@
 //   4  per joint slot: XJ, YJ, the total applied load X, Y, M, JNO;
 //   5  per equation slot: DISP(i), IEQ(i);
 //   6  per section slot: SY; then AREA(s,f), ZF(s,f) for each of 20 fibres;
-//   7  the driver's ten-integer table (member displacement switch, 0, ...);
+//   7  the driver's ten-integer table: the member displacement switch;
+//      then 0, or when groups 12 and 13 follow, kGroupsAnnounced plus
+//      kResidualGroup and kMemberLoadGroup for those that do; then 0s;
 //   8  JMAP(1..999), one integer per record;
 //   9  per joint-spring slot: KJ, spring forces (3), stiffnesses KF (3);
 //  10  the six committed values of every fibre of every member slot;
@@ -40,6 +42,10 @@ inline constexpr int RESTART_TABLE = 10;
 inline constexpr int kResidualMark = 20250;
 // The first integer of the member loads' records.
 inline constexpr int kMemberLoadMark = 20261;
+// The announcement of the optional groups in the driver's table (its second
+// integer): files of earlier versions have 0 there and may hold a residual
+// stress group all the same.
+inline constexpr int kGroupsAnnounced = 1000, kResidualGroup = 1, kMemberLoadGroup = 2;
 
 // One section's residual stresses (record group 12) and their reading.
 void write_residual(RecordFile& out, int s, const SectionResidual& r);

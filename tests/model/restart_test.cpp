@@ -3,6 +3,7 @@
 // state, and a short or foreign file is refused.
 #include "model/restart_read.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,7 +81,7 @@ void fill(Rig& r, int seed) {
   md.MBAND = 6 + seed % 3;
   md.MAXIT = 20 + seed;
   md.MINIT = 2 + seed;
-  md.E = real(), md.E2 = real(), md.E3 = real();
+  md.E = 2000 + real(), md.E2 = real(), md.E3 = real();
 
   FibreStore& fb = r.fibres;
   fb.initialise(md.NM, md.SYM, md.EYM);
@@ -267,6 +268,50 @@ TEST(RestartRefused, ShortOrLongFile) {
   append_record(file);
   Rig b(sz, false);
   EXPECT_NE(refusal(b, file).find("more records than this model expects"), std::string::npos);
+}
+
+// The values that cards set are held to the cards' rules; a file cut
+// where an announced group begins, or holding one it does not announce, is
+// refused.
+TEST(RestartRefused, ValuesTheCardsWouldRefuseAndGroupsCutOff) {
+  test::TempDir dir;
+  const fs::path file = dir / "fort.31";
+  const Sizes sz = sizes();
+  const std::vector<std::pair<void (*)(Model&), const char*>> damage = {
+      {[](Model& md) { md.MAXIT = -5; }, "MAXIT = -5, outside 0 to 999"},
+      {[](Model& md) { md.MINIT = 0x7fffffff; }, "MINIT = 2147483647, outside 0 to 999"},
+      {[](Model& md) { md.E = std::nan(""); }, "not below E = NAN"},
+      {[](Model& md) { md.E = 0, md.E3 = -1; }, "E = 0, which is not a positive number"},
+      {[](Model& md) { md.E3 = 2 * md.E; }, "which is not below E"}};
+  for (const auto& [hurt, text] : damage) {
+    SCOPED_TRACE(text);
+    Rig a(sz, true), b(sz, true);
+    fill(a, 1);
+    hurt(a.md);
+    save(a, file);
+    const std::string msg = refusal(b, file);
+    EXPECT_NE(msg.find("record 2: the saved run gives"), std::string::npos) << msg;
+    EXPECT_NE(msg.find(text), std::string::npos) << msg;
+  }
+  Rig a(sz, true);
+  fill(a, 1);
+  save(a, file, 0x7fffffff);
+  Rig b(sz, true);
+  EXPECT_NE(refusal(b, file).find("the last step 2147483647, outside 0 to 9999999"), std::string::npos);
+
+  // Member loads announced in record 7, then the file cut where they begin.
+  a.md.MLOADS->total[0].gy = -0.5;
+  a.md.MLOADS->any = true;
+  save(a, file);
+  const std::string whole = test::read_file(file);
+  const std::size_t group = 8 + 16 + a.md.NM * (8 + 32);  // the mark's record and a record a member
+  test::write_file(file, whole.substr(0, whole.size() - group));
+  Rig c(sz, true);
+  EXPECT_NE(refusal(c, file).find("ends without the member loads that its record 7 announces"), std::string::npos);
+  test::write_file(file, whole);
+  Rig d(sz, true);
+  EXPECT_EQ(refusal(d, file), "");
+  EXPECT_EQ(d.md.MLOADS->total[0].gy, -0.5);
 }
 
 // A file written with other sizes never passes as this model's.
