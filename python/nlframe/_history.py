@@ -1,5 +1,6 @@
-"""The load history of a Model: patterns of supports, loads and prescribed
-displacements, the groups of steps that apply them, and the end."""
+"""The load history of a Model: patterns of supports, joint and member
+loads and prescribed displacements, the groups of steps that apply them,
+and the end."""
 
 from __future__ import annotations
 
@@ -22,6 +23,7 @@ class History:
         self._standing: dict[int, list[int]] = {}
         self._groups = 0
         self._finished = False
+        self._member_loads: dict[tuple[int, bool], list[float]] = {}  # (member, local): wx, wy
 
     def _add_comments(self, lines: list[str]) -> None:
         if self._history_started or self._structure_given:
@@ -200,6 +202,25 @@ class History:
         if not 0 <= e < 1:
             raise ValueError(f"Model.arc_length: end_below = {e} must lie in 0 to 1 (below 1)")
         self._group("E", m, steps, tolerance, detail, impose, a, 1.0 if follow else 0.0, t, e, exact)
+
+    def _member_load_cards(self, method: str, steps: int, total: bool) -> list[str]:
+        cards, items = [], sorted(self._member_loads.items(), key=lambda kv: (kv[0][1], kv[0][0]))
+        with warnings.catch_warnings():  # told of when the value was given
+            warnings.simplefilter("ignore", FieldWarning)
+            texts = [(mem, local, [real_text(v / steps if total else v, 10, method, "member load") for v in w])
+                     for (mem, local), w in items]
+        k = 0
+        while k < len(texts):
+            mem, local, reals = texts[k]
+            j = k
+            while j + 1 < len(texts) and texts[j + 1][1:] == (local, reals) and texts[j + 1][0] == texts[j][0] + 1:
+                j += 1
+            last = texts[j][0]
+            cards.append(card("U", (f"{mem:3d}", f"{last:3d}" if last != mem else "  0", f"{int(local):3d}"),
+                              reals, 2))
+            k = j + 1
+        self._member_loads = {}
+        return cards
 
     def finish(self) -> None:
         """Ends the load history (written by deck() if not called)."""

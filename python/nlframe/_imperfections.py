@@ -7,7 +7,7 @@ from __future__ import annotations
 import math
 import warnings
 
-from ._fields import FieldWarning, card, int_text, number, real_text
+from ._fields import FieldWarning, int_text, number, real_text
 
 # e0/L of a member bow by buckling curve: elastic and plastic analysis.
 BOW_RATIOS = {"a0": (350, 300), "a": (300, 250), "b": (250, 200), "c": (200, 150), "d": (150, 100)}
@@ -72,7 +72,6 @@ class Imperfections:
     def __init__(self) -> None:
         self._sway: dict | None = None
         self._bows: list[tuple[list[int], str, bool]] = []  # members, what, given by a rule or a side
-        self._member_loads: dict[tuple[int, bool], list[float]] = {}
 
     def sway(self, phi=None, direction: str = "+x", height=None, columns=None, forces: bool = False) -> float:
         """The frame's initial sway imperfection: the angle `phi` (radians),
@@ -231,22 +230,3 @@ class Imperfections:
             types, values = self._pattern.setdefault(j, [list(self._standing.get(j, [0, 0, 0])), [0.0, 0.0, 0.0]])
             if not types[0]:
                 values[0] += h
-
-    def _member_load_cards(self, method: str, steps: int, total: bool) -> list[str]:
-        cards, items = [], sorted(self._member_loads.items(), key=lambda kv: (kv[0][1], kv[0][0]))
-        with warnings.catch_warnings():  # told of when the value was given
-            warnings.simplefilter("ignore", FieldWarning)
-            texts = [(mem, local, [real_text(v / steps if total else v, 10, method, "member load") for v in w])
-                     for (mem, local), w in items]
-        k = 0
-        while k < len(texts):
-            mem, local, reals = texts[k]
-            j = k
-            while j + 1 < len(texts) and texts[j + 1][1:] == (local, reals) and texts[j + 1][0] == texts[j][0] + 1:
-                j += 1
-            last = texts[j][0]
-            cards.append(card("U", (f"{mem:3d}", f"{last:3d}" if last != mem else "  0", f"{int(local):3d}"),
-                              reals, 2))
-            k = j + 1
-        self._member_loads = {}
-        return cards

@@ -404,8 +404,8 @@ class Model(History, Imperfections):
         if len(self._joints) + parts - 1 > MAX_JOINTS:
             raise ValueError(f"Model.member: parts = {parts} needs {parts - 1} new joints; a frame holds at most "
                              f"{MAX_JOINTS} joints and has {len(self._joints)}")
-        given = [self._r(t, m, "fractions") for t in fr] + [(self._derived if curve is not None else self._r)(bow_, m, "bow"),
-                                                       self._r(k6, m, "springs")]
+        bow_text = (self._derived if curve is not None else self._r)(bow_, m, "bow")  # the rule's: rounded
+        given = [self._r(t, m, "fractions") for t in fr] + [bow_text, self._r(k6, m, "springs")]
         load_ = self._r(q, m, "load")
         ends = [a]
         for k in range(1, parts):
@@ -588,6 +588,6 @@ def _refused_changes_nothing(method):
 
 for _name in ("comment", "material", "i_section", "section", "tee", "rectangle", "tube", "round_bar", "copy",
               "joint", "link", "member", "spring", "watch", "watch_force", "watch_displacement", "iterations",
-              "sway", "supports", "load", "member_load", "displace", "load_steps", "displacement_steps", "factored_steps", "arc_length",
-              "finish"):
+              "sway", "supports", "load", "member_load", "displace", "load_steps", "displacement_steps",
+              "factored_steps", "arc_length", "finish"):
     setattr(Model, _name, _refused_changes_nothing(getattr(Model, _name)))
