@@ -41,7 +41,8 @@ lambda 0.5, 1.0 and 1.5 run again from starting arc lengths of 0.25 and
 4 cm and with the exact tangent (X6 = 1).
 
 --fraction F: F fy of compression at the tips instead of 0.3 (the same
-shape, balanced the same way). --quick: lambda 0.5, 1.0, 1.5 only. --svg OUT draws the curves,
+shape, balanced the same way). --eccs: the builder's "ECCS" pattern instead
+(0.5 fy at the tips for h/b <= 1.2, else 0.3 fy; a web that changes sign). --quick: lambda 0.5, 1.0, 1.5 only. --svg OUT draws the curves,
 --markdown OUT writes the table of docs/column-curves.md.
 """
 
@@ -105,14 +106,15 @@ def en_assignment(shape, weak):
 
 # ---------------------------------------------------------------- cases
 
-def case(name, weak, fraction=0.3):
+def case(name, weak, fraction=0.3, eccs=False):
     s = sections.lookup(name)
     fib = (sections.h_fibres(s.width, s.web, s.flange, s.fillet) if weak
            else sections.i_fibres(s.depth, s.width, s.web, s.flange, s.fillet))
     area = sum(a for a, _ in fib)
     inertia = sum(a * z * z for a, z in fib)
-    residual = sections.classic_residual(s.depth, s.width, s.web, s.flange, s.fillet, FY, fraction,
-                                         weak_axis=weak)
+    dims = (s.depth, s.width, s.web, s.flange, s.fillet)
+    residual = (sections.eccs_residual(*dims, FY, weak_axis=weak) if eccs
+                else sections.classic_residual(*dims, FY, fraction, weak_axis=weak))
     return dict(name=name, weak=weak, label=f"{name[:3]} {name[3:]} {'weak' if weak else 'strong'} axis",
                 shape=s._asdict(), area=area, inertia=inertia, radius=math.sqrt(inertia / area),
                 py=area * FY, residual=residual, curve=en_assignment(s, weak))
@@ -183,7 +185,7 @@ def reference(runner, c, lam, residual):
 
 # ---------------------------------------------------------------- picture
 
-def draw(cases, rows, path):
+def draw(cases, rows, path, pattern="classic"):
     import matplotlib
     matplotlib.use("Agg")
     matplotlib.rcParams["svg.hashsalt"] = "column-curves"  # the same file from the same numbers
@@ -198,7 +200,7 @@ def draw(cases, rows, path):
                     label=f"EN curve {key}" + (" (applies)" if key == c["curve"] else ""))
         ax.plot(fine, [aisc_curve(x) for x in fine], color="tab:green", lw=1.2, label="AISC 360")
         for residual, color, marker, text in ((False, "tab:blue", "o", "no residual stresses"),
-                                              (True, "tab:red", "s", "classic residual stresses")):
+                                              (True, "tab:red", "s", f"{pattern} residual stresses")):
             pts = [(r["lam"], r["p_py"]) for r in rows
                    if r["section"] == c["label"] and r["residual"] == residual and r["outcome"] == "passed"]
             ax.plot([p[0] for p in pts], [p[1] for p in pts], color=color, marker=marker, ms=4, lw=1.3,
@@ -222,7 +224,8 @@ def write_markdown(cases, by, lams, path, fraction):
     head = ["λ̄"]
     for c in cases:
         short = f"{c['name'][:3]} {c['name'][3:]} {'z' if c['weak'] else 'y'}"
-        head += [f"{short} none", f"{short} " + ("classic" if fraction == 0.3 else f"{fraction:g} fy"),
+        head += [f"{short} none", f"{short} " + (fraction if isinstance(fraction, str) else
+                                                  "classic" if fraction == 0.3 else f"{fraction:g} fy"),
                  f"EN {c['curve']}"]
     head.append("AISC")
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
@@ -251,6 +254,7 @@ def main(argv=None):
     ap.add_argument("--markdown", metavar="OUT", help="write the table as markdown to OUT")
     ap.add_argument("--fraction", type=float, default=0.3,
                     help="compression at the flange tips over fy (default 0.3, the classic pattern)")
+    ap.add_argument("--eccs", action="store_true", help="the ECCS pattern instead of the classic one")
     ap.add_argument("--jobs", type=int, default=2, help="runs at a time (default 2)")
     ap.add_argument("--keep", metavar="DIR", help="keep the run folders in DIR")
     args = ap.parse_args(argv)
@@ -264,7 +268,7 @@ def main(argv=None):
     os.makedirs(workdir, exist_ok=True)
     runner = study.Runner(program, workdir)
     lams = QUICK_LAMBDAS if args.quick else LAMBDAS
-    cases = [case(n, w, args.fraction) for n in SHAPES for w in (False, True)]
+    cases = [case(n, w, args.fraction, args.eccs) for n in SHAPES for w in (False, True)]
     start = time.perf_counter()
     try:
         jobs = [(c, lam, rs) for c in cases for rs in (False, True) for lam in lams]
@@ -340,10 +344,10 @@ def main(argv=None):
                   + (f" nc {r['not_converged']}" if r["not_converged"] else "")
                   + (f" cb {r['cut_backs']}" if r["cut_backs"] else ""))
         if args.markdown:
-            write_markdown(cases, by, lams, args.markdown, args.fraction)
+            write_markdown(cases, by, lams, args.markdown, "ECCS" if args.eccs else args.fraction)
             print(f"\nTable written to {args.markdown}")
         if args.svg and not args.quick:
-            draw(cases, rows, args.svg)
+            draw(cases, rows, args.svg, "ECCS" if args.eccs else "classic")
             print(f"\nPicture written to {args.svg}")
         if args.json:
             with open(args.json, "w") as f:

@@ -1,5 +1,6 @@
-"""The load history of a Model: patterns of supports, loads and prescribed
-displacements, the groups of steps that apply them, and the end."""
+"""The load history of a Model: patterns of supports, joint and member
+loads and prescribed displacements, the groups of steps that apply them,
+and the end."""
 
 from __future__ import annotations
 
@@ -22,6 +23,7 @@ class History:
         self._standing: dict[int, list[int]] = {}
         self._groups = 0
         self._finished = False
+        self._member_loads: dict[tuple[int, bool], list[float]] = {}  # (member, local): wx, wy
 
     def _add_comments(self, lines: list[str]) -> None:
         if self._history_started or self._structure_given:
@@ -38,13 +40,16 @@ class History:
     def _entry(self, method: str, joint: int) -> list:
         self._begin_history()
         j = self._joint(joint, method)
-        if not self._pattern:  # a new pattern keeps the supports of the last one
+        self._start_pattern(method)
+        return self._pattern.setdefault(j, [[0, 0, 0], [0.0, 0.0, 0.0]])
+
+    def _start_pattern(self, method: str) -> None:
+        if not self._pattern and not self._member_loads:  # a new pattern keeps the supports of the last one
             if method != "supports":
                 for k, types in self._standing.items():
                     self._pattern[k] = [list(types), [0.0, 0.0, 0.0]]
             else:
                 self._standing = {}
-        return self._pattern.setdefault(j, [[0, 0, 0], [0.0, 0.0, 0.0]])
 
     def supports(self, *joints: int, fix: str = "xyr") -> None:
         """Holds the directions `fix` ("xyr" fixed, "xy" pinned, "y" a roller)
@@ -76,6 +81,40 @@ class History:
             if v:
                 values[k] = v
 
+    def member_load(self, members, wx=0.0, wy=0.0, local: bool = False) -> None:
+        """A load per cm (t/cm) along members, a step times the load factor
+        like joint loads: wx, wy in global X and Y (negative wy downward), or
+        with local=True wx along the member (from end I to end J) and wy
+        across it (positive to the left of I -> J). `members`: a number or a
+        list of them (as member() returns). Loads on one member in one
+        pattern add up."""
+        m = "member_load"
+        try:
+            given = [members] if isinstance(members, int) or not hasattr(members, "__iter__") else list(members)
+        except TypeError:
+            given = [members]
+        if not given:
+            raise ValueError("Model.member_load: name at least one member")
+        if not isinstance(local, bool):
+            raise ValueError(f"Model.member_load: local must be True or False, not {local!r}")
+        high = 999 if self.restart_in else len(self._members)
+        for k in given:
+            int_text(k, 3, m, "members", 1, 999)
+            if k > high:
+                raise ValueError(f"Model.member_load: member {k} does not exist (members 1 to {high})")
+        w = [number(v, m, n) for v, n in ((wx, "wx"), (wy, "wy"))]
+        if not any(w):
+            raise ValueError("Model.member_load: give wx or wy")
+        for v, n in zip(w, ("wx", "wy")):
+            if v:
+                real_text(v, 10, m, n)  # a value its field cannot hold is told of here
+        self._begin_history()
+        self._start_pattern(m)
+        for k in given:
+            now = self._member_loads.setdefault((int(k), local), [0.0, 0.0])
+            now[0] += w[0]
+            now[1] += w[1]
+
     def displace(self, joint: int, dx=None, dy=None, r=None) -> None:
         """Prescribed displacements (cm) and rotation (radians) of a joint,
         imposed per step by displacement_steps."""
@@ -99,10 +138,11 @@ class History:
         tol = number(tolerance, method, "tolerance")
         if tol < 0:
             raise ValueError(f"Model.{method}: tolerance = {tol} must not be negative")
-        if not self._pattern and not self._groups:
+        if not self._pattern and not self._member_loads and not self._groups:
             raise ValueError(f"Model.{method}: no supports or loads before the first group")
         if not isinstance(total, bool):
             raise ValueError(f"Model.{method}: total must be True or False, not {total!r}")
+        self._sway_forces()
         for j, (types, values) in self._pattern.items():
             code = f"{types[0]}{types[1]}{types[2]}".lstrip("0") or "0"
             if total:  # every step adds its share of the group's total
@@ -113,6 +153,7 @@ class History:
                     warnings.simplefilter("ignore", FieldWarning)
                     reals = [real_text(v, 10, method, "value") for v in values]
             self._history.append(card("B", (f"{j:3d}", f"{code:>3}", "  0"), reals, 2 if any(values) else 0))
+        self._history += self._member_load_cards(method, steps, total)
         self._pattern, self._pattern_has_supports = {}, False
         reals = [real_text(v, 10, method, n) for v, n in
                  ((tol, "tolerance"), (x2, "length"), (x3, "follow"), (x4, "target_iterations"), (x5, "end_below"),
@@ -144,11 +185,12 @@ class History:
         self._group("A", "factored_steps", steps, f, detail, impose)
 
     def arc_length(self, steps: int, length, tolerance=1e-8, follow: bool = False, target_iterations=0,
-                   end_below=0.0, detail: int = 1, impose: bool = False, exact: bool = False) -> None:
+                   end_below=0.0, detail: int = 1, impose: bool = False, exact: bool = True) -> None:
         """Arc-length steps of `length`; follow=True passes limit points,
         target_iterations adapts the length, end_below ends the group when the
-        load factor falls below that share of its largest value, exact=True
-        iterates with the exact tangent (X6)."""
+        load factor falls below that share of its largest value. The steps
+        iterate with the exact tangent (X6 = 1); exact=False: with the usual
+        tangent."""
         m = "arc_length"
         a = number(length, m, "length")
         if a == 0:
@@ -161,14 +203,33 @@ class History:
             raise ValueError(f"Model.arc_length: end_below = {e} must lie in 0 to 1 (below 1)")
         self._group("E", m, steps, tolerance, detail, impose, a, 1.0 if follow else 0.0, t, e, exact)
 
+    def _member_load_cards(self, method: str, steps: int, total: bool) -> list[str]:
+        cards, items = [], sorted(self._member_loads.items(), key=lambda kv: (kv[0][1], kv[0][0]))
+        with warnings.catch_warnings():  # told of when the value was given
+            warnings.simplefilter("ignore", FieldWarning)
+            texts = [(mem, local, [real_text(v / steps if total else v, 10, method, "member load") for v in w])
+                     for (mem, local), w in items]
+        k = 0
+        while k < len(texts):
+            mem, local, reals = texts[k]
+            j = k
+            while j + 1 < len(texts) and texts[j + 1][1:] == (local, reals) and texts[j + 1][0] == texts[j][0] + 1:
+                j += 1
+            last = texts[j][0]
+            cards.append(card("U", (f"{mem:3d}", f"{last:3d}" if last != mem else "  0", f"{int(local):3d}"),
+                              reals, 2))
+            k = j + 1
+        self._member_loads = {}
+        return cards
+
     def finish(self) -> None:
         """Ends the load history (written by deck() if not called)."""
-        if self._pattern:
+        if self._pattern or self._member_loads:
             raise ValueError("Model.finish: the last supports or loads have no group of steps")
         self._begin_history()
         self._finished = True
 
     def _history_lines(self) -> list[str]:
-        if self._pattern:  # deck() may be called on the way, so it closes nothing
+        if self._pattern or self._member_loads:  # deck() may be called on the way, so it closes nothing
             raise ValueError("Model.deck: the last supports or loads have no group of steps")
         return self._history + ["F"]

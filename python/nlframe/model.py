@@ -30,6 +30,7 @@ import warnings
 from . import sections as _tables
 from ._fields import FieldWarning, UnitWarning, card, int_text, number, real_text, stress_unit_hint, warn
 from ._history import History
+from ._imperfections import Imperfections, bow_ratio
 # The deck's limits as the program has them: a joint number has three
 # columns (MAX_JOINTS), and the program's fixed stores hold FIXED_JOINTS.
 from ._nlframe import FIXED_JOINTS, MAX_JOINTS
@@ -64,7 +65,7 @@ def displacement(joint: int, direction: str) -> float:
     return _code(joint, 2, direction, "watch")
 
 
-class Model(History):
+class Model(History, Imperfections):
     """A frame and its load history; see the module note."""
 
     def __init__(self, title: str, nprint: int = 1, restart_in: int | None = None,
@@ -98,14 +99,16 @@ class Model(History):
         self._limits = (30, 1)
         self._box: tuple[float, float, float, float] | None = None  # the joints' extent
         self._depth = 0  # calls of the user's under way
+        self._residual_names: dict[int, str] = {}  # section: the pattern's name, or "given values"
         History.__init__(self)
+        Imperfections.__init__(self)
 
     @property
     def _call(self) -> str | None:
         return self.__dict__.get("_outer")
 
     def _snapshot(self) -> dict:
-        return {k: copy.deepcopy(v) if k in ("_pattern", "_standing") else
+        return {k: copy.deepcopy(v) if k in ("_pattern", "_standing", "_member_loads") else
                 v.copy() if isinstance(v, (list, dict, set)) else v for k, v in self.__dict__.items()}
 
     # ---- checks shared by the methods -----------------------------------
@@ -199,11 +202,13 @@ class Model(History):
         if residual is None:
             return None
         if isinstance(residual, str):
-            fraction = _tables.RESIDUAL_PATTERNS.get(residual.strip().lower())
-            if fraction is None:
+            name = residual.strip().lower()
+            if name not in _tables.RESIDUAL_PATTERNS:
                 raise ValueError(f"Model.{method}: residual {residual!r} is not a named pattern "
-                                 f"({', '.join(sorted(_tables.RESIDUAL_PATTERNS))}) nor four values")
-            return _tables.classic_residual(*dims, fy, fraction, weak_axis), True
+                                 "(classic, ECCS) nor four values")
+            if name == "eccs":
+                return _tables.eccs_residual(*dims, fy, weak_axis), True
+            return _tables.classic_residual(*dims, fy, _tables.RESIDUAL_PATTERNS[name], weak_axis), True
         try:
             values = list(residual)
         except TypeError:
@@ -229,7 +234,10 @@ class Model(History):
         """An I or H section (cm); bending about the weak axis with weak_axis.
         `residual`: residual stresses, four values X1..X4 (t/cm², compression
         negative: flange tips, flange-web junction, web ends, mid-web) or the
-        name of a pattern ("classic": 0.3 fy of compression at the tips)."""
+        name of a pattern ("classic": 0.3 fy of compression at the tips;
+        "ECCS": 0.5 fy at the tips for depth/width <= 1.2, else 0.3 fy, a
+        tension at the flange-web junction and the web ends, a compression
+        of the same size at mid-web)."""
         m = "i_section"
         d, b, tw, tf = (self._positive(v, m, n) for v, n in
                         ((depth, "depth"), (width, "width"), (web, "web"), (flange, "flange")))
@@ -250,6 +258,8 @@ class Model(History):
                               names=["depth", "width", "web", "flange", "fillet"])
         if pattern is not None:
             self._sections.append(card("S", (int_text(s, 3, m, "section"), "  0", "  0"), reals, 1))
+            self._residual_names[s] = ({"eccs": "ECCS"}.get(residual.strip().lower(), residual.strip().lower())
+                                       if isinstance(residual, str) else "given values")
         return s
 
     def section(self, name: str, yield_stress, weak_axis=False, shift=0.0, residual=None) -> int:
@@ -350,9 +360,16 @@ class Model(History):
         self._links.append((a, b, c, card("Q", (int_text(a, 3, "", ""), int_text(b, 3, "", ""), f"{c:3d}"), [])))
 
     def member(self, a: int, b: int, section: int, fractions=(0.2, 0.4, 0.6, 0.8), bow=0.0,
-               springs=0.0, load=0.0, geometric=True, parts=1) -> list[int]:
+               springs=0.0, load=0.0, geometric=True, parts=1, curve=None, analysis="elastic",
+               towards=None) -> list[int]:
         """Members from joint a to joint b; parts=n splits the span into n
-        members through new joints on the (bowed) axis. Returns their numbers."""
+        members through new joints on the (bowed) axis. Returns their numbers.
+        `bow`: the rise of the half sine at mid-span over the span, to the
+        left of the direction a -> b when positive (for a column drawn
+        upwards, towards -x). `curve` ("a0", "a", "b", "c", "d") takes it
+        from the buckling curve and `analysis` ("elastic", "plastic");
+        `towards` ("+x", "-x", "+y", "-y", "left", "right") names the side
+        the middle moves to, and the bow is its size."""
         m = "member"
         self._open(m)
         if self._material is None and not self.restart_in:
@@ -364,6 +381,12 @@ class Model(History):
                              "strictly between 0 and 1")
         int_text(parts, 3, m, "parts", 1, 999)
         bow_, k6, q = number(bow, m, "bow"), number(springs, m, "springs"), number(load, m, "load")
+        if curve is not None:
+            if bow_:
+                raise ValueError("Model.member: give bow or curve, not both")
+            if towards is None:
+                raise ValueError("Model.member: a bow by curve needs towards= (the side its middle moves to)")
+            bow_ = bow_ratio(curve, analysis)
         if k6 < 0:
             raise ValueError(f"Model.member: springs = {k6} must not be negative")
         (xa, ya), (xb, yb) = self._xy(a), self._xy(b)
@@ -371,6 +394,8 @@ class Model(History):
         if span == 0 and not self.restart_in:
             raise ValueError(f"Model.member: joints {a} and {b} lie at the same place")
         c, sn = ((xb - xa) / span, (yb - ya) / span) if span else (1.0, 0.0)
+        if towards is not None:
+            bow_ = self._bow_side(a, b, bow_, towards)
 
         def on_axis(t):
             e = math.sin(math.pi * t) * bow_ * span
@@ -379,7 +404,8 @@ class Model(History):
         if len(self._joints) + parts - 1 > MAX_JOINTS:
             raise ValueError(f"Model.member: parts = {parts} needs {parts - 1} new joints; a frame holds at most "
                              f"{MAX_JOINTS} joints and has {len(self._joints)}")
-        given = [self._r(t, m, "fractions") for t in fr] + [self._r(bow_, m, "bow"), self._r(k6, m, "springs")]
+        bow_text = (self._derived if curve is not None else self._r)(bow_, m, "bow")  # the rule's: rounded
+        given = [self._r(t, m, "fractions") for t in fr] + [bow_text, self._r(k6, m, "springs")]
         load_ = self._r(q, m, "load")
         ends = [a]
         for k in range(1, parts):
@@ -401,6 +427,7 @@ class Model(History):
                     int_text(s if geometric else -s, 3, m, "section"))
             self._members.append((ends[k], ends[k + 1], card("M", ints, reals, 4)))
             out.append(len(self._members))
+        self._record_bow(out, bow_, curve, analysis, towards)
         return out
 
     def _derived(self, value: float, method: str, arg: str) -> str:
@@ -466,7 +493,7 @@ class Model(History):
         if self.restart_in:
             mx = -mx
         lines = [self._material] if self._material else []
-        lines += self._sections + [self._joints[j][2] for j in order]
+        lines += self._sections + [self._joint_card(j) for j in order]
         lines += [q for *_, q in self._links] + [m for *_, m in self._members] + self._springs + self._watches
         return lines + [f"L{mx:3d}{mn:3d}  0"]
 
@@ -479,7 +506,7 @@ class Model(History):
         if self.restart_in is not None and 61 <= self.restart_in <= 60 + len(self._watches):
             raise ValueError(f"Model.__init__: restart_in = {self.restart_in} is the unit of a response curve")
         control = (" " + f"{self.restart_in or 0:3d}{out or 0:3d}" + self._control[0] + " " * 5 + self.title).rstrip()
-        return "\n".join([control] + self._head + self._structure() + self._history_lines()) + "\n"
+        return "\n".join([control] + self._head + self._notes() + self._structure() + self._history_lines()) + "\n"
 
     def write(self, path) -> str:
         """Writes the deck to `path` and returns the path."""
@@ -561,6 +588,6 @@ def _refused_changes_nothing(method):
 
 for _name in ("comment", "material", "i_section", "section", "tee", "rectangle", "tube", "round_bar", "copy",
               "joint", "link", "member", "spring", "watch", "watch_force", "watch_displacement", "iterations",
-              "supports", "load", "displace", "load_steps", "displacement_steps", "factored_steps", "arc_length",
-              "finish"):
+              "sway", "supports", "load", "member_load", "displace", "load_steps", "displacement_steps",
+              "factored_steps", "arc_length", "finish"):
     setattr(Model, _name, _refused_changes_nothing(getattr(Model, _name)))

@@ -193,9 +193,17 @@ def h_fibres(width: float, web: float, flange: float, fillet: float) -> list[tup
     return upper + [(a, -z) for a, z in reversed(upper)]
 
 
-# Named residual-stress patterns: the fraction of the yield stress in
-# compression at the flange tips, balanced by a uniform tension elsewhere.
-RESIDUAL_PATTERNS = {"classic": 0.3}
+# Named residual-stress patterns: "classic" has 0.3 fy of compression at
+# the flange tips, balanced by a uniform tension elsewhere; "eccs" 0.5 fy
+# (h/b <= 1.2) or 0.3 fy at the tips, a tension at the flange-web junction
+# and the web ends, and a compression of the same size at mid-web.
+RESIDUAL_PATTERNS = {"classic": 0.3, "eccs": None}
+ECCS_STOCKY = 1.2   # h/b up to which the tips take 0.5 fy
+
+
+def eccs_fraction(depth: float, width: float) -> float:
+    """The compression at the flange tips of the ECCS pattern, as a share of fy."""
+    return 0.5 if depth / width <= ECCS_STOCKY else 0.3
 
 
 def residual_stresses(depth, width, web, flange, fillet, X, weak_axis=False) -> list[float]:
@@ -249,6 +257,22 @@ def classic_residual(depth, width, web, flange, fillet, yield_stress, fraction=0
     tips = -fraction * yield_stress
     tension = -tips * outstands / (2 * area - outstands)
     return (tips, tension, tension, tension)
+
+
+def eccs_residual(depth, width, web, flange, fillet, yield_stress, weak_axis=False):
+    """X1..X4 of the ECCS pattern: -c fy at the flange tips (c from
+    eccs_fraction), +t where flange and web meet and at the ends of the web,
+    -t at mid-web, linear in between; t balances the pattern on the
+    program's own fibres (the tips keep their c fy exactly)."""
+    dims = (depth, width, web, flange, fillet)
+    fibres = h_fibres(*dims[1:]) if weak_axis else i_fibres(*dims)
+
+    def force(X):
+        return sum(a * s for (a, _), s in zip(fibres, residual_stresses(*dims, X, weak_axis)))
+
+    tips = -eccs_fraction(depth, width) * yield_stress
+    t = -force((tips, 0.0, 0.0, 0.0)) / force((0.0, 1.0, 1.0, -1.0))
+    return (tips, t, t, -t)
 
 
 def fibre_figures(fibres: list[tuple[float, float]]) -> tuple[float, float]:

@@ -150,6 +150,7 @@ class Runner {
         c.table_pictures += (c.table_pictures.empty() ? "" : " and ") + p.file;
     if (s.table_step != 0) c.table_step_words = step_words(s.table_step);
     c.section_names = frame_.section_names;
+    c.model_notes = frame_.model_notes;
     c.model = model_facts(o_.deck, c.model_note);
     c.files = file_links(o_.deck, dir_, outdir_, curve_units(frame_, dir_));
     try {

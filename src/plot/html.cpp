@@ -76,10 +76,21 @@ void peaks(Page& p, const RunSummary& s) {
             "meta");
 }
 
+// The imperfections and residual stresses the deck's notes tell of.
+void model_notes(Page& p, const PageContent& c) {
+  for (const char* what : {"imperfections", "residual stresses"})
+    if (const auto n = c.model_notes.find(what); n != c.model_notes.end()) p.row(what, n->second);
+}
+
 void model(Page& p, const PageContent& c) {
   p.element("h2", "Model");
   if (!c.model) {
     p.element("p", "The model is not summed up: " + c.model_note, "note");
+    if (!c.model_notes.empty()) {
+      p.raw("<table class=\"model\">\n");
+      model_notes(p, c);
+      p.raw("</table>\n");
+    }
     return;
   }
   const DeckFacts& m = *c.model;
@@ -92,6 +103,7 @@ void model(Page& p, const PageContent& c) {
                         " t/cm\u00b2, E3 " + plain_number(m.E3) + " t/cm\u00b2" +
                         (m.strain_limit > 0 ? "; strain limit " + plain_number(m.strain_limit)
                                             : std::string()));
+  model_notes(p, c);
   p.raw("</table>\n");
   std::vector<std::vector<std::string>> rows;
   for (const SectionFacts& s : m.sections)

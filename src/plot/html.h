@@ -38,6 +38,8 @@ struct PageContent {
   std::string table_pictures;  // the pictures of the tables' step: "frame.svg and plastic.svg"
   std::string table_step_words;  // "step 20, the detail step nearest to the peak at step 18"
   std::map<int, std::string> section_names;  // the deck's names of its sections
+  // The deck's notes of what the model carries: "imperfections", "residual stresses".
+  std::map<std::string, std::string> model_notes;
   std::optional<DeckFacts> model;  // the model as the deck check reads it
   std::string model_note;  // why the model is left out
   std::vector<FileLink> files;

@@ -37,6 +37,18 @@ std::optional<std::pair<int, std::string>> section_name(const std::string& cols)
   return std::pair{std::stoi(cols.substr(d, i - d)), name};
 }
 
+// The heading of a note card "$ imperfections: ..." with the text after
+// the colon; nullopt for any other card.
+std::optional<std::pair<std::string, std::string>> note_card(const std::string& cols) {
+  for (const std::string_view head : {"imperfections", "residual stresses"}) {
+    if (!starts_with(cols, "$ ") || cols.compare(2, head.size(), head) != 0 ||
+        cols.compare(2 + head.size(), 1, ":") != 0)
+      continue;
+    return std::pair{std::string(head), std::string(trim(std::string_view(cols).substr(3 + head.size())))};
+  }
+  return std::nullopt;
+}
+
 bool section_card(char ch) { return std::string_view("THIORC").find(ch) != std::string_view::npos; }
 
 }  // namespace
@@ -46,12 +58,28 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
   std::optional<std::pair<int, std::string>> named;  // the comment card just before
   std::map<int, int> jmap;  // user number -> index of the latest J card
   bool control = false, history = false;
+  std::string* note = nullptr;  // the note that a card "$   ..." continues
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string cols = card_columns(lines[i]);
     if (cols[0] == kComment) {
       named = section_name(cols);
+      if (auto n = note_card(cols)) {
+        std::string& text = f.model_notes[n->first];
+        if (!text.empty() && !n->second.empty()) text += ' ';
+        text += n->second;
+        note = &text;
+      } else if (note && starts_with(cols, "$   ")) {
+        const std::string_view more = trim(std::string_view(cols).substr(1));
+        if (!more.empty()) {
+          *note += ' ';
+          *note += more;
+        }
+      } else {
+        note = nullptr;
+      }
       continue;
     }
+    note = nullptr;
     const auto name_of_card = std::exchange(named, std::nullopt);
     const FieldSource src{name, static_cast<long>(i + 1)};
     const std::string at = name + ", line " + std::to_string(i + 1);

@@ -42,6 +42,10 @@ struct Frame {
   // Names of sections, from a comment card "$ section 3: HEB240" just
   // before the section card of that number.
   std::map<int, std::string> section_names;
+  // What the model carries, from comment cards "$ imperfections: ..." and
+  // "$ residual stresses: ...", each continued on the cards "$   ..." right
+  // after it; one text per heading, the cards joined by blanks.
+  std::map<std::string, std::string> model_notes;
   std::vector<std::string> warnings;
 };
 

@@ -78,7 +78,12 @@ TEST(HtmlPage, SummaryAgreesWithTheRunAndEveryPictureIsThere) {
 // read back from its files; numbers are plain decimals; the frame is shown
 // at its peak and the peak is marked on the force-displacement chart.
 TEST(HtmlPage, PeaksModelAndLinksOfThePortal) {
-  PlottedRun r(deck_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat"));
+  // The portal with the notes of what it carries, as the builder writes them.
+  std::string deck = deck_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat");
+  deck.insert(deck.find('\n') + 1,
+              "$ imperfections: sway 1/200 towards +x, joints moved;\n$ imperfections: bows e0/L = 1/250\n"
+              "$   (curve b, elastic) towards +x on members 1, 3\n$ residual stresses: ECCS on section 1\n");
+  PlottedRun r(deck);
   EXPECT_EQ(xml_problem(r.xml()), "");
   std::smatch m;
   ASSERT_TRUE(std::regex_search(r.analysis.err, m,
@@ -104,6 +109,10 @@ TEST(HtmlPage, PeaksModelAndLinksOfThePortal) {
   EXPECT_FALSE(std::regex_search(r.page, std::regex(R"(<td[^>]*>[^<]*\dE[+-]\d)")));  // no exponent form
   EXPECT_NE(r.page.find("<td class=\"num\">529.5</td>"), std::string::npos);           // Mp of the section
   EXPECT_NE(r.page.find("E 2100 t/cm"), std::string::npos);
+  EXPECT_NE(r.page.find("<tr><th>imperfections</th><td>sway 1/200 towards +x, joints moved; bows e0/L = 1/250 "
+                        "(curve b, elastic) towards +x on members 1, 3</td></tr>\n<tr><th>residual stresses</th>"
+                        "<td>ECCS on section 1</td></tr>\n</table>"),
+            std::string::npos);
   EXPECT_NE(r.page.find("report by nlframe-plot "), std::string::npos);
   for (const char* f : {"R.rst", "Jfor.rst", "Mstr.rst", "fort.61", "deck.dat"})
     EXPECT_NE(r.page.find(std::string("<a href=\"") + f + "\">"), std::string::npos) << f;

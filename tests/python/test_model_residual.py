@@ -24,7 +24,7 @@ def test_the_pattern_follows_its_section_card():
 
 
 @pytest.mark.parametrize("residual, message", [
-    ("parabolic", r"residual 'parabolic' is not a named pattern \(classic\) nor four values"),
+    ("parabolic", r"residual 'parabolic' is not a named pattern \(classic, ECCS\) nor four values"),
     ((-0.5, 0.3, 0.3), r"residual must be a named pattern or four values X1\.\.X4"),
     (0.3, r"residual must be a named pattern or four values"),
     ((-2.35, 0.3, 0.3, 0.3), r"residual \(-2\.35, 0\.3, 0\.3, 0\.3\) reaches the yield stress 2\.35"),
@@ -44,8 +44,9 @@ def test_the_program_takes_the_named_pattern_as_balanced(tmp_path):
     m = Model("RESIDUAL")
     m.material(2100., 21., 21.)
     for name in ["IPE300", "HEB300", "HEM1000"]:
-        m.section(name, 3.55, residual="classic")
-        m.section(name, 3.55, weak_axis=True, residual="classic")
+        for pattern in ("classic", "ECCS"):
+            m.section(name, 3.55, residual=pattern)
+            m.section(name, 3.55, weak_axis=True, residual=pattern)
     a, b = m.joint(0., 0.), m.joint(300., 0.)
     m.member(a, b, 1)
     m.supports(a)
@@ -53,6 +54,6 @@ def test_the_program_takes_the_named_pattern_as_balanced(tmp_path):
     m.load_steps(1)
     run_text(m.deck(), str(tmp_path))
     sums = [l.split() for l in (tmp_path / "R.rst").read_text().splitlines() if "RESIDUAL STRESSES:" in l]
-    assert len(sums) == 6
+    assert len(sums) == 12
     for s in sums:
         assert abs(float(s[5])) < 1e-5 and abs(float(s[10])) < 1e-8, s

@@ -97,6 +97,14 @@ TEST(Frame, SectionNamesSupportsAndLateralPush) {
   EXPECT_EQ(f.joints[2].held, 0u);
   EXPECT_EQ(f.joints[2].pushed, unsigned{kFixX});
   EXPECT_TRUE(f.lateral);
+  // Notes of what the model carries: a heading, cards that continue it,
+  // repeated headings joined; any other comment ends the note.
+  const Frame n = parse_frame(
+      "deck.dat", split(kControl + "$ imperfections: sway 1/278\n$   towards +x;\n$ imperfections: bows\n$ other\n"
+                        "$   not a note\n$ residual stresses:  ECCS on section 1   \n$imperfections: no\n" +
+                        card('J', 1, 0, 0, {0, 0}) + "$   after a card\n" + card('L', 20, 1) + card('F')));
+  EXPECT_EQ(n.model_notes, (std::map<std::string, std::string>{{"imperfections", "sway 1/278 towards +x; bows"},
+                                                                {"residual stresses", "ECCS on section 1"}}));
   // Gravity alone pushes nothing sideways.
   const Frame g = parse_frame("deck.dat", split(kControl + card('J', 1, 0, 0, {0, 0}) + card('L', 20, 1) +
                                                 card('B', 1, 0, 0, {0, -5}) + card('E') + card('F')));
