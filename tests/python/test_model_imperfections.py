@@ -194,3 +194,25 @@ def test_an_eccs_column_against_the_buckling_curves(tmp_path):
         sums = [float(l.split()[5]) for l in listing.splitlines() if "RESIDUAL STRESSES:" in l]
         assert len(sums) == 1 and abs(sums[0]) < 1e-4 * area * fy
         assert run.peaks[0].passed and chi(low) < run.peaks[0].value < chi(high), (weak, run.peaks[0])
+
+
+@pytest.mark.skipif(program() is None, reason="no program binary in build/")
+def test_a_member_load_runs_as_the_closed_form_of_a_fixed_end_beam(tmp_path):
+    """One member, fixed at both ends, 0.01 t/cm down in the pattern: the end
+    moments q L^2 / 12 and shears q L / 2, under load and arc-length control."""
+    for group in ("load", "arc"):
+        m = Model("FIXED-END BEAM")
+        m.material(E=2100., E2=21., E3=21.)
+        s = m.rectangle(20, 10, 2.4)
+        a, b = m.joint(0, 0), m.joint(600, 0)
+        m.member(a, b, s)
+        m.supports(a, b)
+        m.member_load(1, wy=-0.01)
+        if group == "load":
+            m.load_steps(1, tolerance=1e-10)
+        else:
+            m.arc_length(10, 0.1, tolerance=1e-12)
+        f = m.run(tmp_path / group).member_forces.iloc[-1]
+        assert f["MI(T*CM)"] == pytest.approx(-300., abs=0.2)
+        assert f["MJ(T*CM)"] == pytest.approx(300., abs=0.2)
+        assert f["QI(TON)"] == pytest.approx(-3., abs=2e-3)
