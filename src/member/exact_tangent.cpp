@@ -24,8 +24,9 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffnes
                          std::array<StationValues, NSTA>& st) {
   // A fibre inside its range or loading further has the slope that the
   // pass's tangent gives it already (E2 exactly when its trial stress went
-  // past a bound); only a fibre whose range moves (a reversal beyond the
-  // range, or any fibre with the initial stiffness) is set right here.
+  // past a bound; with a flat branch, on or past it); only a fibre whose
+  // range moves (a reversal beyond the range or, with a flat branch, from
+  // its bound, or any fibre with the initial stiffness) is set right here.
   const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(m), md.EYM(m)};
   const int sec = md.ISEC(m);
   // The correction of every fibre: the branch slope minus the tangent the
@@ -37,7 +38,7 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffnes
     for (int j = 0; j < NFM; ++j) {
       d[j] = 0.0;
       const double sig = f.SIG[j], deps = f.DEPS[j];
-      const bool inside = !(f.SIGL[j] > sig) && !(sig > f.SIGU[j]);
+      const bool inside = inside_range(mat.E2, sig, f.SIGU[j], f.SIGL[j]);
       if (stiffness == Stiffness::Tangent && (inside || deps * sig >= 0.0)) continue;
       const FibreValues v{f.SIGU[j], f.SIGL[j], f.EPSU[j], f.EPSL[j], sig, f.EPS[j]};
       d[j] = fibre_branch_slope(stiffness, mat, v, deps) -

@@ -8,6 +8,15 @@
 // meets the opposite bounding line of slope E3, which passes through
 // (+EYM, +SYM) above and (-EYM, -SYM) below.
 //
+// A flat plastic branch (E2 = 0, elastic-perfectly-plastic steel) keeps a
+// yielded fibre's stress exactly on its bound. Such a fibre is on the
+// branch, not inside its range: loading further it keeps its stress, and
+// reversing it re-anchors its range as any fibre beyond a bound does. Its
+// tangent is not 0 but kFlatTangent times E: a section whose fibres have
+// all yielded, and a segment between two such sections, keep a little
+// stiffness for the iteration (the member's inner system stays regular);
+// the stresses stay on the flat branch.
+//
 // The same computation runs in two modes: trial (every iteration, the state
 // is left alone and only the stress is returned) and commit (once per
 // converged step, the new state is stored). Everything here is inline,
@@ -41,6 +50,9 @@ enum class LawMode { Trial, Commit };
 enum class Stiffness { Tangent, Initial };
 inline Stiffness stiffness_of_switch(int impose) { return impose < 0 ? Stiffness::Initial : Stiffness::Tangent; }
 
+// The tangent of a fibre on a flat plastic branch, times E.
+inline constexpr double kFlatTangent = 1e-4;
+
 // Material constants of the structure and yield values of one member.
 struct FibreMaterial {
   double E = 0;    // Young's modulus
@@ -54,6 +66,18 @@ struct FibreMaterial {
 struct FibreValues {
   double SIGU = 0, SIGL = 0, EPSU = 0, EPSL = 0, SIG = 0, EPS = 0;
 };
+
+// The slope the tangents give a fibre beyond its bound (or on it, with a
+// flat branch): E2, or kFlatTangent times E when E2 is 0.
+inline double plastic_slope(double E, double E2) { return E2 == 0.0 ? kFlatTangent * E : E2; }
+
+// Whether a fibre with committed stress sig lies inside its range: a stress
+// on a bound counts as inside, except on a flat branch (E2 = 0), where a
+// fibre on its bound has yielded.
+inline bool inside_range(double E2, double sig, double su, double sl) {
+  if ((sl > sig) || (sig > su)) return false;
+  return !(E2 == 0.0 && (sig == su || sig == sl));
+}
 
 namespace detail {
 
@@ -99,8 +123,9 @@ inline double fibre_law(LawMode mode, Stiffness stiffness, const FibreMaterial& 
   double su = v.SIGU, sl = v.SIGL, eu = v.EPSU, el = v.EPSL;
   const double sig = v.SIG, eps = v.EPS;
   double st;
-  if (!(sl > sig) && !(sig > su)) {
-    // Inside the range (a stress exactly on a bound counts as inside).
+  if (inside_range(mat.E2, sig, su, sl)) {
+    // Inside the range (a stress exactly on a bound counts as inside, but
+    // for a flat branch).
     st = detail::elastic_trial(mat.E, mat.E2, sig, eps, DEPS, su, sl, eu, el);
   } else if (stiffness == Stiffness::Tangent && DEPS * sig >= 0.0) {
     // Outside, loading further along the hardening branch.
@@ -123,36 +148,46 @@ inline double fibre_law(LawMode mode, Stiffness stiffness, const FibreMaterial& 
 
 // Tangent modulus for the section sums: E2 when the trial stress lies
 // outside the committed range (the bounds as stored before this iteration),
-// else E. With the initial stiffness every fibre takes E.
+// else E; with a flat branch (E2 = 0) kFlatTangent times E when the trial
+// stress lies on a bound or outside. With the initial stiffness every fibre
+// takes E.
 inline double fibre_tangent(Stiffness stiffness, double E, double E2, double SIGT, double SIGL, double SIGU) {
-  if (stiffness == Stiffness::Tangent && (SIGT < SIGL || SIGT > SIGU)) return E2;
+  if (stiffness != Stiffness::Tangent) return E;
+  if (E2 == 0.0) return (SIGT <= SIGL || SIGT >= SIGU) ? kFlatTangent * E : E;
+  if (SIGT < SIGL || SIGT > SIGU) return E2;
   return E;
 }
 
 // The slope of the branch the fibre's trial stress lies on, with respect to
-// DEPS: E inside the (possibly re-anchored) range, E2 beyond it.
+// DEPS: E inside the (possibly re-anchored) range, E2 beyond it (with a
+// flat branch, on or beyond it: kFlatTangent times E).
 inline double fibre_branch_slope(Stiffness stiffness, const FibreMaterial& mat, const FibreValues& v, double DEPS) {
   double su = v.SIGU, sl = v.SIGL, eu = v.EPSU, el = v.EPSL;
   const double sig = v.SIG;
-  if (!(sl > sig) && !(sig > su)) {
+  const double beyond = plastic_slope(mat.E, mat.E2);
+  if (inside_range(mat.E2, sig, su, sl)) {
   } else if (stiffness == Stiffness::Tangent && DEPS * sig >= 0.0) {
-    return mat.E2;
+    return beyond;
   } else {
     detail::reanchor(mat, sig, v.EPS, su, sl, eu, el);
   }
   const double st = sig + mat.E * DEPS;
-  return (st > su || st < sl) ? mat.E2 : mat.E;
+  if (mat.E2 == 0.0) return (st >= su || st <= sl) ? beyond : mat.E;
+  return (st > su || st < sl) ? beyond : mat.E;
 }
 
 // The lane form. lanes4_plain tells whether no range of the four moves
-// (`inside` receives the lanes inside their range); then lanes4_stress
-// gives the trial stress of the four (and the committed stress: the bounds
-// stay, EPS becomes EPS + DEPS), and lanes4_tangent their tangent moduli.
+// (`inside` receives the lanes inside their range; `flat` for E2 = 0, as
+// inside_range); then lanes4_stress gives the trial stress of the four (and
+// the committed stress: the bounds stay, EPS becomes EPS + DEPS), and
+// lanes4_tangent their tangent moduli (`flat` again for E2 = 0, with Ef
+// holding kFlatTangent times E).
 // Vectors go by reference: an AVX vector passed by value would change the
 // calling convention.
-[[gnu::always_inline]] inline bool lanes4_plain(Stiffness stiffness, const V4& sig, const V4& su, const V4& sl, const V4& deps,
-                                                M4& inside) {
+[[gnu::always_inline]] inline bool lanes4_plain(Stiffness stiffness, bool flat, const V4& sig, const V4& su, const V4& sl,
+                                                const V4& deps, M4& inside) {
   inside = ~(sl > sig) & ~(sig > su);
+  if (flat) inside &= ~((sig == su) | (sig == sl));
   const M4 loading = stiffness == Stiffness::Tangent ? M4(deps * sig >= 0.0) : M4{0, 0, 0, 0};
   const M4 plain = inside | loading;
   return (plain[0] & plain[1] & plain[2] & plain[3]) != 0;
@@ -168,9 +203,12 @@ inline double fibre_branch_slope(Stiffness stiffness, const FibreMaterial& mat, 
   out = inside ? in : sig + E2 * deps;
 }
 
-[[gnu::always_inline]] inline void lanes4_tangent(Stiffness stiffness, const V4& E, const V4& E2, const V4& sigt, const V4& su,
-                                                  const V4& sl, V4& out) {
-  out = stiffness == Stiffness::Tangent ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
+[[gnu::always_inline]] inline void lanes4_tangent(Stiffness stiffness, bool flat, const V4& E, const V4& E2, const V4& Ef,
+                                                  const V4& sigt, const V4& su, const V4& sl, V4& out) {
+  if (flat && stiffness == Stiffness::Tangent)
+    out = ((sigt <= sl) | (sigt >= su)) ? Ef : E;
+  else
+    out = stiffness == Stiffness::Tangent ? (((sigt < sl) | (sigt > su)) ? E2 : E) : E;
 }
 
 }  // namespace nlf

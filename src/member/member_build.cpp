@@ -51,12 +51,15 @@ void station_sums(const Model& md, int m, const MemberFibres& f, Stiffness stiff
 NLF_HOT_LOOP void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, Stiffness stiffness, const double* area,
                               double* fa, double* ea) {
   const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
+  const bool flat = mat.E2 == 0.0;
+  const double ef = plastic_slope(mat.E, mat.E2);
+  const V4 Ef = {ef, ef, ef, ef};
   for (int i = 0; i < NFM; i += 4) {
     const V4 sig = NLF_LOAD4(f.SIG + i), su = NLF_LOAD4(f.SIGU + i), sl = NLF_LOAD4(f.SIGL + i);
     const V4 deps = NLF_LOAD4(f.DEPS + i);
     M4 inside;
     V4 sigt;
-    if (lanes4_plain(stiffness, sig, su, sl, deps, inside)) {
+    if (lanes4_plain(stiffness, flat, sig, su, sl, deps, inside)) {
       const V4 eps = NLF_LOAD4(f.EPS + i), eu = NLF_LOAD4(f.EPSU + i), el = NLF_LOAD4(f.EPSL + i);
       lanes4_stress(E, E2, sig, eps, deps, su, sl, eu, el, inside, sigt);
     } else {
@@ -68,7 +71,7 @@ NLF_HOT_LOOP void trial_lanes(const FibreMaterial& mat, const MemberFibres& f, S
     }
     NLF_STORE4(f.SIGT + i) = sigt;
     V4 et;
-    lanes4_tangent(stiffness, E, E2, sigt, su, sl, et);
+    lanes4_tangent(stiffness, flat, E, E2, Ef, sigt, su, sl, et);
     const V4 a = NLF_LOAD4(area + i % NFIB);
     NLF_STORE4(fa + i) = sigt * a;
     NLF_STORE4(ea + i) = et * a;

@@ -81,13 +81,14 @@ NLF_HOT_LOOP void commit_member(const Model& md, int m, const MemberFibres& f) {
     return;
   }
   const V4 E = {mat.E, mat.E, mat.E, mat.E}, E2 = {mat.E2, mat.E2, mat.E2, mat.E2};
+  const bool flat = mat.E2 == 0.0;
   for (int i = 0; i < NFM; i += 4) {
     const V4 sig = NLF_LOAD4(f.SIG + i);
     const V4 su = NLF_LOAD4(f.SIGU + i);
     const V4 sl = NLF_LOAD4(f.SIGL + i);
     const V4 deps = NLF_LOAD4(f.DEPS + i);
     M4 inside;
-    if (lanes4_plain(Stiffness::Tangent, sig, su, sl, deps, inside)) {
+    if (lanes4_plain(Stiffness::Tangent, flat, sig, su, sl, deps, inside)) {
       const V4 eps = NLF_LOAD4(f.EPS + i);
       const V4 eu = NLF_LOAD4(f.EPSU + i);
       const V4 el = NLF_LOAD4(f.EPSL + i);

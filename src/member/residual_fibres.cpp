@@ -70,7 +70,7 @@ void residual_branch_corrections(const FibreMaterial& mat, const SectionResidual
       double sum = 0;
       for (int n = 0; n < sub_count(r, i); ++n) {
         const FibreValues v = sub_values(mat, r, f, i, k, n);
-        const bool inside = !(v.SIGL > v.SIG) && !(v.SIG > v.SIGU);
+        const bool inside = inside_range(mat.E2, v.SIG, v.SIGU, v.SIGL);
         if (stiffness == Stiffness::Tangent && (inside || deps * v.SIG >= 0.0)) continue;
         FibreValues t = v;
         const double st = fibre_law(LawMode::Trial, stiffness, mat, t, deps);

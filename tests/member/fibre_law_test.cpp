@@ -79,5 +79,44 @@ TEST(FibreLaw, InitialStiffnessAndTangent) {
   EXPECT_EQ(fibre_tangent(Stiffness::Initial, 2100.0, 21.0, st, v.SIGL, v.SIGU), 2100.0);
 }
 
+// A flat plastic branch (E2 = 0): a yielded fibre keeps its stress on the
+// bound, its tangents give kFlatTangent times E there and E on reversal, and
+// a reversal re-anchors its range as the hardening law does when E2 tends
+// to 0: the lower bound on the line of slope E3 through (-EYM, -SYM).
+TEST(FibreLaw, FlatBranch) {
+  const double E = 2100.0, E3 = 21.0, SYM = 2.4, EYM = SYM / E;
+  const FibreMaterial flat{E, 0.0, E3, SYM, EYM};
+  const Stiffness T = Stiffness::Tangent;
+  FibreValues v = kVirgin;
+  EXPECT_EQ(fibre_law(LawMode::Commit, T, flat, v, 0.003), SYM);
+  EXPECT_EQ(v.SIG, SYM);
+  EXPECT_EQ(v.SIGU, SYM);
+  FibreValues t = v;
+  EXPECT_EQ(fibre_law(LawMode::Trial, T, flat, t, 0.001), SYM);
+  const double floor = kFlatTangent * E;
+  EXPECT_EQ(fibre_tangent(T, E, 0.0, SYM, v.SIGL, v.SIGU), floor);  // on the plateau, and at no increment
+  EXPECT_EQ(fibre_branch_slope(T, flat, v, 0.001), floor);
+  EXPECT_EQ(fibre_branch_slope(T, flat, v, -0.0001), E);
+  EXPECT_EQ(fibre_tangent(Stiffness::Initial, E, 0.0, SYM, v.SIGL, v.SIGU), E);
+
+  // Reversal: elastic from the bound, the range re-anchored at the point.
+  const double ep = 0.003 - EYM;  // the plastic strain
+  EXPECT_NEAR(fibre_law(LawMode::Commit, T, flat, v, -0.001), SYM - E * 0.001, 1e-12);
+  EXPECT_EQ(fibre_tangent(T, E, 0.0, v.SIG, v.SIGL, v.SIGU), E);
+  const double sl = E3 * E * ep / (E - E3) - SYM;
+  EXPECT_NEAR(v.SIGL, sl, 1e-12);
+  EXPECT_NEAR(v.EPSU, 0.003, 1e-15);
+  // Reloading far into compression ends on the new lower bound.
+  t = v;
+  EXPECT_NEAR(fibre_law(LawMode::Trial, T, flat, t, -0.01), sl, 1e-12);
+  // The same path with a hardening slope near 0.
+  FibreValues h = kVirgin;
+  const FibreMaterial thin{E, 1e-9, E3, SYM, EYM};
+  fibre_law(LawMode::Commit, T, thin, h, 0.003);
+  fibre_law(LawMode::Commit, T, thin, h, -0.001);
+  EXPECT_NEAR(h.SIGL, v.SIGL, 1e-9);
+  EXPECT_NEAR(h.SIG, v.SIG, 1e-9);
+}
+
 }  // namespace
 }  // namespace nlf

@@ -87,9 +87,19 @@ TEST(Condense, SameBitsAsTheGeneralInversion) {
 namespace nlf {
 namespace {
 
+// A stress for a random fibre with the range (sl, su): about half of them
+// outside it; with a flat branch (E2 = 0) a third of them on a bound.
+double random_stress(std::mt19937& rng, bool flat, double su, double sl) {
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const double s = 3.0 * u(rng);
+  if (!flat) return s;
+  return s > 1.0 ? su : s < -1.0 ? sl : s;
+}
+
 // The station sums take four fibres at a time; they must give the scalar
 // law's trial stresses and sums bit for bit, inside and outside the elastic
-// ranges, loading and reversing, with the tangent and the initial stiffness.
+// ranges, loading and reversing, with the tangent and the initial stiffness,
+// for a hardening and a flat plastic branch.
 TEST(StationSums, SameBitsAsTheScalarLaw) {
   test::MemberModel mm;
   Model& md = mm.md;
@@ -99,14 +109,16 @@ TEST(StationSums, SameBitsAsTheScalarLaw) {
   std::array<std::array<double, NFM>, 8> a{};
   MemberFibres f{a[0].data(), a[1].data(), a[2].data(), a[3].data(),
                  a[4].data(), a[5].data(), a[6].data(), a[7].data()};
-  const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)};
-  for (int trial = 0; trial < 200; ++trial) {
+  for (int trial = 0; trial < 400; ++trial) {
+    const bool flat = trial >= 200;
+    md.E2 = flat ? 0.0 : 21.0;
+    const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)};
     for (int i = 0; i < NFM; ++i) {
       f.SIGU[i] = 2.4 + 0.3 * u(rng);
       f.SIGL[i] = -2.4 + 0.3 * u(rng);
       f.EPSU[i] = f.SIGU[i] / 2100;
       f.EPSL[i] = f.SIGL[i] / 2100;
-      f.SIG[i] = 3.0 * u(rng);  // about half of them outside the range
+      f.SIG[i] = random_stress(rng, flat, f.SIGU[i], f.SIGL[i]);
       f.EPS[i] = f.SIG[i] / 2100;
       f.DEPS[i] = (trial % 3 == 0 ? 1e-4 : 2e-3) * u(rng);
     }
@@ -141,7 +153,8 @@ namespace nlf {
 namespace {
 
 // The commit takes four fibres at a time as well: the same new state, bit
-// for bit, as the scalar law in commit mode.
+// for bit, as the scalar law in commit mode, for a hardening and a flat
+// plastic branch.
 TEST(CommitFibres, SameBitsAsTheScalarLaw) {
   test::MemberModel mm;
   Units units;
@@ -152,14 +165,16 @@ TEST(CommitFibres, SameBitsAsTheScalarLaw) {
   fs.clear_increments(mm.md.NM);
   std::mt19937 rng(4);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
-  const FibreMaterial mat{mm.md.E, mm.md.E2, mm.md.E3, mm.md.SYM(1), mm.md.EYM(1)};
-  for (int trial = 0; trial < 50; ++trial) {
+  for (int trial = 0; trial < 100; ++trial) {
+    const bool flat = trial >= 50;
+    mm.md.E2 = flat ? 0.0 : 21.0;
+    const FibreMaterial mat{mm.md.E, mm.md.E2, mm.md.E3, mm.md.SYM(1), mm.md.EYM(1)};
     std::vector<FibreValues> want;
     fs.commit_begin();
     for (int m = 1; m <= mm.md.NM; ++m) {
       const MemberFibres f = fs.commit_member(m);
       for (int i = 0; i < NFM; ++i) {
-        f.SIG[i] = 3.0 * u(rng);
+        f.SIG[i] = random_stress(rng, flat, f.SIGU[i], f.SIGL[i]);
         f.DEPS[i] = (trial % 2 ? 1e-4 : 2e-3) * u(rng);
         FibreValues v{f.SIGU[i], f.SIGL[i], f.EPSU[i], f.EPSL[i], f.SIG[i], f.EPS[i]};
         fibre_law(LawMode::Commit, Stiffness::Tangent, mat, v, f.DEPS[i]);

@@ -34,15 +34,15 @@ std::string errors(const RunResult& r) {
 }
 
 // A pinned column of HEB 300 bent about its strong axis (fy 2.4, E2 = E3 =
-// E/100), of relative slenderness `slender`, bowed by L/1000 as a half sine
-// through four members, under a load at its top of the squash load times
-// the load factor; the group ends below `drop` of its peak.
+// E/100 unless given), of relative slenderness `slender`, bowed by L/1000 as
+// a half sine through four members, under a load at its top of the squash
+// load times the load factor; the group ends below `drop` of its peak.
 constexpr double kA = 149.1, kI = 25170.0, kFy = 2.4, kE = 2100.0;
 
 std::string column(double slender, double x2, double x4, double x6, int steps, double limit = 0,
-                   double drop = 0.9, double load = kA * kFy) {
+                   double drop = 0.9, double load = kA * kFy, double e2 = 21) {
   const double L = slender * std::numbers::pi * std::sqrt(kE / kFy) * std::sqrt(kI / kA);
-  std::string d = "   0  0  1     PINNED COLUMN\n" + card('P', 0, 0, 0, {kE, 21, 21, limit}) +
+  std::string d = "   0  0  1     PINNED COLUMN\n" + card('P', 0, 0, 0, {kE, e2, e2, limit}) +
                   card('I', 1, 0, 0, {30, 30, 1.1, 1.9, 2.7, kFy});
   for (int k = 0; k <= 4; ++k)
     d += card('J', k + 1, 0, 0, {L / 1000 * std::sin(std::numbers::pi * k / 4), L * k / 4});
@@ -258,6 +258,71 @@ TEST(UltimateLoad, AColumnPushedThroughItselfStops) {
   EXPECT_NE(r.message.find("of member 1 has been pushed through itself"), std::string::npos) << errors(r);
   EXPECT_NE(r.message.find("the last step done, 2,"), std::string::npos) << r.message;
   EXPECT_EQ(r.summary.steps, 2);
+}
+
+// Elastic-perfectly-plastic steel (E2 = E3 = 0) takes the same path as a
+// hardening of E/100000: the peaks agree to 0.1 %, past the first fully
+// plastic station (the stocky column) and with either tangent.
+TEST(PerfectlyPlastic, PinnedColumnsPassTheirPeakAsWithATinyHardening) {
+  TempDir dir;
+  for (const double slender : {0.3, 1.0})
+    for (const double x6 : {0.0, 1.0}) {
+      const std::string what = "slenderness " + std::to_string(slender) + ", X6 " + std::to_string(x6);
+      const auto peak = [&](double e2) {
+        const RunResult r = run_in(dir / "column", column(slender, 0.5, 4, x6, 400, 0.05, 0.9, kA * kFy, e2));
+        EXPECT_EQ(r.status, 0) << what << ": " << r.message;
+        EXPECT_TRUE(r.summary.peaks[0].passed && r.summary.peaks[0].converged) << what << ": " << r.message;
+        return r.summary.peaks[0].value;
+      };
+      const double tiny = peak(kE / 1e5);
+      EXPECT_NEAR(peak(0), tiny, 1e-3 * tiny) << what;
+    }
+}
+
+// A fixed-base portal (h 300, span 600) of an I section without fillets
+// (20 x 10, web 0.56, flanges 0.85, fy 2.4), pushed at its beam by 1 t times
+// the load factor. Without gravity (`gravity` 0) the members leave out the
+// geometric terms and the group ends at a fibre strain of 0.02: the frame
+// reaches its sway mechanism. With gravity (that load on each column top
+// in three steps first) it passes a peak.
+std::string flat_portal(double e2, double x6, double gravity) {
+  const int sec = gravity > 0 ? 1 : -1;
+  std::string d = "   0  0  1     PORTAL\n" + card('P', 0, 0, 0, {kE, e2, e2, gravity > 0 ? 0 : 0.02}) +
+                  card('I', 1, 0, 0, {20, 10, 0.56, 0.85, 0, kFy});
+  const double xy[4][2] = {{0, 0}, {0, 300}, {600, 300}, {600, 0}};
+  for (int j = 1; j <= 4; ++j) d += card('J', j, 0, 0, {xy[j - 1][0], xy[j - 1][1]});
+  for (int m = 1; m <= 3; ++m) d += card('M', m, m + 1, sec, {0.2, 0.4, 0.6, 0.8});
+  d += card('L', 30, 1);
+  if (gravity > 0)
+    d += card('B', 1, 111) + card('B', 4, 111) + card('B', 2, 0, 0, {0, -gravity}) +
+         card('B', 3, 0, 0, {0, -gravity}) + card('E', 0, 3, 1, {1e-8});
+  d += card('B', 1, 111) + card('B', 4, 111) + card('B', 2, 0, 0, {1, 0}) +
+       card('E', 0, 200, 1, {1e-8, 0.5, 1, 4, gravity > 0 ? 0.8 : 0, x6});
+  return d + "F\n";
+}
+
+TEST(PerfectlyPlastic, APortalReachesItsPlasticCollapseLoad) {
+  TempDir dir;
+  const auto last_peak = [&](double e2, double x6, double gravity) {
+    const RunResult r = run_in(dir / "portal", flat_portal(e2, x6, gravity));
+    EXPECT_EQ(r.status, 0) << r.message;
+    return r.summary.peaks[r.summary.peak_count - 1];
+  };
+  // The sway mechanism: plastic hinges at the feet and the column tops.
+  const double B = 10, D = 20, tw = 0.56, tf = 0.85;
+  const double Mp = kFy * (B * tf * (D - tf) + tw * (D / 2 - tf) * (D / 2 - tf));
+  const double collapse = 4 * Mp / 300;
+  const GroupPeak flat = last_peak(0, 1, 0);
+  EXPECT_NEAR(flat.value, last_peak(kE / 1e5, 1, 0).value, 1e-3 * flat.value);
+  EXPECT_NEAR(flat.value, collapse, 3e-3 * collapse);
+  // Under gravity the frame passes a peak below the mechanism, with either
+  // tangent.
+  for (const double x6 : {0.0, 1.0}) {
+    const GroupPeak g = last_peak(0, x6, 8);
+    EXPECT_TRUE(g.passed && g.converged) << "X6 " << x6;
+    EXPECT_NEAR(g.value, last_peak(kE / 1e5, x6, 8).value, 1e-3 * g.value) << "X6 " << x6;
+    EXPECT_LT(g.value, collapse);
+  }
 }
 
 }  // namespace
