@@ -165,7 +165,7 @@ class Checker {
 
   bool structure() {
     if (ctl_.IRESIN != 0) load_state(units_.records(ctl_.IRESIN), md_, fs_);
-    read_structure(md_, fs_, units_, kComment, ctl_.control_line);
+    read_structure(md_, fs_, units_, kComment, ctl_.control_line, ctl_.IRESIN != 0);
 
     const BandStorage band = band_storage(md_);
     if (!band.fits)

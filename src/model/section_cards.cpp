@@ -68,6 +68,18 @@ void section_card(Model& md, Units& units, const Card& c, const CardContext& cx,
   // A C card keeps the fibres, and with them the residual stresses, under a
   // new yield stress; any other card makes a new section without them.
   SectionRecord& rec = recs[static_cast<std::size_t>(s)];
+  // Residual stresses that a restart file brought (no S card of this deck
+  // gave them): the members keep them with their saved sub-fibres, so a C
+  // card must leave them below its yield stress, and no card can make the
+  // section anew.
+  if (const SectionResidual* saved = rec.s_line == 0 ? md.residual(s) : nullptr) {
+    if (c.ch != 'C')
+      cx.fail(1, 1, "SECTION " + str(s) + " HAS THE RESIDUAL STRESSES OF THE RESTART FILE: IT CANNOT BE MADE ANEW",
+              "makes section " + str(s) + " anew, but its members keep the fibres and residual stresses of the " +
+                  "restart file (a continuing run may shift or relist it with a C card only)");
+    if (const ResidualFault f = residual_fault(SectionShape{'C', 0, 0, 0, 0, 0}, md, s, *saved); !f.what.empty())
+      cx.fail(x_first(6), x_last(6), f.what, f.detail + " (the residual stresses of the restart file)");
+  }
   if (rec.s_line != 0) {
     if (c.ch == 'C') {
       set_residual(md, units, cx, s, rec, rec.X, false);

@@ -246,9 +246,23 @@ bool structure_card(Model& md, FibreStore& fs, Units& units, const Card& c, long
   return false;
 }
 
+// A continuing run that keeps its saved state (a negative count on the L
+// card) keeps the residual stresses of its restart file with the saved
+// sub-fibres: an S card of its deck would be listed and change nothing.
+void refuse_kept_residuals(Units& units, const SectionRecords& recs) {
+  for (std::size_t s = 1; s < recs.size(); ++s) {
+    if (recs[s].s_line == 0) continue;
+    const CardContext cx{units, recs[s].s_line, 'S'};
+    cx.fail(1, 1, "A CONTINUING RUN THAT KEEPS ITS STATE CANNOT CHANGE RESIDUAL STRESSES",
+            "gives section " + std::to_string(s) +
+                " residual stresses, but a continuing run that keeps its saved state (a negative count on the L "
+                "card) keeps the fibres of its restart file: the card would change nothing");
+  }
+}
+
 }  // namespace
 
-void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long control_line) {
+void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long control_line, bool continuing) {
   static const Format echo("(1X,A80)");
   DeckIn& deck = units.deck();
   std::string line;
@@ -263,8 +277,13 @@ void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long 
     // A deck check reports a card it refuses and goes on with the next.
     try {
       if (structure_card(md, fs, units, decode_deck_card(units, cols, deck.source(), false), deck.line_number(),
-                          recs))
+                          recs)) {
+        try {
+          if (continuing && md.state_kept) refuse_kept_residuals(units, recs);
+        } catch (const DeckRejected&) {
+        }
         return;
+      }
     } catch (const DeckRejected&) {
     }
   }

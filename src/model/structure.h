@@ -18,6 +18,10 @@ class Units;
 // line of the control card; when the pass meets that line again (the deck
 // was rewound past leading comments) the card is echoed and passed over.
 // A card the model cannot accept ends the run (deck_error, Stop).
-void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long control_line);
+// `continuing`: the model was restored from a restart file, whose residual
+// stresses a deck that keeps the saved state cannot change (its S cards are
+// refused).
+void read_structure(Model& md, FibreStore& fs, Units& units, char comment, long control_line,
+                    bool continuing = false);
 
 }  // namespace nlf

@@ -68,7 +68,7 @@ void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const Driv
   // structure input then goes on from the restored counters.
   if (ctl.IRESIN != 0) ISTEP = load_state(units.records(ctl.IRESIN), md, fs);
 
-  read_structure(md, fs, units, kComment, ctl.control_line);
+  read_structure(md, fs, units, kComment, ctl.control_line, ctl.IRESIN != 0);
   // A negative count on the L card keeps a restored state; a fresh run has
   // none to keep, and its fibres still need their initial state (without it
   // every fibre would start with a yield range of zero width).

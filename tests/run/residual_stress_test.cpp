@@ -300,5 +300,33 @@ TEST(ResidualStress, ThreadsScratchFilesAndARestartGiveTheSameBytes) {
   }
 }
 
+// What a continuing deck cannot change about the saved residual stresses
+// is refused before its first step; a C card that keeps them below its yield
+// stress runs.
+TEST(ResidualStress, AContinuingDeckCannotChangeTheSavedResidualStresses) {
+  TempDir dir;
+  ASSERT_EQ(run_in(dir.path(), portal("   0 30  1", 2)).status, 0);
+  const std::string keep = card('W', 0, 0, 0, {2.21, 2.11}) + card('L', -30, -1);
+  const std::string push = card('B', 1, 111) + card('B', 4, 111) + card('B', 2, 0, 0, {1, 0}) +
+                           card('E', 0, 1, 1, {1e-10, 0, 0, 0, 0, 1}) + "F\n";
+  const struct {
+    std::string cards;
+    const char* says;
+  } cases[] = {
+      {card('I', 2, 0, 0, {30, 30, 1.1, 1.9, 2.7, kFy}) + card('S', 2, 0, 0, {-0.72, 0.42, 0.42, 0.42}),
+       "keeps the fibres of its restart file"},
+      {card('C', 1, 0, 0, {0, 0, 0, 0, 0, 0.5}), "at or beyond the yield stress 0.5"},
+      {card('I', 1, 0, 0, {30, 30, 1.1, 1.9, 2.7, kFy}), "its members keep the fibres and residual stresses"}};
+  for (const auto& c : cases) {
+    const std::string control = "  30  0  1     CONTINUED\n";
+    const RunResult r = run_in(dir.path(), control + c.cards + keep + push);
+    EXPECT_EQ(r.status, 1) << c.says;
+    EXPECT_FALSE(r.started);
+    EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+  }
+  const RunResult r = run_in(dir.path(), "  30  0  1     CONTINUED\n" + card('C', 1, 0, 0, {0, 0, 0, 0, 0, 3.0}) + keep + push);
+  EXPECT_EQ(r.status, 0) << r.message;
+}
+
 }  // namespace
 }  // namespace nlf
