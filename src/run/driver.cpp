@@ -15,6 +15,7 @@
 #include "output/step_results.h"
 #include "deck/history.h"
 #include "deck/workspace.h"
+#include "run/buckling.h"
 #include "run/iteration.h"
 #include "run/path.h"
 #include "run/step_checks.h"
@@ -89,6 +90,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
   GroupPath path;
   StepControl control;
   int group = 0;  // groups read
+  int buckling_runs = 0;  // V cards met
   // The threads of the member loops, started once for the whole run: the
   // one place that asks where the fibre state is. Scratch files hand out
   // the members in order, to a team of one thread.
@@ -144,6 +146,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         summary.history_ended = summary.steps > 0;
         throw;
       }
+      if (g.buckling.asked) buckling_stage(md, units, fs, g.buckling, ISTEP - 1, buckling_runs);
       if (!more) {
         // The step just counted is not computed: the file holds the last one.
         if (ctl.IRESOUT >= 1) save_state(units.records(ctl.IRESOUT), md, fs, ISTEP - 1, detail);
