@@ -562,5 +562,5 @@ def _refused_changes_nothing(method):
 for _name in ("comment", "material", "i_section", "section", "tee", "rectangle", "tube", "round_bar", "copy",
               "joint", "link", "member", "spring", "watch", "watch_force", "watch_displacement", "iterations",
               "supports", "load", "displace", "load_steps", "displacement_steps", "factored_steps", "arc_length",
-              "finish"):
+              "buckling", "finish"):
     setattr(Model, _name, _refused_changes_nothing(getattr(Model, _name)))

@@ -24,8 +24,8 @@ SegGeom geometry_of(const Model& md, int m, int k) {
 
 }  // namespace
 
-std::array<double, 2> segment_axial_forces(const Model& md, int m, int k, const double* u,
-                                           const StationValues& s1, const StationValues& s2) {
+SectionForces segment_section_forces(const Model& md, int m, int k, const double* u, const StationValues& s1,
+                                     const StationValues& s2) {
   const SegGeom g = geometry_of(md, m, k);
   // Segment order (X1, X2, Y1, Y2, R1, R2) from points k and k+1.
   const double* a = u + 3 * (k - 1);
@@ -46,7 +46,7 @@ std::array<double, 2> segment_axial_forces(const Model& md, int m, int k, const 
   const double b1 = gen[Gen::B1 - 1], a2 = gen[Gen::A2 - 1], a3 = gen[Gen::A3 - 1];
   // w'' = 2 a2 + 6 a3 x at x = -L/2 and +L/2.
   const double k1 = 2.0 * a2 - 3.0 * a3 * g.L, k2 = 2.0 * a2 + 3.0 * a3 * g.L;
-  return {s1.SEA * b1 - s1.SES * k1, s2.SEA * b1 - s2.SES * k2};
+  return {{s1.SEA * b1 - s1.SES * k1, s2.SEA * b1 - s2.SES * k2}, {s1.SEI * k1 - s1.SES * b1, s2.SEI * k2 - s2.SES * b1}};
 }
 
 void unreduced_segment(const Model& md, int m, int k, const StationValues& s1, const StationValues& s2,

@@ -18,11 +18,15 @@ namespace nlf {
 // sums E A, E A z and E A z^2 over the section's fibres.
 StationValues elastic_station(const ModelInput& md, int m);
 
-// The axial force at the two stations of segment k of member m, from the
-// displacements `u` of the member's 18 freedoms and the segment's station
-// stiffness sums: N = SEA u' - SES w'' at either end.
-std::array<double, 2> segment_axial_forces(const Model& md, int m, int k, const double* u,
-                                           const StationValues& s1, const StationValues& s2);
+// The axial force and moment at the two stations of segment k of member m,
+// from the displacements `u` of the member's 18 freedoms and the segment's
+// station stiffness sums: N = SEA u' - SES w'' and M = SEI w'' - SES u' at
+// either end (fibre strain u' - z w'').
+struct SectionForces {
+  double N[2], M[2];
+};
+SectionForces segment_section_forces(const Model& md, int m, int k, const double* u, const StationValues& s1,
+                                     const StationValues& s2);
 
 // Segment k's 6 x 6 matrix, node order, on points k and k+1 of member m (in
 // the current node points): the stiffness of the station values when

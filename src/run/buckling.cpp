@@ -110,6 +110,18 @@ BucklingMode shape(const Model& md, const Numbering& num, const std::vector<doub
   return b;
 }
 
+// The moment that the scaled mode's curvature carries at every station.
+void mode_moments(const Model& md, const std::vector<Stations>& st, BucklingMode& b) {
+  b.moment.resize(NSTA * static_cast<std::size_t>(md.NM));
+  for (int m = 1; m <= md.NM; ++m)
+    for (int k = 1; k <= NSEG; ++k) {
+      const SectionForces f =
+          segment_section_forces(md, m, k, b.points.data() + 18 * (m - 1), st[m][2 * k - 2], st[m][2 * k - 1]);
+      b.moment[NSTA * (m - 1) + 2 * k - 2] = f.M[0] + 0.0;
+      b.moment[NSTA * (m - 1) + 2 * k - 1] = f.M[1] + 0.0;
+    }
+}
+
 }  // namespace
 
 BucklingOutcome buckling_modes(const Model& md, Units& units, FibreStore& fs, const BucklingRequest& req) {
@@ -169,15 +181,18 @@ BucklingOutcome buckling_modes(const Model& md, Units& units, FibreStore& fs, co
   for (int i = 0; i < num.full; ++i)
     if (num.free_of[i] >= 0) u[i] = rhs[num.free_of[i]];
   std::vector<Stations> force(st.size());
+  out.axial.resize(NSTA * static_cast<std::size_t>(md.NM));
   for (int m = 1; m <= md.NM; ++m) {
     const auto d = num.of_member(md, m);
     double um[18];
     for (int k = 0; k < 18; ++k) um[k] = u[d[k]];
     for (int k = 1; k <= NSEG; ++k) {
-      const auto n = segment_axial_forces(md, m, k, um, st[m][2 * k - 2], st[m][2 * k - 1]);
-      force[m][2 * k - 2].SN = n[0];
-      force[m][2 * k - 1].SN = n[1];
-      out.largest_force = std::max({out.largest_force, std::fabs(n[0]), std::fabs(n[1])});
+      const SectionForces f = segment_section_forces(md, m, k, um, st[m][2 * k - 2], st[m][2 * k - 1]);
+      for (int e = 0; e < 2; ++e) {
+        force[m][2 * k - 2 + e].SN = f.N[e];
+        out.axial[NSTA * (m - 1) + 2 * k - 2 + e] = f.N[e];
+        out.largest_force = std::max(out.largest_force, std::fabs(f.N[e]));
+      }
     }
   }
   if (out.largest_force == 0.0 || num.n < 2) return out;
@@ -198,6 +213,7 @@ BucklingOutcome buckling_modes(const Model& md, Units& units, FibreStore& fs, co
       // Factors beyond 1e12 times the first are rounding, not buckling.
       if ((side == 0 ? -p.mu : p.mu) <= 1e-12 * scale) continue;
       out.modes.push_back(shape(md, num, p.phi, -1.0 / p.mu));
+      mode_moments(md, st, out.modes.back());
       if (side == 0) ++out.positive;
     }
   }

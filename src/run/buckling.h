@@ -28,11 +28,13 @@ struct BucklingMode {
   double factor = 0;
   std::vector<double> joint;   // 3 per joint, X Y R (joint order)
   std::vector<double> points;  // 18 per member, points 1..6 each X Y R
+  std::vector<double> moment;  // 10 per member: the moment EI w'' - ES u' of the mode at its stations
 };
 
 struct BucklingOutcome {
   int equations = 0;            // freedoms of the eigenproblem
   double largest_force = 0;     // largest |N| of the pattern's linear analysis
+  std::vector<double> axial;    // 10 per member: N of the pattern at the stations
   std::vector<BucklingMode> modes;  // positive factors ascending, then negative ones descending
   int positive = 0;             // how many of `modes` are positive
 };

@@ -44,9 +44,16 @@ void write_modes(const Model& md, TextOut& out, const BucklingRequest& req, cons
   static const Format head("(1X,'BUCKLING',I4,' AFTER STEP',I6,1X,A7,' MODES',I4,' JOINTS',I6,' MEMBERS',I6)");
   static const Format mode_head("(1X,'MODE',I4,' FACTOR',1P,E17.8)");
   static const Format joint_row("(1X,'J',I5,1P,3E15.6)");
-  static const Format member_row("(1X,'M',I5,1P,8E15.6)");
+  static const Format member_row("(1X,'M',I5,1P,12E15.6)");
+  static const Format station_row("(1X,A1,I5,1P,10E15.6)");
+  const auto stations = [&](const char* key, int m, const std::vector<double>& v) {
+    const double* p = v.data() + NSTA * (m - 1);
+    out.write(station_row, {key, m, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9]});
+  };
   const int n = static_cast<int>(b.modes.size());
   out.write(head, {count, done, stiffness_name(req), n, md.NJ, md.NM});
+  if (!b.axial.empty())
+    for (int m = 1; m <= md.NM; ++m) stations("N", m, b.axial);
   for (int k = 0; k < n; ++k) {
     const BucklingMode& mo = b.modes[k];
     out.write(mode_head, {k + 1, mo.factor});
@@ -54,9 +61,10 @@ void write_modes(const Model& md, TextOut& out, const BucklingRequest& req, cons
       out.write(joint_row, {md.JNO(j), mo.joint[3 * j - 3], mo.joint[3 * j - 2], mo.joint[3 * j - 1]});
     for (int m = 1; m <= md.NM; ++m) {
       const double* p = mo.points.data() + 18 * (m - 1);
-      // The inner points 2..5, X and Y.
-      out.write(member_row, {m, p[3], p[4], p[6], p[7], p[9], p[10], p[12], p[13]});
+      // The inner points 2..5, X, Y and R.
+      out.write(member_row, {m, p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10], p[11], p[12], p[13], p[14]});
     }
+    for (int m = 1; m <= md.NM; ++m) stations("K", m, mo.moment);
   }
 }
 
