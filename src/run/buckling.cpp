@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 #include "io/stop.h"
@@ -203,10 +204,22 @@ BucklingOutcome buckling_modes(const Model& md, Units& units, FibreStore& fs, co
     const int a = num.free_of[e.i], b = num.free_of[e.j];
     if (a >= 0 && b >= 0 && a >= b) G.push_back({a, b, e.v});
   }
+  // Members without the axial-force terms (a negative section) add none.
+  out.geometric = !G.empty();
+  if (!out.geometric) return out;
   // mu = -1 / alpha: the most negative mu are the smallest positive factors.
   for (int side = 0; side < (req.negative ? 2 : 1); ++side) {
     int iterations = 0;
-    const auto pairs = eig.extreme(G, req.modes, side == 0, iterations);
+    std::vector<EigenPair> pairs;
+    try {
+      pairs = eig.extreme(G, req.modes, side == 0, iterations);
+    } catch (const std::exception& e) {
+      const std::string text = "ERROR ... BUCKLING ANALYSIS: THE EIGENSOLVER FAILED";
+      units.listing().message({text});
+      units.console().message({text});
+      units.error_line("nlframe: the buckling analysis failed in its eigensolver: %s", e.what());
+      throw Stop{1};
+    }
     double scale = 0.0;
     for (const EigenPair& p : pairs) scale = std::max(scale, std::fabs(p.mu));
     for (const EigenPair& p : pairs) {

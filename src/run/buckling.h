@@ -35,6 +35,7 @@ struct BucklingOutcome {
   int equations = 0;            // freedoms of the eigenproblem
   double largest_force = 0;     // largest |N| of the pattern's linear analysis
   std::vector<double> axial;    // 10 per member: N of the pattern at the stations
+  bool geometric = false;       // the forces give a geometric stiffness (not every member without it)
   std::vector<BucklingMode> modes;  // positive factors ascending, then negative ones descending
   int positive = 0;             // how many of `modes` are positive
 };

@@ -15,6 +15,7 @@ void write_listing(const Model& md, TextOut& out, const BucklingRequest& req, co
       "(/,1X,'*** BUCKLING ANALYSIS ***',3X,'AFTER STEP',I6,3X,A7,' STIFFNESS',3X,'EQUATIONS',I8)");
   static const Format force("(1X,'LARGEST AXIAL FORCE OF THE PATTERN',1P,E14.5)");
   static const Format none("(1X,'THE PATTERN CAUSES NO AXIAL FORCE: NO CRITICAL LOAD')");
+  static const Format flat("(1X,'NO MEMBER WITH AXIAL FORCE HAS ITS GEOMETRIC TERMS: NO CRITICAL LOAD')");
   static const Format found("(1X,'FACTORS FOUND',I4,' POSITIVE',I4,' NEGATIVE (ASKED',I4,' OF EACH SIGN)')");
   static const Format table("(/,1X,'  MODE',5X,'CRITICAL FACTOR')");
   static const Format row("(1X,I6,1P,E20.8)");
@@ -23,8 +24,8 @@ void write_listing(const Model& md, TextOut& out, const BucklingRequest& req, co
   static const Format joint_row("(1X,I8,1P,3E15.6)");
   out.write(head, {done, stiffness_name(req), b.equations});
   out.write(force, {b.largest_force});
-  if (b.largest_force == 0.0) {
-    out.write(none, {});
+  if (b.largest_force == 0.0 || !b.geometric) {
+    out.write(b.largest_force == 0.0 ? none : flat, {});
     return;
   }
   const int n = static_cast<int>(b.modes.size());
