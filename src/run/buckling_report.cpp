@@ -16,7 +16,7 @@ void write_listing(const Model& md, TextOut& out, const BucklingRequest& req, co
   static const Format force("(1X,'LARGEST AXIAL FORCE OF THE PATTERN',1P,E14.5)");
   static const Format none("(1X,'THE PATTERN CAUSES NO AXIAL FORCE: NO CRITICAL LOAD')");
   static const Format flat("(1X,'NO MEMBER WITH AXIAL FORCE HAS ITS GEOMETRIC TERMS: NO CRITICAL LOAD')");
-  static const Format found("(1X,'FACTORS FOUND',I4,' POSITIVE',I4,' NEGATIVE (ASKED',I4,' OF EACH SIGN)')");
+  static const Format found("(1X,'FACTORS FOUND',I4,' POSITIVE',I4,' NEGATIVE (ASKED',I4,A,')')");
   static const Format table("(/,1X,'  MODE',5X,'CRITICAL FACTOR')");
   static const Format row("(1X,I6,1P,E20.8)");
   static const Format mode_head("(/,1X,'MODE',I4,3X,'FACTOR',1P,E16.8,3X,'NORMALISED JOINT DISPLACEMENTS')");
@@ -29,7 +29,7 @@ void write_listing(const Model& md, TextOut& out, const BucklingRequest& req, co
     return;
   }
   const int n = static_cast<int>(b.modes.size());
-  out.write(found, {b.positive, n - b.positive, req.modes});
+  out.write(found, {b.positive, n - b.positive, req.modes, req.negative ? " OF EACH SIGN" : " POSITIVE"});
   out.write(table, {});
   for (int k = 0; k < n; ++k) out.write(row, {k + 1, b.modes[k].factor});
   for (int k = 0; k < n; ++k) {
