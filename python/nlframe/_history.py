@@ -222,6 +222,22 @@ class History:
         self._member_loads = {}
         return cards
 
+    def buckling(self, modes: int = 4, negative: bool = False, tangent: bool = False) -> None:
+        """The critical load factors and buckling modes (a V card) of the
+        pattern of the next group of steps, or after the last group of its
+        pattern: `modes` factors of each sign (1 to 50), the negative ones too
+        when `negative`; the elastic stiffness, or with tangent=True the
+        tangent of the state the steps so far have left. The factors multiply
+        the pattern as given (the loads of one step); Run.buckling and
+        Run.mode(k) read them back."""
+        self._begin_history()
+        n = int_text(modes, 3, "buckling", "modes", 1, 50)
+        for arg, v in (("negative", negative), ("tangent", tangent)):
+            if not isinstance(v, bool):
+                raise ValueError(f"Model.buckling: {arg} must be True or False, not {v!r}")
+        self._history.append(card("V", (n, int_text(1 if negative else 0, 3, "buckling", "negative"),
+                                        int_text(1 if tangent else 0, 3, "buckling", "tangent")), []))
+
     def finish(self) -> None:
         """Ends the load history (written by deck() if not called)."""
         if self._pattern or self._member_loads:

@@ -293,6 +293,7 @@ class Run:
         self._tables = None
         self._raw = None      # the tables' text, read before the folder went
         self._listing = None
+        self._modes_text = None  # modes.rst ("" when the run wrote none)
 
     @classmethod
     def _not_run(cls, deck, folder, status, message):
@@ -340,6 +341,7 @@ class Run:
         try:
             self._listing = self._owned(lambda: (Path(self._where) / "R.rst").read_text(errors="replace"))
             self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
+            self._modes_text = self._owned(self._read_modes)
         except (ResultError, OSError) as e:
             self._refused = str(e)
         self._files = None
@@ -362,6 +364,52 @@ class Run:
             self._tables = _frames(self._raw)
         return self._tables
 
+    def _read_modes(self):
+        p = Path(self._where) / "modes.rst"
+        return p.read_text() if p.exists() else ""
+
+    def _blocks(self):
+        """The analyses of modes.rst, parsed (see _parse_modes)."""
+        if self._modes_text is None:
+            self._modes_text = self._owned(self._read_modes)
+        return _parse_modes(self._modes_text)
+
+    @property
+    def buckling(self):
+        """The critical load factors of every V card: a DataFrame of analysis
+        (the V card's number in the run), step (the steps done before it),
+        stiffness ("ELASTIC" or "TANGENT"), mode and factor; empty when the
+        deck asked for none."""
+        pd = _import_pandas()
+        rows = [(b["analysis"], b["step"], b["stiffness"], m["mode"], m["factor"])
+                for b in self._blocks() for m in b["modes"]]
+        return pd.DataFrame(rows, columns=["analysis", "step", "stiffness", "mode", "factor"])
+
+    def _block(self, analysis):
+        blocks = self._blocks()
+        for b in blocks:
+            if b["analysis"] == analysis:
+                return b
+        raise KeyError("%s: no buckling analysis %r (the run has %d)" % (self.deck, analysis, len(blocks)))
+
+    def _mode(self, k, analysis):
+        for m in self._block(analysis)["modes"]:
+            if m["mode"] == k:
+                return m
+        raise KeyError("%s: buckling analysis %d has no mode %r" % (self.deck, analysis, k))
+
+    def mode(self, k, analysis=1, points=False):
+        """Mode k (from 1) of buckling analysis `analysis`: a DataFrame of
+        joint, x, y, r (translations scaled to a largest node-point
+        translation of 1, rotations per cm of it); points=True: of member,
+        point (2 to 5, the inner points), x, y, r."""
+        pd = _import_pandas()
+        m = self._mode(k, analysis)
+        if points:
+            rows = [(n, p + 2, *v[3 * p:3 * p + 3]) for n, v in m["points"].items() for p in range(4)]
+            return pd.DataFrame(rows, columns=["member", "point", "x", "y", "r"])
+        return pd.DataFrame([(j, *v) for j, v in m["joints"].items()], columns=["joint", "x", "y", "r"])
+
     joint_displacements = property(lambda self: self._read()["joint_displacements"],
                                    doc="Jdis.rst: step, joint, displacements (iteration, step, total).")
     joint_forces = property(lambda self: self._read()["joint_forces"],
@@ -374,6 +422,31 @@ class Run:
                         doc="Mstr.rst: fibre states, stresses and outer strains of every station.")
     curves = property(lambda self: self._read()["curves"],
                       doc="The response curves: curve unit -> DataFrame named by the watch codes.")
+
+
+def _parse_modes(text):
+    """modes.rst as a list of analyses: dicts of analysis, step, stiffness,
+    axial (member -> the pattern's N at its ten stations) and modes (dicts
+    of mode, factor, joints: joint -> (x, y, r), points: member -> X, Y, R
+    of the inner points 2..5, moment: member -> the mode's moment at its
+    ten stations)."""
+    blocks = []
+    for line in text.splitlines():
+        t = line.split()
+        if not t:
+            continue
+        key = t[0]
+        if key == "BUCKLING":
+            blocks.append({"analysis": int(t[1]), "step": int(t[4]), "stiffness": t[5], "axial": {}, "modes": []})
+        elif key == "MODE":
+            blocks[-1]["modes"].append({"mode": int(t[1]), "factor": float(t[3]), "joints": {}, "points": {},
+                                        "moment": {}})
+        elif key == "N":
+            blocks[-1]["axial"][int(t[1])] = [float(v) for v in t[2:]]
+        elif key in ("J", "M", "K"):
+            table = {"J": "joints", "M": "points", "K": "moment"}[key]
+            blocks[-1]["modes"][-1][table][int(t[1])] = [float(v) for v in t[2:]]
+    return blocks
 
 
 def _import_pandas():

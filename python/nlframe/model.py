@@ -31,12 +31,13 @@ from . import sections as _tables
 from ._fields import FieldWarning, UnitWarning, card, int_text, number, real_text, stress_unit_hint, warn
 from ._history import History
 from ._imperfections import Imperfections, bow_ratio
+from ._mode_imperfection import ModeImperfection, bow_amplitude
 # The deck's limits as the program has them: a joint number has three
 # columns (MAX_JOINTS), and the program's fixed stores hold FIXED_JOINTS.
 from ._nlframe import FIXED_JOINTS, MAX_JOINTS
 from ._order import narrow_order
 
-__all__ = ["Model", "FieldWarning", "UnitWarning", "force", "displacement"]
+__all__ = ["Model", "FieldWarning", "UnitWarning", "force", "displacement", "bow_amplitude"]
 
 _DIRS = {"x": 1, "y": 2, "r": 3}
 _LINKS = {"pin": 110, "rigid": 111, "rotation": 1}
@@ -65,7 +66,7 @@ def displacement(joint: int, direction: str) -> float:
     return _code(joint, 2, direction, "watch")
 
 
-class Model(History, Imperfections):
+class Model(History, Imperfections, ModeImperfection):
     """A frame and its load history; see the module note."""
 
     def __init__(self, title: str, nprint: int = 1, restart_in: int | None = None,
@@ -589,5 +590,5 @@ def _refused_changes_nothing(method):
 for _name in ("comment", "material", "i_section", "section", "tee", "rectangle", "tube", "round_bar", "copy",
               "joint", "link", "member", "spring", "watch", "watch_force", "watch_displacement", "iterations",
               "sway", "supports", "load", "member_load", "displace", "load_steps", "displacement_steps",
-              "factored_steps", "arc_length", "finish"):
+              "factored_steps", "arc_length", "buckling", "imperfection", "finish"):
     setattr(Model, _name, _refused_changes_nothing(getattr(Model, _name)))

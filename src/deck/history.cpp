@@ -49,6 +49,30 @@ void read_u_card(Model& md, Units& units, const Card& c) {
   t.any = true;
 }
 
+// A V card: the buckling analysis of the pattern in force when the reader
+// returns. It is no load card: the B cards around it make one pattern.
+void read_v_card(Units& units, const Card& c, BucklingRequest& v) {
+  const long line = units.deck().line_number();
+  const std::string where = "ERROR IN V CARD AT LINE " + std::to_string(line) + ": ";
+  if (c.i1 < 0 || c.i1 > kMaxBucklingModes)
+    deck_error(units, where + "MODES " + std::to_string(c.i1) + " OUTSIDE 0 TO " + std::to_string(kMaxBucklingModes),
+               line, 2, 4,
+               "V card asks for " + std::to_string(c.i1) + " modes (I1); it must lie from 0 (4 modes) to " +
+                   std::to_string(kMaxBucklingModes));
+  if (c.i2 != 0 && c.i2 != 1)
+    deck_error(units, where + "I2 = " + std::to_string(c.i2) + " (NEGATIVE FACTORS) IS NEITHER 0 NOR 1", line, 5, 7,
+               "V card has I2 = " + std::to_string(c.i2) + "; it must be 0 (positive factors) or 1 (both signs)");
+  if (c.i3 != 0 && c.i3 != 1)
+    deck_error(units, where + "I3 = " + std::to_string(c.i3) + " (STIFFNESS) IS NEITHER 0 NOR 1", line, 8, 10,
+               "V card has I3 = " + std::to_string(c.i3) +
+                   "; it must be 0 (elastic stiffness) or 1 (tangent of the current state)");
+  v.asked = true;
+  v.modes = c.i1 == 0 ? 4 : c.i1;
+  v.negative = c.i2 == 1;
+  v.tangent = c.i3 == 1;
+  v.line = line;
+}
+
 void clear_pattern(Model& md) {
   md.LTYPE.fill(0);
   md.PFORCE.fill(0.0);
@@ -120,6 +144,7 @@ bool read_load_group(Model& md, Units& units, char comment, LoadGroup& g) {
   DeckIn& deck = units.deck();
   TextOut& listing = units.listing();
   bool new_pattern = true;
+  g.buckling = BucklingRequest{};
   std::string line;
   for (;;) {
     deck.next_or_fail(line, "the load history (no F card)");
@@ -158,6 +183,9 @@ bool read_load_group(Model& md, Units& units, char comment, LoadGroup& g) {
           g.exact = c.X(6) == 1;
         }
         return true;
+      case 'V':
+        read_v_card(units, c, g.buckling);
+        break;
       case 'F':
         return false;
       default:

@@ -10,6 +10,18 @@
 
 namespace nlf {
 
+// A V card: the critical load factors and buckling modes of the load
+// pattern in force when the reader returns (the pattern of the group that
+// the next A or E card opens, or at the F card the pattern so far).
+struct BucklingRequest {
+  bool asked = false;
+  int modes = 4;          // I1: the factors wanted of each sign (0: 4)
+  bool negative = false;  // I2 = 1: the negative factors too
+  bool tangent = false;   // I3 = 1: the tangent of the current state, not the elastic stiffness
+  long line = 0;          // the card's line in the deck
+};
+inline constexpr int kMaxBucklingModes = 50;
+
 struct LoadGroup {
   double TOL = 0;     // convergence tolerance
   double FACTOR = 1;  // load factor of the group
@@ -25,6 +37,9 @@ struct LoadGroup {
   double ADAPT = 0;     // X4: the desired iterations a step; the arc length adapts
   double DROP = 0;      // X5: the group ends below this fraction of its peak
   bool exact = false;   // X6 = 1: the exact tangent (0 or blank: the usual one)
+  // A V card read with the group's cards (or before the F card); the
+  // reader clears it at every call.
+  BucklingRequest buckling;
 };
 
 // The adapted arc length keeps within these multiples of the card's X2.

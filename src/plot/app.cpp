@@ -8,6 +8,7 @@
 
 #include "io/version.h"
 #include "plot/html.h"
+#include "plot/mode_charts.h"
 #include "plot/page_content.h"
 #include "plot/svg.h"
 #include "results/arguments.h"
@@ -92,6 +93,7 @@ class Runner {
     });
     curves();
     pictures();
+    modes();
     if (o_.html) page();
     return status_;
   }
@@ -151,6 +153,7 @@ class Runner {
     if (s.table_step != 0) c.table_step_words = step_words(s.table_step);
     c.section_names = frame_.section_names;
     c.model_notes = frame_.model_notes;
+    c.buckling = buckling_;
     c.model = model_facts(o_.deck, c.model_note);
     c.files = file_links(o_.deck, dir_, outdir_, curve_units(frame_, dir_));
     try {
@@ -303,6 +306,20 @@ class Runner {
           "Deformed frame at " + step_words(last->step) + ", with its applied loads", last->step);
   }
 
+  // The first modes of the run's first V card, when it had one.
+  void modes() {
+    std::error_code ec;
+    const fs::path p = dir_ / "modes.rst";
+    if (!fs::is_regular_file(p, ec)) return;
+    try {
+      buckling_ = read_modes(p);
+      if (buckling_.empty()) return;
+      for (const ModePicture& m : mode_pictures(frame_, buckling_.front(), 3)) write(m.file, m.svg, m.caption);
+    } catch (const PlotError& e) {
+      error(e.what());
+    }
+  }
+
   void plastic_picture(const std::vector<StressStep>& stress, std::optional<int> step) {
     if (!step) throw PlotError("Mstr.rst holds no step yet; plastic.svg not written");
     const StressStep* s = find_step(stress, *step);
@@ -340,6 +357,7 @@ class Runner {
   bool at_peak_ = false;  // the pictures are of the detail step nearest to it
   int last_detail_ = 0;   // the last complete detail step
   RunSummary summary_;
+  std::vector<BucklingAnalysis> buckling_;
 };
 
 }  // namespace

@@ -225,7 +225,7 @@ void check_members(const Frame& frame, const std::string& file, int step, const 
 }
 
 std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note,
-                        const std::vector<LoadArrow>& loads) {
+                        const std::vector<LoadArrow>& loads, const std::string& subtitle) {
   if (disp && disp->members.size() != frame.members.size())
     throw PlotError("step " + std::to_string(disp->step) + ": the displacements do not cover the deck's members");
   // Deformed node points and joint positions.
@@ -263,6 +263,7 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
   } else {
     sub = note.empty() ? "undeformed" : note;
   }
+  if (!subtitle.empty()) sub = subtitle;
   title_lines(svg, v.width, heading("Frame", frame.title), sub);
 
   if (disp) {

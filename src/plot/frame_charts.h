@@ -31,9 +31,10 @@ struct LoadArrow {
 // The frame: undeformed outline and, with `disp`, the members through their
 // node points moved by the total displacements times `scale`; the loads as
 // arrows at their joints, the largest 60 px long; a legend of the support
-// symbols and the arrows. The caption gives the frame's own size.
+// symbols and the arrows. The caption gives the frame's own size. `subtitle`,
+// when given, replaces the line under the title (a buckling mode's).
 std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double scale, const std::string& note,
-                        const std::vector<LoadArrow>& loads = {});
+                        const std::vector<LoadArrow>& loads = {}, const std::string& subtitle = "");
 
 // The members on their undeformed geometry, every station coloured by the
 // number of its fibres at or beyond a bound.

@@ -1,5 +1,6 @@
 #include "plot/html.h"
 
+#include "plot/mode_charts.h"
 #include "plot/svg.h"
 
 namespace nlf::plot {
@@ -82,6 +83,23 @@ void model_notes(Page& p, const PageContent& c) {
     if (const auto n = c.model_notes.find(what); n != c.model_notes.end()) p.row(what, n->second);
 }
 
+void critical(Page& p, const PageContent& c) {
+  if (c.buckling.empty()) return;
+  p.element("h2", "Critical load factors");
+  std::vector<std::vector<std::string>> rows;
+  for (const results::BucklingAnalysis& b : c.buckling)
+    for (const results::ModeShape& m : b.modes)
+      rows.push_back({std::to_string(b.analysis), std::to_string(b.step), b.stiffness == "TANGENT" ? "tangent" : "elastic",
+                      std::to_string(m.mode), factor_text(m.factor)});
+  p.table("critical", {"V card", "after step", "stiffness", "mode", "critical factor αcr"}, rows,
+          {true, true, false, true, true});
+  p.element("p",
+            "Each factor multiplies the load pattern of the group after its V card as the B cards write it; the "
+            "frame buckles elastically at that multiple. Below 10 (15 for a plastic analysis) the frame's "
+            "second-order effects matter. The first modes of the first V card are drawn under Pictures.",
+            "meta");
+}
+
 void model(Page& p, const PageContent& c) {
   p.element("h2", "Model");
   if (!c.model) {
@@ -131,6 +149,7 @@ std::string html_page(const PageContent& c) {
             "meta");
 
   peaks(p, s);
+  critical(p, c);
 
   p.element("h2", "Summary");
   p.raw("<table class=\"summary\">\n");

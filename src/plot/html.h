@@ -11,6 +11,7 @@
 
 #include "check/check.h"
 #include "plot/summary.h"
+#include "results/modes.h"
 
 namespace nlf::plot {
 
@@ -43,6 +44,7 @@ struct PageContent {
   std::optional<DeckFacts> model;  // the model as the deck check reads it
   std::string model_note;  // why the model is left out
   std::vector<FileLink> files;
+  std::vector<results::BucklingAnalysis> buckling;  // the V cards' critical factors
 };
 
 std::string html_page(const PageContent& c);

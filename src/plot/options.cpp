@@ -24,7 +24,8 @@ std::string usage_text() {
   return std::string("Usage: ") + kProgram + " [options] DECK\n" +
          "Draws SVG pictures of a finished nlframe run: one response-curve chart per\n"
          "history file (curve-61.svg, ...), the frame with its deformed shape\n"
-         "(frame.svg) and the plastic zones of the members (plastic.svg).\n"
+         "(frame.svg) and the plastic zones of the members (plastic.svg); after a\n"
+         "run with a V card the first three buckling modes (mode-1.svg, ...).\n"
          "\n"
          "Options:\n"
          "  -d, --dir DIR      run folder holding Mdis.rst, Mstr.rst and fort.61, ...\n"

@@ -40,6 +40,7 @@ std::vector<FileLink> file_links(const fs::path& deck, const fs::path& run_dir, 
   add(run_dir / "Mdis.rst", "member node displacements of the detail steps");
   add(run_dir / "Mstr.rst", "fibre stresses of every member station");
   for (int u : curve_units) add(run_dir / ("fort." + std::to_string(u)), "response curve");
+  add(run_dir / "modes.rst", "buckling modes of the V cards");
   for (const fs::path& d : {page_dir, run_dir}) {
     const std::size_t before = links.size();
     add(d / "joints.csv", "CSV: joint displacements and forces");

@@ -129,6 +129,10 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   }
 
   lock.take(units.in_folder("R.rst"), req.folder);
+  // The modes of an earlier run in the folder are not this run's: a run
+  // writes the file only at a V card.
+  std::error_code gone;
+  std::filesystem::remove(units.in_folder("modes.rst"), gone);
   units.open_text(16, "R.rst");
   write_banner(units.listing());
   static const Format title("(/,/,10X,A)");

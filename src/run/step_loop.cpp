@@ -5,6 +5,7 @@
 
 #include "io/stop.h"
 #include "output/step_results.h"
+#include "run/buckling.h"
 #include "run/step_stops.h"
 #include "storage/restart_file.h"
 
@@ -102,6 +103,9 @@ bool StepLoop::start_group() {
     summary_.history_ended = summary_.steps > 0;
     throw;
   }
+  // A V card among the group's cards: the buckling analysis of its
+  // pattern, before its first step (or of the last pattern at the F card).
+  if (g_.buckling.asked) buckling_stage(md_, units_, fs_, g_.buckling, step_ - 1, buckling_runs_);
   if (!more) {
     // The step just counted is not computed: the file holds the last one.
     if (ctl_.IRESOUT >= 1) save_state(units_.records(ctl_.IRESOUT), md_, fs_, step_ - 1, detail_);

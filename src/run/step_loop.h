@@ -5,8 +5,9 @@
 //                  the last step, its increments cleared; a used-up group
 //                  makes way for the next (start_group), or the F card ends
 //                  the loop (the restart file is written there)
-//   start_group    the next group's cards, its global matrix form, its path
-//                  and step control
+//   start_group    the next group's cards (and the buckling analysis of a V
+//                  card among them), its global matrix form, its path and
+//                  step control
 //   open_step      the load of a load-controlled step, the step heading, the
 //                  state kept for an undo
 //   attempt        one attempt at the step: iterations until it converges,
@@ -86,6 +87,7 @@ class StepLoop {
   int negative_pivots_ = 0;   // in the last solution
   int pivots_at_start_ = 0;   // ... as the step under way began
   int group_ = 0;             // groups read
+  int buckling_runs_ = 0;     // V cards met
   bool orient_ = false;       // the step keeps the direction of the last one
   bool group_open_ = false;   // the group under way has its peaks still to report
 

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "plot/app.h"
+#include "plot/mode_charts.h"
 #include "plot/plot_test_util.h"
 #include "plot/svg.h"
 #include "support/card.h"
@@ -129,6 +130,30 @@ TEST(HtmlPage, PeaksModelAndLinksOfThePortal) {
 // A load-controlled push past the portal's strength, which the run stops
 // in at a pivot that is not positive: the page keeps the steps done and
 // leaves out the one it stopped in, as the program's message does.
+// A run with a V card: its factors on the page (as the listing has them, to
+// four digits), its first three modes drawn over the frame and linked.
+TEST(HtmlPage, CriticalFactorsAndModesOfAVCard) {
+  std::string deck = deck_file(fs::path(NLFRAME_EXAMPLES) / "buckling.dat");
+  deck.replace(deck.find("E  0 60"), 7, "E  0  3");
+  PlottedRun r(deck);
+  EXPECT_EQ(xml_problem(r.xml()), "");
+  const auto pics = images(r.page);
+  for (const char* m : {"mode-1.svg", "mode-2.svg", "mode-3.svg"}) {
+    EXPECT_NE(std::find(pics.begin(), pics.end(), m), pics.end()) << m;
+    EXPECT_EQ(xml_problem(read_file(r.dir / m)), "") << m;
+  }
+  EXPECT_FALSE(fs::exists(r.dir / "mode-4.svg"));
+  const std::string listing = read_file(r.dir / "R.rst");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(listing, m, std::regex(R"(\n +1 +([0-9.E+-]+)\n +2 +([0-9.E+-]+))")));
+  for (int k = 1; k <= 2; ++k)
+    EXPECT_NE(r.page.find("<td class=\"num\">" + std::to_string(k) + "</td><td class=\"num\">" +
+                          factor_text(std::stod(m[k].str())) + "</td>"),
+              std::string::npos)
+        << k;
+  EXPECT_NE(r.page.find("href=\"modes.rst\""), std::string::npos);
+}
+
 TEST(HtmlPage, RunStoppedInAStep) {
   std::string deck = deck_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat");
   const auto arc = deck.find("B  2  0  0        1.        0.");
