@@ -94,6 +94,21 @@ TEST(Buckling, EulerLoadsOfEveryEndCondition) {
   }
 }
 
+// A column fixed at its base and free at its top under its own weight (a
+// member load along it, of the pattern): (q L)cr = 7.837 EI / L^2.
+TEST(Buckling, AColumnUnderItsOwnWeight) {
+  const double L = 1000.0;
+  std::string d = header() + sections();
+  for (int j = 0; j <= 4; ++j) d += card('J', j + 1, 0, 0, {0.0, L * j / 4});
+  for (int m = 1; m <= 4; ++m) d += card('M', m, m + 1, 1, {0.2, 0.4, 0.6, 0.8});
+  d += card('L', 30, 1) + card('B', 1, 111) + card('U', 1, 4, 1, {-0.001, 0}) + card('V', 2) +
+       card('E', 0, 1, 1, {1e-10}) + "F\n";
+  TempDir dir;
+  const auto r = run_in(dir.path(), d);
+  ASSERT_EQ(r.status, 0) << r.message;
+  EXPECT_NEAR(factors(dir.path()).at(0) * 0.001 * L / (7.837 * kEI / (L * L)), 1.0, 2e-3);
+}
+
 // The smallest root of g in (a, b) by bisection (g(a), g(b) of opposite sign).
 template <class G>
 double root(G g, double a, double b) {
