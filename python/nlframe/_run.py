@@ -442,7 +442,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     count raises ValueError; a fault of the program itself RunError. An
     analysis that stops is a result: the Run's status is not 0.
     """
-    from ._folder import FolderLock, drop_record, fingerprint, new_identity, write_record
+    from ._folder import FolderLock, drop_record
     name = os.fspath(deck)
     n = _nlframe.threads(threads)  # the engine's rule; a ValueError before anything is touched
     cap = _capacity(capacity)
@@ -454,16 +454,29 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     opened = name if os.path.isabs(name) else os.path.abspath(name)
     with FolderLock(where):
         drop_record(where)  # the Runs of the folder's last run lose their files now
-        r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
+        try:
+            r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
+        except BaseException as e:
+            # Ctrl-C (or a progress function that raised) ended the run after
+            # it closed its files: they are whole, so the record is written.
+            done = getattr(e, "nlframe_result", None)
+            if done is not None and (done.status == 0 or done.started) and not done.internal_error:
+                _write_run_record(done, name, opened, where)
+            raise
         if r.internal_error:
             raise RunError(name, os.fspath(folder), r.status, r.message, r.messages)
         if r.status != 0 and not r.started:
             _raise_refused(name, r.status, r.message)
-        record = _record(r)
-        record.update(deck=name, deck_path=opened, folder=where, id=new_identity(),
-                      files=fingerprint(where, opened))
-        write_record(where, record)
+        record = _write_run_record(r, name, opened, where)
     return Run(name, folder, record, record)
+
+
+def _write_run_record(r, name, opened, where):
+    from ._folder import fingerprint, new_identity, write_record
+    record = _record(r)
+    record.update(deck=name, deck_path=opened, folder=where, id=new_identity(), files=fingerprint(where, opened))
+    write_record(where, record)
+    return record
 
 
 def open(folder, deck=None):  # noqa: A001 -- nlframe.open, as in the guide

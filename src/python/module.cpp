@@ -151,7 +151,16 @@ nlf::RunResult run(const std::string& deck, const std::string& name, const std::
   }
   // The callback's objects go while the lock is held.
   req.progress = nullptr;
-  if (failure) throw std::move(*failure);
+  if (failure) {
+    // The run's result goes with the exception, so that the package can
+    // still leave the record of a run that Ctrl-C ended.
+    try {
+      failure->value().attr("nlframe_result") = py::cast(r);
+    } catch (const py::error_already_set&) {
+      // An exception that takes no attributes: raised without the result.
+    }
+    throw std::move(*failure);
+  }
   return r;
 }
 

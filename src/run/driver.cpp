@@ -196,7 +196,8 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
       StepFault fault = StepFault::kNone;
 
       for (;;) {
-        if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(ISTEP, s.ITER);
+        if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed))
+          cancelled(ISTEP, s.ITER, hooks->cancel_cause ? hooks->cancel_cause() : std::string());
         bool singular = false;
         const int taken = member_pass(md, fs, stiffness_of_switch(s.ktan), singular, team, buffers, *K, out);
 

@@ -19,6 +19,7 @@
 #include "deck/control.h"
 #include "deck/workspace.h"
 #include "io/card.h"
+#include "run/deck_guard.h"
 #include "run/driver.h"
 #include "run/threads.h"
 #include "store/bind.h"
@@ -120,6 +121,14 @@ class Recorder : public RunOutput {
 
 void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock) {
   const auto t0 = std::chrono::steady_clock::now();
+  // A deck that the run would overwrite is refused before any file is
+  // touched.
+  const std::string clash = deck_among_outputs(units.in_folder(req.deck), req.folder);
+  if (!clash.empty()) {
+    const std::string shown = req.deck_name.empty() ? req.deck : req.deck_name;
+    throw Stop{2, "nlframe: " + shown + ": the deck is the file " + clash +
+                      " that its run writes, which would destroy it; rename the deck or run it with -o DIR"};
+  }
   units.open_deck(req.deck, req.deck_name);
   // The deck is open and its first byte read before any output file is
   // touched; an empty deck stops here at its first card.
@@ -129,6 +138,11 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   }
 
   lock.take(units.in_folder("R.rst"), req.folder);
+  // The record of the folder's last run goes: its files are overwritten now.
+  {
+    std::error_code ec;
+    std::filesystem::remove(units.in_folder(".nlframe-run.json"), ec);
+  }
   units.open_text(16, "R.rst");
   write_banner(units.listing());
   static const Format title("(/,/,10X,A)");
@@ -215,6 +229,7 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   Recorder rec(out, r.messages);
   RunHooks hooks;
   hooks.cancel = req.cancel;
+  hooks.cancel_cause = req.cancel_cause;
   hooks.progress = req.progress;
   DriverOptions opt;
   opt.force_scratch = req.force_scratch;

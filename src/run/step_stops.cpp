@@ -54,9 +54,10 @@ void report_lost_stiffness(Units& units, bool follow, bool arc, int ISTEP, const
   throw Stop{1};
 }
 
-[[noreturn]] void cancelled(int ISTEP, int ITER) {
-  throw Stop{kCancelled, "nlframe: the run was cancelled in step " + std::to_string(ISTEP) + ", iteration " +
-                             std::to_string(ITER + 1)};
+[[noreturn]] void cancelled(int ISTEP, int ITER, const std::string& cause) {
+  const std::string where = " in step " + std::to_string(ISTEP) + ", iteration " + std::to_string(ITER + 1);
+  if (cause.empty()) throw Stop{kCancelled, "nlframe: the run was cancelled" + where};
+  throw Stop{kCancelled, "nlframe: the run was " + cause + where + "; the result files hold the steps done before it"};
 }
 
 }  // namespace nlf
