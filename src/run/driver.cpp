@@ -10,6 +10,7 @@
 
 #include "io/stop.h"
 #include "member/member_pass.h"
+#include "model/plausibility.h"
 #include "model/restart_read.h"
 #include "model/structure.h"
 #include "output/step_results.h"
@@ -65,6 +66,10 @@ void check_band_storage(Model& md, Units& units) {
   }
   md.MBAND = band.width;
 }
+
+// A failed pivot this small beside the largest is rounding: the matrix is
+// singular.
+constexpr double kSingularPivot = 1e-8;
 
 // The load steps from the first card of the load history to the F card.
 void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int ISTEP, RunSummary& summary,
@@ -221,6 +226,14 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
         try {
           solve(md, g, s, *K, taken, DETLOG, listing, pivots);
         } catch (const PivotStop&) {
+          // In the first solve of a fresh run nothing has weakened the frame,
+          // and a pivot of rounding size is no limit point either: a
+          // mechanism or a singular model.
+          const bool first = ctl.IRESIN == 0 && summary.steps == 0 && s.ITER == 0 && attempt == 0;
+          if (pivots.failed_joint > 0 && (first || pivots.failed_size <= kSingularPivot * pivots.largest)) {
+            report_mechanism(units, md, ISTEP, pivots.failed_joint, pivots.failed_direction, first);
+            throw;
+          }
           // Without X3 a pivot that is not positive is the limit point the
           // group was not asked to pass: the stop it always was.
           if (adaptive && g.follow) {
@@ -354,6 +367,8 @@ void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const Driv
   if (ctl.IRESIN != 0) ISTEP = load_state(units.records(ctl.IRESIN), md, fs);
 
   read_structure(md, fs, units, kComment, ctl.control_line);
+  // Values far from a steel frame in t and cm: a likely mistake of units.
+  for (const std::string& w : plausibility_findings(md)) units.output().error("nlframe: warning: " + w);
   // A negative count on the L card keeps a restored state; a fresh run has
   // none to keep, and its fibres still need their initial state (without it
   // every fibre would start with a yield range of zero width).
