@@ -351,6 +351,19 @@ class Run:
             self._listing = self._owned(lambda: (Path(self._where) / "R.rst").read_text(errors="replace"))
         return self._listing
 
+    def report(self, folder=None):
+        """Writes the run's report page (index.html) and its pictures, as
+        nlframe-plot --html does, into `folder` (created if needed; default:
+        the run's folder). Returns the path of the page; a ResultError when
+        the run's files cannot be drawn."""
+        out = Path(folder) if folder is not None else Path(self._where)
+        out.mkdir(parents=True, exist_ok=True)
+        status, _, err = self._owned(lambda: _nlframe.report(self._deck_path, self._where, os.fspath(out)))
+        if status != 0:
+            raise ResultError("%s: the report page could not be written: %s"
+                              % (self.deck, err.strip().replace("\n", "; ")))
+        return out / "index.html"
+
     def summary(self):
         return Summary(str(self.deck), str(self.folder), self.status, self.message, self.steps, self.iterations,
                        list(self.not_converged), list(self.peaks), self.seconds)

@@ -18,6 +18,7 @@
 #include "export/write.h"
 #include "io/stop.h"
 #include "io/version.h"
+#include "plot/app.h"
 #include "results/listing.h"
 #include "results/peaks.h"
 #include "results/tables.h"
@@ -295,6 +296,20 @@ PYBIND11_MODULE(_nlframe, m) {
   m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));
+  // The report page of a finished run and its pictures, as nlframe-plot
+  // --html writes them: (status, standard output, standard error).
+  m.def(
+      "report",
+      [](const std::string& deck, const std::string& folder, const std::string& out) {
+        std::ostringstream o, e;
+        int status = 0;
+        {
+          py::gil_scoped_release unlock;
+          status = nlf::plot::run({"--html", "-d", folder, "-o", out, "--", deck}, o, e);
+        }
+        return py::make_tuple(status, o.str(), e.str());
+      },
+      py::arg("deck"), py::arg("folder"), py::arg("out"));
   m.def("threads", &threads_of, py::arg("threads"));
   m.attr("CANCELLED") = nlf::kCancelled;
   m.attr("MAX_THREADS") = nlf::kMaxThreads;

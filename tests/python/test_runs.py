@@ -29,6 +29,13 @@ def test_the_program_leaves_the_record_that_open_reads(case):
     assert run.status == 0 and run.steps == 15 and run.peaks[1].step == 15
     assert run.deck == Path(deck.name) and run.message in done.stderr.decode()
     assert run.joint_displacements["step"].max() == 15
+    # The companions find the run by its folder; beside the deck it is not.
+    for tool, made in [("nlframe-export", "joints.csv"), ("nlframe-plot", "frame.svg")]:
+        done = subprocess.run([str(BUILD / tool), "out"], cwd=deck.parent, capture_output=True)
+        assert done.returncode == 0 and (deck.parent / "out" / made).is_file(), done.stderr
+    assert not (deck.parent / "R.rst").exists()
+    page = run.report(deck.parent / "page")
+    assert "<svg" in page.read_text() or (page.parent / "frame.svg").is_file()
 
 
 def test_two_runs_at_once_write_what_the_program_writes(case):

@@ -143,5 +143,25 @@ TEST(Safety, BadThreadCountAndBadOptionShareTheUsageStatus) {
   EXPECT_FALSE(fs::exists(dir / "R.rst"));
 }
 
+// A full disk, as /dev/full gives it to every write: each file that could
+// not be written is named, the summary says the results are incomplete, and
+// the other files are whole.
+TEST(Safety, FilesThatCannotBeWrittenAreNamedAndTheSummarySaysSo) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this machine";
+  TempDir dir;
+  write_file(dir / "deck.dat", read_file(fs::path(NLFRAME_EXAMPLES) / "portal.dat"));
+  for (const char* f : {"Jdis.rst", "fort.61"}) fs::create_symlink("/dev/full", dir / f);
+  const test::RunResult r = run_in(dir.path(), "deck.dat");
+  EXPECT_EQ(r.status, 2);
+  for (const char* f : {"Jdis.rst", "fort.61"})
+    EXPECT_NE(r.err.find(std::string("nlframe: ") + f + ": cannot write: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("nlframe: incomplete results: 40 steps"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the results are incomplete: Jdis.rst, fort.61 could not be written whole"),
+            std::string::npos)
+      << r.err;
+  const std::string jfor = read_file(dir / "Jfor.rst");
+  EXPECT_TRUE(!jfor.empty() && jfor.back() == '\n');
+}
+
 }  // namespace
 }  // namespace nlf
