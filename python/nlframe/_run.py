@@ -406,9 +406,21 @@ def _import_pandas():
     return pandas
 
 
+class TableWarning(UserWarning):
+    """Values of a result file too wide for their printed field (asterisks):
+    they are NaN in the table. The warning names the table, the columns and
+    the rows."""
+
+
 def _frames(t):
     import io
+    import warnings
     pd = _import_pandas()
+    for table, places in t.get("overflows", ()):
+        # The row numbers count from 0 as the DataFrame's index does.
+        warnings.warn("%s: values printed as asterisks (too wide for their field) are NaN: %s; the deck-format "
+                      "reference (Mstr.rst, Mfor.rst) says where the full values are"
+                      % (table, _zero_based(places)), TableWarning, stacklevel=4)
 
     def frame(data, text_columns=()):
         # round_trip: every number exactly the double the printed digits name
@@ -425,6 +437,13 @@ def _frames(t):
         "stations": frame(t["stations"], ["state"]),
         "curves": {unit: frame(text) for unit, text in t["curves"].items()},
     }
+
+
+def _zero_based(places):
+    """The places of the CSV rows (from 1 below the header) as DataFrame rows (from 0)."""
+    def rows(m):
+        return m.group(1) + ", ".join(str(int(n) - 1) if n.isdigit() else n for n in m.group(2).split(", "))
+    return re.sub(r"(\(rows? )([\d, .]+)", rows, places)
 
 
 def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None):

@@ -202,21 +202,25 @@ py::dict tables(const std::string& deck, const std::string& folder) {
   std::string joints, forces, nodes, stations;
   std::vector<std::pair<int, std::string>> curves;
   std::vector<std::string> warnings;
+  // Table -> the places of its values printed as asterisks (read as NaN).
+  std::vector<std::pair<std::string, std::string>> overflows;
   {
     py::gil_scoped_release unlock;
     const exporter::RunTables t = exporter::read_run(deck, folder);
     warnings = t.frame.warnings;
-    auto text = [&](auto&& writer) {
+    auto text = [&](const std::string& table, auto&& writer) {
       std::ostringstream s;
-      writer(s);
+      const exporter::Written w = writer(s);
+      if (w.overflows > 0) overflows.emplace_back(table, w.places);
       return std::move(s).str();
     };
-    joints = text([&](std::ostream& s) { exporter::write_joints(t, s); });
-    forces = text([&](std::ostream& s) { exporter::write_member_forces(t, s); });
-    nodes = text([&](std::ostream& s) { exporter::write_member_nodes(t, s); });
-    stations = text([&](std::ostream& s) { exporter::write_stations(t, s); });
+    joints = text("joint_displacements and joint_forces", [&](std::ostream& s) { return exporter::write_joints(t, s); });
+    forces = text("member_forces", [&](std::ostream& s) { return exporter::write_member_forces(t, s); });
+    nodes = text("member_nodes", [&](std::ostream& s) { return exporter::write_member_nodes(t, s); });
+    stations = text("stations", [&](std::ostream& s) { return exporter::write_stations(t, s); });
     for (const auto& [unit, f] : t.curves)
-      curves.emplace_back(unit, text([&](std::ostream& s) { exporter::write_curve(f, s); }));
+      curves.emplace_back(unit, text("curves[" + std::to_string(unit) + "]",
+                                     [&](std::ostream& s) { return exporter::write_curve(f, s); }));
   }
   auto names = [](const results::TableLayout& l) {
     py::list v;
@@ -234,6 +238,7 @@ py::dict tables(const std::string& deck, const std::string& folder) {
   for (const auto& [unit, text] : curves) c[py::int_(unit)] = py::bytes(text);
   d["curves"] = c;
   d["warnings"] = warnings;
+  d["overflows"] = overflows;
   return d;
 }
 
