@@ -45,3 +45,14 @@ def test_portal_deck_gives_the_figures_the_readme_quotes(tmp_path):
                                   "run.peaks[1].step") + 1])
     run = nlframe.run(SOURCE / "examples" / "portal.dat", workdir=tmp_path / "portal")
     assert (run.status, run.steps, run.iterations, run.peaks[1].value, run.peaks[1].step) == want
+
+
+def test_deck_check_of_the_portal_prints_what_the_readme_shows():
+    import subprocess
+    from conftest import BUILD
+    shown = block_after("memory or goes to scratch files:")
+    assert shown[0] == "$ build/nlframe-check examples/portal.dat"
+    done = subprocess.run([str(BUILD / "nlframe-check"), "examples/portal.dat"], cwd=SOURCE, capture_output=True,
+                          text=True)
+    assert done.returncode == 0
+    assert done.stdout.splitlines() == shown[1:]
