@@ -525,6 +525,9 @@ def open(folder, deck=None):  # noqa: A001 -- nlframe.open, as in the guide
     if not os.path.isdir(where):
         raise FileNotFoundError(errno.ENOENT, "%s: no such run folder" % os.fspath(folder), os.fspath(folder))
     record = read_record(where)
+    if deck is not None:
+        # The deck named must be the run's, by the check the companions make.
+        _nlframe.check_run(os.fspath(deck), where)
     if record is not None:
         record = dict(record, folder=where)
         return Run(deck if deck is not None else record["deck"], folder, record, record)

@@ -21,6 +21,7 @@
 #include "plot/app.h"
 #include "results/listing.h"
 #include "results/peaks.h"
+#include "results/run_check.h"
 #include "results/tables.h"
 #include "run/driver.h"
 #include "run/engine.h"
@@ -301,6 +302,15 @@ PYBIND11_MODULE(_nlframe, m) {
   m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));
+  // Raises ResultError when the run in `folder` is not a run of `deck`
+  // (the check of nlframe-export and nlframe-plot).
+  m.def(
+      "check_run",
+      [](const std::string& deck, const std::string& folder) {
+        py::gil_scoped_release unlock;
+        nlf::results::check_run_of_deck(deck, folder);
+      },
+      py::arg("deck"), py::arg("folder"));
   // The report page of a finished run and its pictures, as nlframe-plot
   // --html writes them: (status, standard output, standard error).
   m.def(

@@ -34,6 +34,11 @@ def test_the_program_leaves_the_record_that_open_reads(case):
         done = subprocess.run([str(BUILD / tool), "out"], cwd=deck.parent, capture_output=True)
         assert done.returncode == 0 and (deck.parent / "out" / made).is_file(), done.stderr
     assert not (deck.parent / "R.rst").exists()
+    # A deck that is not the run's is refused, though the record names the run's.
+    other = deck.parent / "other.dat"
+    other.write_text("".join(l for l in deck.read_text().splitlines(True) if not l.startswith("P")))
+    with pytest.raises(nlframe.ResultError, match="holds a card that .*other.dat lacks"):
+        nlframe.open(deck.parent / "out", deck=other)
     page = run.report(deck.parent / "page")
     assert "<svg" in page.read_text() or (page.parent / "frame.svg").is_file()
 
