@@ -13,18 +13,19 @@ numpy and pandas are imported only when a DataFrame is built.
 from . import _nlframe
 from ._nlframe import Cancel, ResultError
 from ._folder import FolderBusyError, FolderReusedError
-from ._run import DeckError, Finding, Peak, Run, RunError, Summary, check, open, run  # noqa: A004
+from ._run import DeckError, Finding, Peak, Run, RunError, Summary, TableWarning, check, open, run  # noqa: A004
 from ._study import run_many
 
 __all__ = ["run", "check", "run_many", "open", "Run", "Summary", "Peak", "Finding", "DeckError", "RunError",
-           "ResultError", "FolderBusyError", "FolderReusedError", "Cancel", "CANCELLED"]
+           "ResultError", "FolderBusyError", "FolderReusedError", "Cancel", "CANCELLED", "TableWarning"]
 
 __version__ = _nlframe.VERSION  # the program's version
 CANCELLED = _nlframe.CANCELLED  # the status of a cancelled run
 
 # The package's names are the package's, wherever they are made: in messages,
 # help() and pickles.
-for _name in ("DeckError", "Finding", "Peak", "Run", "RunError", "Summary", "check", "open", "run", "run_many"):
+for _name in ("DeckError", "Finding", "Peak", "Run", "RunError", "Summary", "TableWarning", "check", "open", "run",
+              "run_many"):
     globals()[_name].__module__ = __name__
 del _name
 

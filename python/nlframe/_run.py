@@ -353,6 +353,19 @@ class Run:
             self._listing = self._owned(lambda: (Path(self._where) / "R.rst").read_text(errors="replace"))
         return self._listing
 
+    def report(self, folder=None):
+        """Writes the run's report page (index.html) and its pictures, as
+        nlframe-plot --html does, into `folder` (created if needed; default:
+        the run's folder). Returns the path of the page; a ResultError when
+        the run's files cannot be drawn."""
+        out = Path(folder) if folder is not None else Path(self._where)
+        out.mkdir(parents=True, exist_ok=True)
+        status, _, err = self._owned(lambda: _nlframe.report(self._deck_path, self._where, os.fspath(out)))
+        if status != 0:
+            raise ResultError("%s: the report page could not be written: %s"
+                              % (self.deck, err.strip().replace("\n", "; ")))
+        return out / "index.html"
+
     def summary(self):
         return Summary(str(self.deck), str(self.folder), self.status, self.message, self.steps, self.iterations,
                        list(self.not_converged), list(self.peaks), self.seconds)
@@ -466,9 +479,21 @@ def _import_pandas():
     return pandas
 
 
+class TableWarning(UserWarning):
+    """Values of a result file too wide for their printed field (asterisks):
+    they are NaN in the table. The warning names the table, the columns and
+    the rows."""
+
+
 def _frames(t):
     import io
+    import warnings
     pd = _import_pandas()
+    for table, places in t.get("overflows", ()):
+        # The row numbers count from 0 as the DataFrame's index does.
+        warnings.warn("%s: values printed as asterisks (too wide for their field) are NaN: %s; the deck-format "
+                      "reference (Mstr.rst, Mfor.rst) says where the full values are"
+                      % (table, _zero_based(places)), TableWarning, stacklevel=4)
 
     def frame(data, text_columns=()):
         # round_trip: every number exactly the double the printed digits name
@@ -485,6 +510,13 @@ def _frames(t):
         "stations": frame(t["stations"], ["state"]),
         "curves": {unit: frame(text) for unit, text in t["curves"].items()},
     }
+
+
+def _zero_based(places):
+    """The places of the CSV rows (from 1 below the header) as DataFrame rows (from 0)."""
+    def rows(m):
+        return m.group(1) + ", ".join(str(int(n) - 1) if n.isdigit() else n for n in m.group(2).split(", "))
+    return re.sub(r"(\(rows? )([\d, .]+)", rows, places)
 
 
 def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None):
@@ -515,7 +547,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     count raises ValueError; a fault of the program itself RunError. An
     analysis that stops is a result: the Run's status is not 0.
     """
-    from ._folder import FolderLock, drop_record, fingerprint, new_identity, write_record
+    from ._folder import FolderLock, drop_record
     name = os.fspath(deck)
     n = _nlframe.threads(threads)  # the engine's rule; a ValueError before anything is touched
     cap = _capacity(capacity)
@@ -527,16 +559,29 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     opened = name if os.path.isabs(name) else os.path.abspath(name)
     with FolderLock(where):
         drop_record(where)  # the Runs of the folder's last run lose their files now
-        r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
+        try:
+            r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
+        except BaseException as e:
+            # Ctrl-C (or a progress function that raised) ended the run after
+            # it closed its files: they are whole, so the record is written.
+            done = getattr(e, "nlframe_result", None)
+            if done is not None and (done.status == 0 or done.started) and not done.internal_error:
+                _write_run_record(done, name, opened, where)
+            raise
         if r.internal_error:
             raise RunError(name, os.fspath(folder), r.status, r.message, r.messages)
         if r.status != 0 and not r.started:
             _raise_refused(name, r.status, r.message)
-        record = _record(r)
-        record.update(deck=name, deck_path=opened, folder=where, id=new_identity(),
-                      files=fingerprint(where, opened))
-        write_record(where, record)
+        record = _write_run_record(r, name, opened, where)
     return Run(name, folder, record, record)
+
+
+def _write_run_record(r, name, opened, where):
+    from ._folder import fingerprint, new_identity, write_record
+    record = _record(r)
+    record.update(deck=name, deck_path=opened, folder=where, id=new_identity(), files=fingerprint(where, opened))
+    write_record(where, record)
+    return record
 
 
 def open(folder, deck=None):  # noqa: A001 -- nlframe.open, as in the guide
@@ -553,6 +598,9 @@ def open(folder, deck=None):  # noqa: A001 -- nlframe.open, as in the guide
     if not os.path.isdir(where):
         raise FileNotFoundError(errno.ENOENT, "%s: no such run folder" % os.fspath(folder), os.fspath(folder))
     record = read_record(where)
+    if deck is not None:
+        # The deck named must be the run's, by the check the companions make.
+        _nlframe.check_run(os.fspath(deck), where)
     if record is not None:
         record = dict(record, folder=where)
         return Run(deck if deck is not None else record["deck"], folder, record, record)

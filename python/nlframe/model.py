@@ -22,6 +22,7 @@ from __future__ import annotations
 import copy
 import functools
 import math
+import numbers
 import os
 import shutil
 import tempfile
@@ -46,6 +47,10 @@ _OWN_UNITS = {1, 2, 5, 6} | set(range(10, 22))
 E_PLAUSIBLE = (1000.0, 4400.0)   # t/cm²; steel's is 2000 to 2200
 YIELD_PLAUSIBLE = 10.0           # t/cm²; steel's is 2.4 to 7
 FRAME_PLAUSIBLE = 1e6            # cm: 10 km
+STOREY_PLAUSIBLE = 2500.0        # cm: a storey higher than 25 m is no building's
+SPAN_PLAUSIBLE = 30000.0         # cm: a span longer than 300 m is no frame's
+SLENDER_PLAUSIBLE = 200.0        # a member longer than 200 section depths
+SLOPE_PLAUSIBLE = 210.0          # t/cm²: E2 and E3 of steel are some 21 (1 % of E)
 
 
 def _code(joint: int, kind: int, direction: str, method: str) -> float:
@@ -99,6 +104,8 @@ class Model(History, Imperfections, ModeImperfection):
         self._watches: list[str] = []
         self._limits = (30, 1)
         self._box: tuple[float, float, float, float] | None = None  # the joints' extent
+        self._depths: dict[int, float] = {}  # section -> depth in the plane of bending (I and H sections)
+        self._length_warned = False
         self._depth = 0  # calls of the user's under way
         self._residual_names: dict[int, str] = {}  # section: the pattern's name, or "given values"
         History.__init__(self)
@@ -175,6 +182,11 @@ class Model(History, Imperfections, ModeImperfection):
         if not E_PLAUSIBLE[0] <= e <= E_PLAUSIBLE[1]:
             warn(f"Model.material: E = {e:g} t/cm² is far from steel's 2000 to 2200 t/cm² (the deck is in t "
                  f"and cm){stress_unit_hint(e, 2100.0)}", UnitWarning)
+        for v, n in ((E2, "E2"), (e3, "E3")):
+            v = number(v, "material", n)
+            if v > SLOPE_PLAUSIBLE:
+                warn(f"Model.material: {n} = {v:g} t/cm² is far above the slopes of steel past yield (some "
+                     f"21 t/cm², 1 % of E; the deck is in t and cm){stress_unit_hint(v, 21.0)}", UnitWarning)
         self._modulus = e
         self._material = card("P", ("  0",) * 3, [self._r(v, "material", n) for v, n in
                                                   ((E, "E"), (E2, "E2"), (E3, "E3"), (limit, "strain_limit"))], 3)
@@ -190,6 +202,8 @@ class Model(History, Imperfections, ModeImperfection):
                 raise ValueError(f"Model.{method}: the section table is full (999 sections)")
             self._nsections += 1
             number_ = self._nsections
+        if letter in "HITOR" and isinstance(x[1 if letter == "H" else 0], numbers.Real):
+            self._depths[number_] = float(x[1 if letter == "H" else 0])  # the depth in the plane of bending
         names = (names or ["X1", "X2", "X3", "X4", "X5"]) + ["yield_stress", "shift"]
         x = list(x[:5]) + [fy_] + [x[5]]
         reals = [self._r(v, method, n) for v, n in zip(x, names)]
@@ -397,6 +411,7 @@ class Model(History, Imperfections, ModeImperfection):
         c, sn = ((xb - xa) / span, (yb - ya) / span) if span else (1.0, 0.0)
         if towards is not None:
             bow_ = self._bow_side(a, b, bow_, towards)
+        self._check_length(xb - xa, yb - ya, span, s)
 
         def on_axis(t):
             e = math.sin(math.pi * t) * bow_ * span
@@ -430,6 +445,24 @@ class Model(History, Imperfections, ModeImperfection):
             out.append(len(self._members))
         self._record_bow(out, bow_, curve, analysis, towards)
         return out
+
+    def _check_length(self, dx, dy, span, section):
+        """A storey, a span or a member far beyond buildings' and bridges'
+        (a frame drawn in mm): one UnitWarning for the model."""
+        if self._length_warned:
+            return
+        depth = self._depths.get(section, 0.0)
+        text = None
+        if abs(dx) <= 0.05 * abs(dy) and abs(dy) > STOREY_PLAUSIBLE:
+            text = f"a storey {abs(dy):g} cm high is far beyond buildings' storeys"
+        elif abs(dy) <= 0.05 * abs(dx) and abs(dx) > SPAN_PLAUSIBLE:
+            text = f"a span of {abs(dx):g} cm is far beyond buildings' and bridges' spans"
+        elif depth and span / depth > SLENDER_PLAUSIBLE:
+            text = f"a member {span:g} cm long is {span / depth:.0f} times the depth of its section ({depth:g} cm)"
+        if text:
+            self._length_warned = True
+            warn(f"Model.member: {text}; coordinates are in cm (given in mm? In cm it is {span / 10:g})",
+                 UnitWarning)
 
     def _derived(self, value: float, method: str, arg: str) -> str:
         """A value the builder works out itself, written to the nearest that fits."""

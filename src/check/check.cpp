@@ -6,8 +6,10 @@
 #include <memory>
 #include <stdexcept>
 
+#include "check/mechanism.h"
 #include "io/stop.h"
 #include "io/units.h"
+#include "model/plausibility.h"
 #include "model/residual.h"
 #include "model/restart_read.h"
 #include "model/section_figures.h"
@@ -198,6 +200,7 @@ class Checker {
       }
       facts_.sections.push_back(sf);
     }
+    for (const std::string& w : plausibility_findings(md_)) check_.add(0, path_ + ": warning: " + w, 0);
     return true;
   }
 
@@ -210,6 +213,9 @@ class Checker {
       const long before = deck.line_number();
       try {
         if (!read_load_group(md_, units_, kComment, g)) return;
+        // The supports of the first group are those of the first solve.
+        if (facts_.groups == 0 && ctl_.IRESIN == 0 && check_.errors() == 0)
+          for (const std::string& w : mechanism_findings(md_)) check_.add(0, path_ + ": warning: " + w, 0);
         ++facts_.groups;
         facts_.steps += g.NSTEP;
         if (g.arc_length()) ++facts_.arc_groups;

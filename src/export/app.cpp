@@ -106,7 +106,7 @@ int export_run(const Options& o, std::ostream& out, std::ostream& err) {
     out << "wrote " << p.string() << " (" << w.rows << " rows)\n";
     if (w.overflows > 0)
       err << kProgram << ": warning: " << p.string() << ": " << w.overflows
-          << " value(s) printed as asterisks (too wide for their field) are left empty\n";
+          << " value(s) printed as asterisks (too wide for their field) are left empty: " << w.places << '\n';
   };
   one("joints.csv", [&](std::ostream& s) { return write_joints(t, s); });
   one("member-forces.csv", [&](std::ostream& s) { return write_member_forces(t, s); });

@@ -32,12 +32,26 @@ class CsvWriter {
   void end();
   long rows() const { return rows_; }
   long overflows() const { return overflows_; }
+  // The columns and rows of the fields that printed as asterisks:
+  // "STRAIN_1(%) in 20 rows (rows 3, 5, 8, 11, 14, ...: steps 12 to 15)",
+  // one clause a column; empty when there are none.
+  std::string overflow_places() const;
 
  private:
+  struct ColumnOverflow {
+    std::size_t column = 0;
+    long count = 0;
+    std::vector<long> rows;  // the first few, numbered from 1 below the header
+    std::string first_step, last_step;
+  };
   std::ostream& out_;
+  std::vector<std::string> header_;
   bool first_ = true;
+  std::size_t col_ = 0;      // the field about to be written
+  std::string row_step_;     // the first field of the row under way
   long rows_ = 0;
   long overflows_ = 0;
+  std::vector<ColumnOverflow> places_;
 };
 
 }  // namespace nlf::exporter

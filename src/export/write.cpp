@@ -14,7 +14,7 @@ std::vector<std::string> names(const results::TableLayout& l, std::size_t from) 
   return v;
 }
 
-Written done(const CsvWriter& w) { return {w.rows(), w.overflows()}; }
+Written done(const CsvWriter& w) { return {w.rows(), w.overflows(), w.overflow_places()}; }
 
 // Fields that number things (joints, nodes) rather than hold results: a
 // joint number past 999 prints as asterisks and becomes an empty field,

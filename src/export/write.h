@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "export/csv.h"
 #include "export/run_tables.h"
@@ -14,6 +15,7 @@ namespace nlf::exporter {
 struct Written {
   long rows = 0;
   long overflows = 0;
+  std::string places;  // the columns and rows of the overflows (CsvWriter::overflow_places)
 };
 
 // Joints: step, joint, the displacements (Jdis.rst), the applied, external

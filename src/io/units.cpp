@@ -273,9 +273,23 @@ bool Units::is_open(int unit) const {
   return r != rec_.end() && r->second->is_open();
 }
 
-void Units::close_all() {
+std::vector<std::string> Units::flush_files() {
+  std::vector<std::string> errors;
+  for (auto& [u, t] : text_) {
+    if (u == 6) continue;
+    try {
+      t->flush();
+    } catch (const FileError& e) {
+      errors.emplace_back(e.what());
+    }
+  }
+  return errors;
+}
+
+void Units::close_all(std::vector<std::string>* errors) {
   std::string first;
   auto keep = [&](const FileError& e) {
+    if (errors != nullptr) errors->emplace_back(e.what());
     if (first.empty()) first = e.what();
   };
   deck_.close();
@@ -293,7 +307,7 @@ void Units::close_all() {
       keep(e);
     }
   }
-  if (!first.empty()) throw FileError(first);
+  if (!first.empty() && errors == nullptr) throw FileError(first);
 }
 
 }  // namespace nlf

@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "io/card.h"
@@ -152,8 +153,13 @@ class Units {
   bool is_open(int unit) const;
 
   // Closes every unit: the text files in unit order after flushing, the
-  // scratch files (which vanish).
-  void close_all();
+  // scratch files (which vanish). Every file is closed whatever fails; then
+  // the first failure is thrown, or with `errors` every failure's message is
+  // added there instead.
+  void close_all(std::vector<std::string>* errors = nullptr);
+  // Hands every text file's lines to the system now (not the console).
+  // Returns the message of every file that could not be written.
+  std::vector<std::string> flush_files();
 
   static std::string fort_name(int unit) { return "fort." + std::to_string(unit); }
 

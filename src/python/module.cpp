@@ -18,8 +18,10 @@
 #include "export/write.h"
 #include "io/stop.h"
 #include "io/version.h"
+#include "plot/app.h"
 #include "results/listing.h"
 #include "results/peaks.h"
+#include "results/run_check.h"
 #include "results/tables.h"
 #include "run/driver.h"
 #include "run/engine.h"
@@ -151,7 +153,16 @@ nlf::RunResult run(const std::string& deck, const std::string& name, const std::
   }
   // The callback's objects go while the lock is held.
   req.progress = nullptr;
-  if (failure) throw std::move(*failure);
+  if (failure) {
+    // The run's result goes with the exception, so that the package can
+    // still leave the record of a run that Ctrl-C ended.
+    try {
+      failure->value().attr("nlframe_result") = py::cast(r);
+    } catch (const py::error_already_set&) {
+      // An exception that takes no attributes: raised without the result.
+    }
+    throw std::move(*failure);
+  }
   return r;
 }
 
@@ -192,21 +203,25 @@ py::dict tables(const std::string& deck, const std::string& folder) {
   std::string joints, forces, nodes, stations;
   std::vector<std::pair<int, std::string>> curves;
   std::vector<std::string> warnings;
+  // Table -> the places of its values printed as asterisks (read as NaN).
+  std::vector<std::pair<std::string, std::string>> overflows;
   {
     py::gil_scoped_release unlock;
     const exporter::RunTables t = exporter::read_run(deck, folder);
     warnings = t.frame.warnings;
-    auto text = [&](auto&& writer) {
+    auto text = [&](const std::string& table, auto&& writer) {
       std::ostringstream s;
-      writer(s);
+      const exporter::Written w = writer(s);
+      if (w.overflows > 0) overflows.emplace_back(table, w.places);
       return std::move(s).str();
     };
-    joints = text([&](std::ostream& s) { exporter::write_joints(t, s); });
-    forces = text([&](std::ostream& s) { exporter::write_member_forces(t, s); });
-    nodes = text([&](std::ostream& s) { exporter::write_member_nodes(t, s); });
-    stations = text([&](std::ostream& s) { exporter::write_stations(t, s); });
+    joints = text("joint_displacements and joint_forces", [&](std::ostream& s) { return exporter::write_joints(t, s); });
+    forces = text("member_forces", [&](std::ostream& s) { return exporter::write_member_forces(t, s); });
+    nodes = text("member_nodes", [&](std::ostream& s) { return exporter::write_member_nodes(t, s); });
+    stations = text("stations", [&](std::ostream& s) { return exporter::write_stations(t, s); });
     for (const auto& [unit, f] : t.curves)
-      curves.emplace_back(unit, text([&](std::ostream& s) { exporter::write_curve(f, s); }));
+      curves.emplace_back(unit, text("curves[" + std::to_string(unit) + "]",
+                                     [&](std::ostream& s) { return exporter::write_curve(f, s); }));
   }
   auto names = [](const results::TableLayout& l) {
     py::list v;
@@ -224,6 +239,7 @@ py::dict tables(const std::string& deck, const std::string& folder) {
   for (const auto& [unit, text] : curves) c[py::int_(unit)] = py::bytes(text);
   d["curves"] = c;
   d["warnings"] = warnings;
+  d["overflows"] = overflows;
   return d;
 }
 
@@ -286,6 +302,29 @@ PYBIND11_MODULE(_nlframe, m) {
   m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));
+  // Raises ResultError when the run in `folder` is not a run of `deck`
+  // (the check of nlframe-export and nlframe-plot).
+  m.def(
+      "check_run",
+      [](const std::string& deck, const std::string& folder) {
+        py::gil_scoped_release unlock;
+        nlf::results::check_run_of_deck(deck, folder);
+      },
+      py::arg("deck"), py::arg("folder"));
+  // The report page of a finished run and its pictures, as nlframe-plot
+  // --html writes them: (status, standard output, standard error).
+  m.def(
+      "report",
+      [](const std::string& deck, const std::string& folder, const std::string& out) {
+        std::ostringstream o, e;
+        int status = 0;
+        {
+          py::gil_scoped_release unlock;
+          status = nlf::plot::run({"--html", "-d", folder, "-o", out, "--", deck}, o, e);
+        }
+        return py::make_tuple(status, o.str(), e.str());
+      },
+      py::arg("deck"), py::arg("folder"), py::arg("out"));
   m.def("threads", &threads_of, py::arg("threads"));
   m.attr("CANCELLED") = nlf::kCancelled;
   m.attr("MAX_THREADS") = nlf::kMaxThreads;

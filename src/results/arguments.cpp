@@ -1,7 +1,9 @@
 #include "results/arguments.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace nlf::results {
@@ -33,6 +35,51 @@ bool result_file_name(const std::string& name) {
 }
 
 }  // namespace
+
+std::optional<fs::path> recorded_deck(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return std::nullopt;
+  std::ifstream in(folder / ".nlframe-run.json", std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // "deck_path": "...", a JSON string with its escapes.
+  const std::string key = "\"deck_path\":";
+  std::size_t at = text.find(key);
+  if (at == std::string::npos) return std::nullopt;
+  at = text.find('"', at + key.size());
+  if (at == std::string::npos) return std::nullopt;
+  std::string path;
+  for (std::size_t i = at + 1; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') return path.empty() ? std::nullopt : std::optional<fs::path>(path);
+    if (c == '\\' && i + 1 < text.size()) {
+      c = text[++i];
+      if (c == 'u') {
+        // The package writes every other character as \uXXXX: to UTF-8.
+        if (i + 4 >= text.size()) return std::nullopt;
+        const unsigned long u = std::strtoul(text.substr(i + 1, 4).c_str(), nullptr, 16);
+        i += 4;
+        if (u >= 0xD800 && u < 0xE000) return std::nullopt;  // a pair: no such folder name here
+        if (u < 0x80) {
+          path += static_cast<char>(u);
+        } else if (u < 0x800) {
+          path += static_cast<char>(0xC0 | (u >> 6));
+          path += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+          path += static_cast<char>(0xE0 | (u >> 12));
+          path += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+          path += static_cast<char>(0x80 | (u & 0x3F));
+        }
+        continue;
+      }
+      if (c == 'n') c = '\n';
+      else if (c == 't') c = '\t';
+      else if (c == 'r') c = '\r';
+    }
+    path += c;
+  }
+  return std::nullopt;
+}
 
 std::optional<std::string> deck_problem(const fs::path& deck) {
   std::error_code ec;

@@ -71,6 +71,29 @@ void scan_arguments(const std::vector<std::string>& args, const std::function<Op
 // can be read.
 std::optional<std::string> deck_problem(const std::filesystem::path& deck);
 
+// The deck that the run record (.nlframe-run.json) of `folder` names, when
+// `folder` is a run folder with a record (of the program or of the Python
+// package); nullopt otherwise.
+std::optional<std::filesystem::path> recorded_deck(const std::filesystem::path& folder);
+
+// A run found by its folder: a folder named instead of the deck stands for
+// the run recorded there (its deck, the results in that folder); a deck
+// named without -d whose output folder (-o) holds the record of a run of
+// that very deck has its results there.
+template <class Options>
+void find_run(Options& o) {
+  if (const auto deck = recorded_deck(o.deck)) {
+    if (!o.run_dir) o.run_dir = o.deck;
+    o.deck = *deck;
+    return;
+  }
+  if (o.run_dir || !o.out_dir) return;
+  if (const auto deck = recorded_deck(*o.out_dir)) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(*deck, o.deck, ec)) o.run_dir = *o.out_dir;
+  }
+}
+
 // The start of a companion program: --version answered (status 0), its
 // options parsed (a usage error is reported with a pointer to --help,
 // status 2), --help answered (status 0), a deck that cannot be the run's
@@ -96,6 +119,7 @@ int run_command(const char* program, const std::vector<std::string>& args, std::
     out << usage;
     return 0;
   }
+  find_run(o);
   if (const auto problem = deck_problem(o.deck)) {
     err << program << ": error: " << *problem << '\n';
     return 2;

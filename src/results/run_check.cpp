@@ -1,6 +1,8 @@
 #include "results/run_check.h"
 
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "io/card.h"
 
@@ -11,6 +13,15 @@ namespace {
 std::string rtrim(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
   return s;
+}
+
+// A line of the listing that echoes a structure card: a blank, the card's
+// letter, then a blank or a digit (the listing's own lines, " MUMM,..." or
+// " INTEGER LAST", go on with letters).
+bool card_echo(const std::string& line) {
+  if (line.size() < 3 || line[0] != ' ') return false;
+  if (std::string_view("PTHIORCSJQMKWXL").find(line[1]) == std::string_view::npos) return false;
+  return line[2] == ' ' || (line[2] >= '0' && line[2] <= '9');
 }
 
 constexpr std::size_t kBanner = 15;      // lines of the banner before the title
@@ -52,6 +63,29 @@ void check_listing_of_deck(const std::string& deck_name, const std::vector<std::
                             "'); the result files belong to another deck or to another version of it");
     ++at;
     if (cols[0] == 'L') break;
+  }
+
+  // And the other way: every card the listing echoes is one of the deck's,
+  // in the deck's order (a deck without the run's S or P card is another).
+  std::vector<std::pair<std::size_t, std::string>> cards;  // deck line, echo
+  for (std::size_t i = control + 1; i < deck.size(); ++i) {
+    const std::string cols = card_columns(deck[i]);
+    if (cols[0] == kComment) continue;
+    cards.emplace_back(i + 1, rtrim(" " + cols));
+    if (cols[0] == 'L') break;
+  }
+  std::size_t next = 0;
+  for (std::size_t k = kBanner + 1; k < end; ++k) {
+    const std::string echo = rtrim(listing[k]);
+    if (!card_echo(echo)) continue;
+    std::size_t j = next;
+    while (j < cards.size() && cards[j].second != echo) ++j;
+    if (j == cards.size())
+      throw ForeignRunError(listing_name + ": the run's echo of its deck holds a card that " + deck_name +
+                            " lacks at that place (line " + std::to_string(k + 1) + " of the listing: '" +
+                            echo.substr(1) + "'); the result files belong to another deck or to another version "
+                            "of it");
+    next = j + 1;
   }
 }
 

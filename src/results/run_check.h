@@ -22,7 +22,8 @@ class ForeignRunError : public ResultError {
 // after the banner is not the title of the deck's control card (the first
 // 60 characters, as the listing holds them), or when one of the deck's
 // structure cards (from the control card to the L card, comments left out)
-// is missing from the echo before the MATRIX INDEX table. A listing that is
+// is missing from the echo before the MATRIX INDEX table, or the echo holds
+// a structure card that the deck lacks (in the deck's order). A listing that is
 // missing, or stops before the title or before that table, tells nothing
 // and passes.
 void check_run_of_deck(const std::filesystem::path& deck, const std::filesystem::path& run_dir);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "io/stop.h"
+#include "model/plausibility.h"
 #include "model/restart_read.h"
 #include "model/structure.h"
 #include "deck/workspace.h"
@@ -69,6 +70,8 @@ void run_driver(Model& md, Stores& st, Units& units, RunControl& ctl, const Driv
   if (ctl.IRESIN != 0) ISTEP = load_state(units.records(ctl.IRESIN), md, fs);
 
   read_structure(md, fs, units, kComment, ctl.control_line, ctl.IRESIN != 0);
+  // Values far from a steel frame in t and cm: a likely mistake of units.
+  for (const std::string& w : plausibility_findings(md)) units.output().error("nlframe: warning: " + w);
   // A negative count on the L card keeps a restored state; a fresh run has
   // none to keep, and its fibres still need their initial state (without it
   // every fibre would start with a yield range of zero width).

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 #include "io/units.h"
 #include "store/model.h"
@@ -20,6 +21,9 @@ struct RunHooks {
   // Set from another thread: the run stops before its next iteration
   // (a Stop with kCancelled and a message).
   const std::atomic<bool>* cancel = nullptr;
+  // What set `cancel`, for the stop's line ("interrupted by SIGINT"); none:
+  // "cancelled".
+  std::function<std::string()> cancel_cause;
   // Called after every load step with its number and the load factor of
   // its group; it must not throw.
   std::function<void(int step, double load_factor)> progress;

@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -19,6 +20,7 @@
 #include "deck/control.h"
 #include "deck/workspace.h"
 #include "io/card.h"
+#include "run/deck_guard.h"
 #include "run/driver.h"
 #include "run/threads.h"
 #include "store/bind.h"
@@ -29,6 +31,26 @@ namespace {
 
 // How the summary line of a stopped run begins.
 constexpr std::string_view kBeforeStop = "before the stop: ";
+// How the summary line begins when a result file could not be written (the
+// line after it names the files).
+constexpr std::string_view kIncomplete = "incomplete results: ";
+
+constexpr std::string_view kCannotWrite = ": cannot write";
+
+// The line that names the files which could not be written, from the lines
+// "nlframe: FILE: cannot write...", or empty when there are none.
+std::string incomplete_text(const std::vector<std::string>& lines) {
+  std::string names;
+  for (const std::string& l : lines) {
+    const std::size_t at = l.find(kCannotWrite);
+    if (l.rfind("nlframe: ", 0) != 0 || at == std::string::npos) continue;
+    const std::string name = l.substr(9, at - 9);
+    if (("," + names + ",").find(", " + name + ",") != std::string::npos || names == name) continue;
+    names += (names.empty() ? "" : ", ") + name;
+  }
+  if (names.empty()) return {};
+  return "nlframe: the results are incomplete: " + names + " could not be written whole";
+}
 
 // A folder holds one run at a time: the run locks its listing for as long
 // as it goes on (an advisory lock, which the system drops however the run
@@ -120,6 +142,14 @@ class Recorder : public RunOutput {
 
 void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock) {
   const auto t0 = std::chrono::steady_clock::now();
+  // A deck that the run would overwrite is refused before any file is
+  // touched.
+  const std::string clash = deck_among_outputs(units.in_folder(req.deck), req.folder);
+  if (!clash.empty()) {
+    const std::string shown = req.deck_name.empty() ? req.deck : req.deck_name;
+    throw Stop{2, "nlframe: " + shown + ": the deck is the file " + clash +
+                      " that its run writes, which would destroy it; rename the deck or run it with -o DIR"};
+  }
   units.open_deck(req.deck, req.deck_name);
   // The deck is open and its first byte read before any output file is
   // touched; an empty deck stops here at its first card.
@@ -133,6 +163,11 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   // writes the file only at a V card.
   std::error_code gone;
   std::filesystem::remove(units.in_folder("modes.rst"), gone);
+  // The record of the folder's last run goes: its files are overwritten now.
+  {
+    std::error_code ec;
+    std::filesystem::remove(units.in_folder(".nlframe-run.json"), ec);
+  }
   units.open_text(16, "R.rst");
   write_banner(units.listing());
   static const Format title("(/,/,10X,A)");
@@ -171,10 +206,14 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   };
   try {
     run_driver(md, *stores, units, ctl, opt, s);
-  } catch (const FileError&) {
+  } catch (const FileError& e) {
     // A history without an F card ran all its groups: their summary comes
-    // before the end-of-file stop.
-    if (s.history_ended) summary_line("");
+    // before the end-of-file stop. A result file that could not be written
+    // (a full disk) stops the run: the steps done are summed up.
+    if (s.history_ended)
+      summary_line("");
+    else if (s.steps > 0 && std::string_view(e.what()).find(kCannotWrite) != std::string_view::npos)
+      summary_line(kIncomplete);
     throw;
   } catch (const Stop&) {
     // What the converged steps reached is kept: after the stop's own line,
@@ -182,18 +221,37 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
     if (s.steps > 0) summary_line(kBeforeStop);
     throw;
   }
-  summary_line("");
+  // The files are handed to the system before the summary, so that it can
+  // say whether they hold every step.
+  const std::vector<std::string> unwritten = units.flush_files();
+  if (unwritten.empty()) {
+    summary_line("");
+    return;
+  }
+  for (const std::string& e : unwritten) units.output().error("nlframe: " + e);
+  summary_line(kIncomplete);
+  throw Stop{2};  // the shutdown names the files
 }
 
 // Closes the files in the order of the shutdown: deck, listing, result files,
-// then an end-of-file mark on scratch units 1 and 2.
-void shutdown(Units& units) {
-  units.deck().close();
+// then an end-of-file mark on scratch units 1 and 2. Every file is closed
+// whatever fails; returns the message of every failure.
+std::vector<std::string> shutdown(Units& units) {
+  std::vector<std::string> errors;
+  const auto attempt = [&](auto&& step) {
+    try {
+      step();
+    } catch (const FileError& e) {
+      errors.emplace_back(e.what());
+    }
+  };
+  attempt([&] { units.deck().close(); });
   for (int u = 16; u <= 21; ++u)
-    if (units.is_open(u)) units.text(u).close();
+    if (units.is_open(u)) attempt([&] { units.text(u).close(); });
   for (int u = 1; u <= 2; ++u)
-    if (units.is_open(u)) units.records(u).end_file();
-  units.close_all();
+    if (units.is_open(u)) attempt([&] { units.records(u).end_file(); });
+  units.close_all(&errors);
+  return errors;
 }
 
 // The line that says why the run ended: the last one that is not a warning.
@@ -202,7 +260,9 @@ std::string reason(const std::vector<std::string>& lines) {
     std::string_view l = *it;
     if (l.substr(0, 9) == "nlframe: ") l.remove_prefix(9);
     while (!l.empty() && l.front() == ' ') l.remove_prefix(1);
-    if (l.substr(0, 8) != "warning:" && l.substr(0, kBeforeStop.size()) != kBeforeStop) return std::string(l);
+    if (l.substr(0, 8) != "warning:" && l.substr(0, kBeforeStop.size()) != kBeforeStop &&
+        l.substr(0, kIncomplete.size()) != kIncomplete)
+      return std::string(l);
   }
   return {};
 }
@@ -219,6 +279,7 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   Recorder rec(out, r.messages);
   RunHooks hooks;
   hooks.cancel = req.cancel;
+  hooks.cancel_cause = req.cancel_cause;
   hooks.progress = req.progress;
   DriverOptions opt;
   opt.force_scratch = req.force_scratch;
@@ -256,10 +317,15 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
     internal(kUnknown);
   }
   try {
-    shutdown(units);
-  } catch (const FileError& e) {
-    rec.error(std::string("nlframe: ") + e.what());
-    if (r.status == 0) r.status = 2;
+    // Every file that could not be written is named, once.
+    for (const std::string& e : shutdown(units)) {
+      const std::string line = "nlframe: " + e;
+      if (std::find(r.messages.begin(), r.messages.end(), line) != r.messages.end()) continue;
+      rec.error(line);
+      if (r.status == 0) r.status = 2;
+    }
+    const std::string incomplete = incomplete_text(r.messages);
+    if (!incomplete.empty()) rec.error(incomplete);
   } catch (const std::exception& e) {
     internal(e.what());
   } catch (...) {

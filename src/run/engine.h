@@ -33,6 +33,8 @@ struct RunRequest {
   std::function<void(int step, double load_factor)> progress;
   // Set from another thread to stop the run before its next iteration.
   const std::atomic<bool>* cancel = nullptr;
+  // What set `cancel`, named in the stop's line; none: "cancelled".
+  std::function<std::string()> cancel_cause;
   // The stores' capacities: today's fixed sizes, or Capacity::following()
   // to size them from the deck.
   Capacity capacity;

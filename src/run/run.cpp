@@ -6,18 +6,39 @@
 #include "io/card.h"
 #include "io/stop.h"
 #include "run/engine.h"
+#include "run/run_record.h"
+#include "run/signals.h"
 #include "run/threads.h"
 
 namespace nlf {
 
 namespace {
 
+// The exit status of a run ended by a signal, as a shell gives it.
+constexpr int kSignalStatus = 128;
+// The status of a bad command line or environment.
+constexpr int kUsageStatus = 2;
+
 int run_request(RunRequest& req, const DriverOptions& opt, RunSummary* summary) {
   req.threads = opt.threads;
   req.force_scratch = opt.force_scratch;
   req.capacity = opt.capacity;
+  // The first SIGINT or SIGTERM cancels the run where a front end's cancel
+  // ends it; the second ends the program at once.
+  InterruptGuard interrupts;
+  req.cancel = interrupts.flag();
+  req.cancel_cause = [] { return "interrupted by " + InterruptGuard::signal_name(); };
   const RunResult r = run_deck(req, standard_streams());
   if (summary) *summary = r.summary;
+  // A run that wrote its files leaves the record of itself, as a run of the
+  // Python package does.
+  if (r.status == 0 || r.started) {
+    const std::string deck = req.deck_name.empty() ? req.deck : req.deck_name;
+    const std::string why = write_run_record(r, deck, req.folder);
+    if (!why.empty()) standard_streams().error("nlframe: warning: " + why);
+  }
+  if (r.status == kCancelled && InterruptGuard::signal_number() != 0)
+    return kSignalStatus + InterruptGuard::signal_number();
   return r.status;
 }
 
@@ -61,8 +82,9 @@ int run_program(const std::string* deck, const std::filesystem::path& folder, co
     // program before it waits for standard input.
     opt.threads = resolve_threads(0);
   } catch (const Stop& s) {
+    // A bad environment is refused like a bad command line.
     standard_streams().error(s.message);
-    return s.status;
+    return kUsageStatus;
   }
   if (deck) return run_named(*deck, folder, opt);
   // Read standard input a line at a time until the deck name is complete,

@@ -13,6 +13,10 @@ namespace nlf {
 
 namespace {
 
+// A failed pivot this small beside the largest is rounding: the matrix is
+// singular.
+constexpr double kSingularPivot = 1e-8;
+
 const Format& heading() {
   static const Format f(
       "(/,1X,'STEP',I4,1X,'( IT.DISP , IT.DISP )',4X,'( ST.DISP , ST.DISP )',4X,"
@@ -152,7 +156,8 @@ StepFault StepLoop::attempt(StepState& s, int attempt_no) {
   DivergenceWatch watch;
   if (hooks) hooks->started = true;
   for (;;) {
-    if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed)) cancelled(step_, s.ITER);
+    if (hooks && hooks->cancel && hooks->cancel->load(std::memory_order_relaxed))
+      cancelled(step_, s.ITER, hooks->cancel_cause ? hooks->cancel_cause() : std::string());
     bool singular = false;
     set_member_load_factors(md_, g_, s);
     const int taken = member_pass(md_, fs_, stiffness_of_switch(s.ktan), singular, team_, buffers_, *K_,
@@ -173,6 +178,14 @@ StepFault StepLoop::attempt(StepState& s, int attempt_no) {
     try {
       solve(md_, g_, s, *K_, taken, detlog_, listing_, pivots);
     } catch (const PivotStop&) {
+      // In the first solve of a fresh run nothing has weakened the frame,
+      // and a pivot of rounding size is no limit point either: a mechanism
+      // or a singular model.
+      const bool first = ctl_.IRESIN == 0 && summary_.steps == 0 && s.ITER == 0 && attempt_no == 0;
+      if (pivots.failed_joint > 0 && (first || pivots.failed_size <= kSingularPivot * pivots.largest)) {
+        report_mechanism(units_, md_, step_, pivots.failed_joint, pivots.failed_direction, first);
+        throw;
+      }
       // Without X3 a pivot that is not positive is the limit point the
       // group was not asked to pass: the stop it always was.
       if (adaptive && g_.follow) return StepFault::kPivot;

@@ -133,7 +133,11 @@ bool pivot_check(Pivots pivots, int NEQ, const IVec& LTYPE, int NJ, double& DETL
   DETLOG = 0.0;
   bool failed = false;
   const bool follow = count && count->follow;
-  if (count) count->negative = 0;
+  if (count) {
+    count->negative = 0;
+    count->failed_joint = 0;
+    count->largest = 0;
+  }
   for (int k = 1; k <= NJ; ++k) {
     for (int d = 1; d <= 3; ++d) {
       if (LTYPE(pattern_entry(k, d, NJL)) != 0) continue;  // prescribed: penalty pivot
@@ -146,8 +150,14 @@ bool pivot_check(Pivots pivots, int NEQ, const IVec& LTYPE, int NJ, double& DETL
         static const Format diag(
             "(/,/,' DIAG',I5,'(',I5,') is not positive   ',G20.6,/,' PROGRAM STOP')");
         listing.write(diag, {serial, e, p});
+        if (count && (count->failed_joint == 0 || !(std::fabs(p) >= count->failed_size))) {
+          count->failed_joint = k;
+          count->failed_direction = d;
+          count->failed_size = std::fabs(p);
+        }
         failed = true;
       }
+      if (count) count->largest = std::max(count->largest, std::fabs(p));
       DETLOG += std::log(std::fabs(p));
     }
   }

@@ -22,6 +22,12 @@ namespace nlf {
 struct PivotCount {
   bool follow = false;
   int negative = 0;  // equations with a negative pivot (out)
+  // Of the pivots that failed the test (out), the one of least magnitude:
+  // its joint (internal index; 0 when none failed), its direction (1 X, 2 Y,
+  // 3 rotation) and its magnitude; and the largest magnitude of the pivots
+  // tested, against which a pivot of rounding size tells a singular matrix.
+  int failed_joint = 0, failed_direction = 0;
+  double failed_size = 0, largest = 0;
 };
 
 // A failed pivot test: its diagnostics are in the listing; the caller says on

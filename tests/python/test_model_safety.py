@@ -85,3 +85,21 @@ def test_nearest_sections_by_size_within_the_series():
         lookup("IPE299")
     with pytest.raises(ValueError, match="nearest: HEB240, HEB260"):
         lookup("HE 245 B")
+
+
+def test_a_portal_drawn_in_mm_and_slopes_in_mpa_warn():
+    m = nlframe.Model("MM")
+    with pytest.warns(nlframe.UnitWarning, match=r"E2 = 2100 t/cm² is far above .* is 21\.41 t/cm²"):
+        m.material(210000., 2100., 2100.)
+    s = m.section("HEA200", yield_stress=2.4)
+    a, b, c = m.joint(0, 0), m.joint(0, 3000), m.joint(6000, 3000)
+    with pytest.warns(nlframe.UnitWarning, match=r"a storey 3000 cm high .* In cm it is 300\b"):
+        m.member(a, b, s)
+    with warnings.catch_warnings():  # told once for the model
+        warnings.simplefilter("error")
+        m.member(b, c, s)
+    p = nlframe.Model("SLENDER")
+    p.material(2100., 21., 21.)
+    s = p.section("HEA200", yield_stress=2.4)
+    with pytest.warns(nlframe.UnitWarning, match=r"4000 cm long is 211 times the depth of its section \(19 cm\)"):
+        p.member(p.joint(0, 0), p.joint(4000, 0), s)

@@ -19,6 +19,30 @@ def same_files(folder, name):
         assert (Path(folder) / f).read_bytes() == (exp / f).read_bytes(), f
 
 
+def test_the_program_leaves_the_record_that_open_reads(case):
+    import subprocess
+    from conftest import BUILD
+    deck = Path(case("frame-110-arc"))
+    done = subprocess.run([str(BUILD / "nlframe"), "-o", "out", deck.name], cwd=deck.parent, capture_output=True)
+    assert done.returncode == 0, done.stderr
+    run = nlframe.open(deck.parent / "out")
+    assert run.status == 0 and run.steps == 15 and run.peaks[1].step == 15
+    assert run.deck == Path(deck.name) and run.message in done.stderr.decode()
+    assert run.joint_displacements["step"].max() == 15
+    # The companions find the run by its folder; beside the deck it is not.
+    for tool, made in [("nlframe-export", "joints.csv"), ("nlframe-plot", "frame.svg")]:
+        done = subprocess.run([str(BUILD / tool), "out"], cwd=deck.parent, capture_output=True)
+        assert done.returncode == 0 and (deck.parent / "out" / made).is_file(), done.stderr
+    assert not (deck.parent / "R.rst").exists()
+    # A deck that is not the run's is refused, though the record names the run's.
+    other = deck.parent / "other.dat"
+    other.write_text("".join(l for l in deck.read_text().splitlines(True) if not l.startswith("P")))
+    with pytest.raises(nlframe.ResultError, match="holds a card that .*other.dat lacks"):
+        nlframe.open(deck.parent / "out", deck=other)
+    page = run.report(deck.parent / "page")
+    assert "<svg" in page.read_text() or (page.parent / "frame.svg").is_file()
+
+
 def test_two_runs_at_once_write_what_the_program_writes(case):
     decks = {"frame-110-arc": case("frame-110-arc"), "example-pushover": case("example-pushover")}
     runs, steps = {}, {}
@@ -61,6 +85,18 @@ def test_cancelled_run_stops_and_the_next_is_unharmed(case, tmp_path):
 
     with pytest.raises(KeyError):
         nlframe.run(case("example-portal"), workdir=tmp_path / "raised", progress=fails)
+
+    def ctrl_c(step, lf):
+        if step == 4:
+            raise KeyboardInterrupt
+
+    with pytest.raises(KeyboardInterrupt):
+        nlframe.run(case("frame-110-arc"), workdir=tmp_path / "ctrl-c", threads=1, progress=ctrl_c)
+    # The files are whole and the run left its record: the folder opens as it is.
+    for folder, steps in [("raised", 1), ("ctrl-c", 4)]:
+        cut = nlframe.open(tmp_path / folder)
+        assert cut.status == nlframe.CANCELLED and cut.steps == steps, (folder, cut.message)
+    assert cut.joint_displacements["step"].max() == 3  # output every third step
 
     again = nlframe.run(case("frame-110-arc"), threads=2)
     assert again.status == 0

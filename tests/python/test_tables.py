@@ -89,3 +89,15 @@ def test_every_value_as_printed(case, name):
         head = next(i for i, l in enumerate(lines) if l.startswith("   STEP"))
         assert list(curve.columns) == ["step"] + lines[head].split()[1:]
         same(curve, [(int(l.split()[0]), l.split()[1:]) for l in lines[head + 1:]])
+
+
+def test_values_too_wide_for_their_field_are_nan_with_a_warning_naming_them(case):
+    run = nlframe.run(case("column-fixed-long-steps"))
+    with pytest.warns(nlframe.TableWarning) as caught:
+        stations = run.stations
+    text = str(caught[0].message)
+    m = re.search(r"STRAIN_1\(%\) in (\d+) rows \(rows (\d+), ", text)
+    assert text.startswith("stations: ") and m, text
+    strain = stations["STRAIN_1(%)"]
+    assert strain.isna().sum() == int(m.group(1)) and math.isnan(strain.iloc[int(m.group(2))])
+    assert strain.iloc[: int(m.group(2))].notna().all()

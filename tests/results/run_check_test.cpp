@@ -68,3 +68,24 @@ TEST(RunOfDeck, TitleAndEchoOfTheStructureMustBeTheDecks) {
 
 }  // namespace
 }  // namespace nlf::results
+
+namespace nlf::results {
+namespace {
+
+// The other way round: a deck that lacks a card of the run (its P card, an
+// S card, a member) is not the run's deck either.
+TEST(RunOfDeck, ADeckLackingACardOfTheRunIsAnother) {
+  const auto run = split("$ c\n   0  0  1     PORTAL\n" + nlf::test::card('P', 0, 0, 0, {2100, 21, 21}) +
+                         nlf::test::card('J', 1, 0, 0, {0, 0}) + nlf::test::card('J', 2, 0, 0, {300, 0}) +
+                         nlf::test::card('M', 1, 2, 1, {0.2, 0.4, 0.6, 0.8}) + nlf::test::card('L', 20, 1) + "F\n");
+  std::vector<std::string> without_p = run;
+  without_p.erase(without_p.begin() + 2);
+  const std::string text = problem(without_p, listing(run));
+  EXPECT_NE(text.find("holds a card that deck.dat lacks at that place (line 18 of the listing: 'P  0  0  0"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(problem(run, listing(run)), "");
+}
+
+}  // namespace
+}  // namespace nlf::results
