@@ -125,6 +125,25 @@ void mode_moments(const Model& md, const std::vector<Stations>& st, BucklingMode
     }
 }
 
+// The member loads of the pattern (U cards) into f, on the node points as
+// the steps put them.
+void add_member_loads(const Model& md, const Numbering& num, std::vector<double>& f) {
+  if (md.MLOADS == nullptr || !md.MLOADS->any) return;
+  for (int m = 1; m <= md.NM; ++m) {
+    const MemberLoad& q = md.MLOADS->pattern[static_cast<std::size_t>(m - 1)];
+    if (q.zero()) continue;
+    const auto d = num.of_member(md, m);
+    for (int k = 1; k <= NSEG; ++k) {
+      SegGeom g;
+      segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
+      Vec6 P, PN;
+      segment_load(g, q, P);
+      to_node_order(P, PN);
+      for (int i = 0; i < 6; ++i) f[static_cast<std::size_t>(d[3 * (k - 1) + i])] += PN[i];
+    }
+  }
+}
+
 }  // namespace
 
 BucklingOutcome buckling_modes(const Model& md, Units& units, FibreStore& fs, const BucklingRequest& req) {
@@ -158,22 +177,7 @@ BucklingOutcome buckling_modes(const Model& md, Units& units, FibreStore& fs, co
         f[e] += md.PFORCE(p);
       }
     }
-  // The member loads of the pattern (U cards), on the node points as the
-  // steps put them.
-  if (md.MLOADS != nullptr && md.MLOADS->any)
-    for (int m = 1; m <= md.NM; ++m) {
-      const MemberLoad& q = md.MLOADS->pattern[static_cast<std::size_t>(m - 1)];
-      if (q.zero()) continue;
-      const auto d = num.of_member(md, m);
-      for (int k = 1; k <= NSEG; ++k) {
-        SegGeom g;
-        segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
-        Vec6 P, PN;
-        segment_load(g, q, P);
-        to_node_order(P, PN);
-        for (int i = 0; i < 6; ++i) f[static_cast<std::size_t>(d[3 * (k - 1) + i])] += PN[i];
-      }
-    }
+  add_member_loads(md, num, f);
   num.free_of.assign(static_cast<std::size_t>(num.full), -1);
   for (int i = 0; i < num.full; ++i)
     if (touched[i] && !held[i]) num.free_of[i] = num.n++;
