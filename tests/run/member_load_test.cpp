@@ -174,9 +174,11 @@ TEST(MemberLoads, SimplySupportedBeamFollowsTheClosedFormToCollapse) {
   EXPECT_LT(error[1], error[0] / 3);
 }
 
+// Saved after three steps and continued for two: the last steps print as in
+// the whole run, on one and two threads and with scratch files.
 TEST(MemberLoads, ARestartCarriesThem) {
   const std::string u = card('B', 1, 110) + card('B', 3, 10) + card('U', 1, 2, 0, {0, -0.01});
-  for (int threads : {1, 2}) {
+  for (const auto& [threads, scratch] : {std::pair{1, false}, std::pair{2, false}, std::pair{1, true}}) {
     TempDir whole, split;
     auto deck = [&](const std::string& control, int steps, bool fresh) {
       std::string d = control + "\n";
@@ -190,9 +192,9 @@ TEST(MemberLoads, ARestartCarriesThem) {
       }
       return d + u + card('E', 0, steps, 1, {1e-12, 0.2, 0, 0, 0, 1}) + "F\n";
     };
-    ASSERT_EQ(run_in(whole.path(), deck("   0  0  1     WHOLE", 5, true), nullptr, threads).status, 0);
-    ASSERT_EQ(run_in(split.path(), deck("   0 30  1     FIRST", 3, true), nullptr, threads).status, 0);
-    const auto r = run_in(split.path(), deck("  30  0  1     SECOND", 2, false), nullptr, threads);
+    ASSERT_EQ(run_in(whole.path(), deck("   0  0  1     WHOLE", 5, true), nullptr, threads, scratch).status, 0);
+    ASSERT_EQ(run_in(split.path(), deck("   0 30  1     FIRST", 3, true), nullptr, threads, scratch).status, 0);
+    const auto r = run_in(split.path(), deck("  30  0  1     SECOND", 2, false), nullptr, threads, scratch);
     ASSERT_EQ(r.status, 0) << r.message;
     for (const char* f : {"Mfor.rst", "Jdis.rst", "Mstr.rst"}) {
       const auto a = after_step(whole / f, 4), b = after_step(split / f, 4);
