@@ -26,6 +26,7 @@ std::string usage_text() {
          "  member-nodes.csv   member node displacements (detail steps only)\n"
          "  stations.csv       fibre states, stresses and outer strains per station\n"
          "  curve-61.csv, ...  one per response curve\n"
+         "  modes.csv          the buckling modes of the V cards (when the run has them)\n"
          "\n"
          "Options:\n"
          "  -d, --dir DIR      run folder holding the result files (default: the deck's folder)\n"
@@ -114,6 +115,10 @@ int export_run(const Options& o, std::ostream& out, std::ostream& err) {
   one("stations.csv", [&](std::ostream& s) { return write_stations(t, s); });
   for (const auto& [unit, f] : t.curves)
     one("curve-" + std::to_string(unit) + ".csv", [&](std::ostream& s) { return write_curve(f, s); });
+  if (const fs::path modes = dir / "modes.rst"; fs::exists(modes, ec)) {
+    const auto analyses = results::read_modes(modes);
+    one("modes.csv", [&](std::ostream& s) { return write_modes(analyses, s); });
+  }
   return kOk;
 }
 

@@ -1,5 +1,7 @@
 #include "export/write.h"
 
+#include <cstdio>
+
 #include <string>
 
 #include "results/text.h"
@@ -119,6 +121,29 @@ Written write_curve(const results::CurveFile& f, std::ostream& out) {
     for (const std::string& v : r.fields) w.number(v);
     w.end();
   }
+  return done(w);
+}
+
+Written write_modes(const std::vector<results::BucklingAnalysis>& analyses, std::ostream& out) {
+  CsvWriter w(out, {"analysis", "after_step", "stiffness", "mode", "critical_factor", "joint", "X", "Y", "R"});
+  char text[32];
+  auto number = [&](double v) {
+    std::snprintf(text, sizeof text, "%.10G", v);
+    w.number(text);
+  };
+  for (const results::BucklingAnalysis& a : analyses)
+    for (const results::ModeShape& m : a.modes)
+      for (std::size_t j = 0; j < m.joints.size(); ++j) {
+        w.begin();
+        w.field(std::to_string(a.analysis));
+        w.field(std::to_string(a.step));
+        w.field(a.stiffness == "TANGENT" ? "tangent" : "elastic");
+        w.field(std::to_string(m.mode));
+        number(m.factor);
+        w.field(std::to_string(j < m.joint_numbers.size() ? m.joint_numbers[j] : static_cast<int>(j) + 1));
+        for (double v : m.joints[j]) number(v);
+        w.end();
+      }
   return done(w);
 }
 

@@ -7,6 +7,7 @@
 
 #include "export/csv.h"
 #include "export/run_tables.h"
+#include "results/modes.h"
 
 namespace nlf::exporter {
 
@@ -31,5 +32,10 @@ Written write_member_nodes(const RunTables& t, std::ostream& out);
 Written write_stations(const RunTables& t, std::ostream& out);
 // A response curve: the step and the watched values, named by their labels.
 Written write_curve(const results::CurveFile& f, std::ostream& out);
+
+// The buckling modes of the run's V cards (modes.rst): one row per
+// analysis, mode and joint, with the critical factor and the mode's
+// displacements at the joint, scaled as the file has them.
+Written write_modes(const std::vector<results::BucklingAnalysis>& analyses, std::ostream& out);
 
 }  // namespace nlf::exporter

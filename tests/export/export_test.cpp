@@ -1,5 +1,6 @@
 #include "export/app.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -185,6 +186,22 @@ TEST(Export, FrameOf110MembersUnderArcLengthControlIntoAnotherFolder) {
     fs::copy_file(r.dir / "csv" / f, r.dir / f);
   expect_tables_match_the_files(r.dir.path(), 66, 110);
   EXPECT_GT(read_lines(r.dir / "member-nodes.csv").size(), 110u * 6);  // detail steps there
+}
+
+// The buckling modes of a V card: a row per mode and joint, the factor the
+// listing prints and the largest sway scaled to 1.
+TEST(Export, BucklingModesOfAVCard) {
+  FinishedRun r(fs::path(NLFRAME_EXAMPLES) / "buckling.dat");
+  ASSERT_EQ(r.go(), kOk) << r.err.str();
+  const Csv c(r.dir / "modes.csv");
+  EXPECT_EQ(c.header, (std::vector<std::string>{"analysis", "after_step", "stiffness", "mode", "critical_factor",
+                                                "joint", "X", "Y", "R"}));
+  ASSERT_FALSE(c.rows.empty());
+  EXPECT_EQ(c.rows[0][4].substr(0, 4), "6.81");
+  double largest = 0;
+  for (const auto& row : c.rows)
+    if (row[3] == "1") largest = std::max({largest, std::fabs(std::stod(row[6])), std::fabs(std::stod(row[7]))});
+  EXPECT_NEAR(largest, 1.0, 1e-6);
 }
 
 TEST(Export, MissingCutOffAndForeignFilesFailAndWriteNothing) {
