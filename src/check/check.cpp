@@ -212,7 +212,10 @@ class Checker {
     for (;;) {
       const long before = deck.line_number();
       try {
-        if (!read_load_group(md_, units_, kComment, g)) return;
+        const bool more = read_load_group(md_, units_, kComment, g);
+        if (g.buckling.asked) ++facts_.buckling;
+        count_loaded_members();
+        if (!more) return;
         // The supports of the first group are those of the first solve.
         if (facts_.groups == 0 && ctl_.IRESIN == 0 && check_.errors() == 0)
           for (const std::string& w : mechanism_findings(md_)) check_.add(0, path_ + ": warning: " + w, 0);
@@ -227,6 +230,18 @@ class Checker {
     }
   }
 
+  // Members with a member load in the pattern just read, counted once.
+  void count_loaded_members() {
+    if (md_.MLOADS == nullptr) return;
+    loaded_.resize(static_cast<std::size_t>(std::max(md_.NM, 0)), 0);
+    for (int m = 1; m <= md_.NM; ++m)
+      if (!md_.MLOADS->pattern[static_cast<std::size_t>(m - 1)].zero() && !loaded_[static_cast<std::size_t>(m - 1)]) {
+        loaded_[static_cast<std::size_t>(m - 1)] = 1;
+        ++facts_.loaded_members;
+      }
+  }
+
+  std::vector<char> loaded_;
   std::string path_;
   Capacity asked_;
   DeckCheck& check_;

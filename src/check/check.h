@@ -41,6 +41,8 @@ struct DeckFacts {
   int groups = 0;
   long steps = 0;
   int arc_groups = 0;  // groups under arc-length control
+  int loaded_members = 0;  // members that a U card of some pattern loads
+  int buckling = 0;        // V cards (buckling analyses)
   bool in_memory = true;
   long long klast = 0;  // member-state store the model would need
   // The stores the model needs (as --capacity auto sizes them, every

@@ -47,6 +47,8 @@ std::vector<std::string> summary_lines(const std::string& path, const CheckResul
   std::string load = "  load history: " + plural(f.groups, "group", "groups") + ", " +
                      plural(f.steps, "step", "steps");
   if (f.arc_groups > 0) load += " (" + std::to_string(f.arc_groups) + " under arc-length control)";
+  if (f.loaded_members > 0) load += ", member loads on " + plural(f.loaded_members, "member", "members");
+  if (f.buckling > 0) load += ", " + plural(f.buckling, "buckling analysis", "buckling analyses");
   out.push_back(load);
   const std::string store = std::to_string(f.nsymax);
   out.push_back(f.in_memory ? "  fibre state in memory (KLAST " + std::to_string(f.klast) + " of " + store + ")"

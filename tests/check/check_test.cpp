@@ -225,6 +225,8 @@ TEST(Check, ShippedDecksAndLargeFrames) {
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.findings.empty());
   }
+  EXPECT_EQ(check_deck(std::string(NLFRAME_EXAMPLES) + "/floor-load.dat").facts.loaded_members, 2);
+  EXPECT_EQ(check_deck(std::string(NLFRAME_EXAMPLES) + "/buckling.dat").facts.buckling, 1);
   const std::string cases = NLFRAME_REGRESS_CASES;
   const CheckResult mem = check_deck(cases + "/frame-110-load/1/frame.dat");
   EXPECT_EQ(mem.status, 0);
