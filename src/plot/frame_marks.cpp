@@ -62,10 +62,11 @@ ArrowShape arrow_shape(const View& v, const JointPoints& at, const LoadArrow& l,
 }
 
 // The places a joint's number may take, by preference: up right, up left,
-// down right, down left of the joint.
-Rect number_box(double px, double py, std::size_t chars, int place) {
+// down right, down left of the joint; `gap` px from it (more beside a
+// support symbol).
+Rect number_box(double px, double py, std::size_t chars, int place, double gap) {
   const double w = kCharWidth * static_cast<double>(chars);
-  const double x = place % 2 == 0 ? px + 6 : px - 6 - w;
+  const double x = place % 2 == 0 ? px + gap : px - gap - w;
   const double y = place < 2 ? py - 6 : py + 15;
   return {x, y - kLabelHeight + 2, x + w, y + 3};
 }
@@ -155,11 +156,12 @@ void draw_joints(Svg& svg, const Frame& frame, const View& v, const JointPoints&
                         {"r", "3.5"}});
     if (!numbered[i]) continue;
     const std::string n = std::to_string(j.number);
+    const double gap = j.fixity != 0 ? 9 : 6;
     int place = 0;
     while (place < 3 && std::any_of(taken.begin(), taken.end(),
-                                    [&](const Rect& r) { return r.meets(number_box(px, py, n.size(), place)); }))
+                                    [&](const Rect& r) { return r.meets(number_box(px, py, n.size(), place, gap)); }))
       ++place;
-    const Rect b = number_box(px, py, n.size(), place);
+    const Rect b = number_box(px, py, n.size(), place, gap);
     taken.push_back(b);
     svg.text(b.x0, b.y1 - 3, n, {{"class", "joint-label"}, {"font-size", "11"}, {"fill", "#444"}});
   }
