@@ -274,7 +274,7 @@ std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy,
   svg.text(W / 2, 24, heading("Response curve " + f.name, run_title),
            {{"class", "title"}, {"text-anchor", "middle"}, {"font-size", "15"}, {"font-weight", "bold"}});
   std::size_t colour = 0;
-  const ChartData data = chart_data(f);
+  const ChartData data = chart_data(f, frame);
   for (std::size_t i = 0; i < panels.size(); ++i) {
     svg.open("g", {{"class", "panel"}});
     draw_panel(svg, data, panels[i], plots_title(data, panels[i].plots), kTop + kPanelHeight * static_cast<double>(i),

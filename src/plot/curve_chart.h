@@ -33,7 +33,7 @@ std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPa
 
 // What a panel shows, from the watch codes of its columns: "joint 2: force X
 // against displacement X"; several curves are joined by "; ".
-std::string panel_title(const CurveFile& f, const Panel& p);
+std::string panel_title(const CurveFile& f, const Panel& p, const Frame* frame = nullptr);
 // The titles of all panels of the chart, joined by "; ".
 std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy, const Frame* frame = nullptr);
 

@@ -9,9 +9,22 @@ double column_value(const CurveRow& r, int col) {
   return col == 0 ? static_cast<double>(r.step) : r.values[static_cast<std::size_t>(col - 1)];
 }
 
+namespace {
+
+// A force at a direction that the frame's supports hold: a reaction.
+bool reaction(const CurveLabel& l, const Frame* frame) {
+  if (!frame || !l.known || l.kind != 'F') return false;
+  const unsigned bit = l.dir == 'X' ? kFixX : (l.dir == 'Y' ? kFixY : kFixR);
+  for (const Joint& j : frame->joints)
+    if (j.number == l.joint && (j.held & bit)) return true;
+  return false;
+}
+
+}  // namespace
+
 ColumnText step_column() { return {"step", "step", 0, "Step", "", "step"}; }
 
-ChartData chart_data(const CurveFile& f) {
+ChartData chart_data(const CurveFile& f, const Frame* frame) {
   ChartData c{f.rows, {step_column()}};
   for (int col = 1; col <= f.ncols; ++col) {
     const CurveLabel& l = f.labels[static_cast<std::size_t>(col - 1)];
@@ -22,6 +35,7 @@ ChartData chart_data(const CurveFile& f) {
       t.words = t.short_words = t.axis = t.tooltip = l.text;
     } else {
       t.short_words = l.quantity();
+      if (reaction(l, frame)) t.short_words = l.dir == 'R' ? "reaction moment" : std::string("reaction ") + l.dir;
       t.words = "joint " + std::to_string(l.joint) + ": " + t.short_words;
       t.joint = l.joint;
       t.axis = l.axis_title();
@@ -48,27 +62,20 @@ std::string plots_title(const ChartData& d, const std::vector<ColumnPair>& plots
   return t;
 }
 
-std::string panel_title(const CurveFile& f, const Panel& p) { return plots_title(chart_data(f), p.plots); }
+std::string panel_title(const CurveFile& f, const Panel& p, const Frame* frame) {
+  return plots_title(chart_data(f, frame), p.plots);
+}
 
 std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy, const Frame* frame) {
   std::string t;
   for (const Panel& p : curve_panels(f, xy, frame)) {
-    const std::string pt = panel_title(f, p);
+    const std::string pt = panel_title(f, p, frame);
     if (!pt.empty()) t += (t.empty() ? "" : "; ") + pt;
   }
   return t;
 }
 
 namespace {
-
-// A force at a direction that the frame's supports hold: a reaction.
-bool reaction(const CurveLabel& l, const Frame* frame) {
-  if (!frame || !l.known || l.kind != 'F') return false;
-  const unsigned bit = l.dir == 'X' ? kFixX : (l.dir == 'Y' ? kFixY : kFixR);
-  for (const Joint& j : frame->joints)
-    if (j.number == l.joint && (j.held & bit)) return true;
-  return false;
-}
 
 // The largest value (in size) of a column.
 double reach(const CurveFile& f, int col) {

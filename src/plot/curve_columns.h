@@ -30,7 +30,9 @@ struct ChartData {
 };
 
 ColumnText step_column();
-ChartData chart_data(const CurveFile& f);
+// A reaction of `frame` (a force at a direction its supports hold) goes as
+// "reaction X".
+ChartData chart_data(const CurveFile& f, const Frame* frame = nullptr);
 
 // "joint 2: force X against displacement X": the joint is named once while
 // it stays the same; several curves are joined by "; ".

@@ -104,7 +104,7 @@ TEST(CurveChart, ReactionAgainstTheDisplacementThatMovesMost) {
   Frame frame;
   frame.joints = {{1, 0, 0, kFixX | kFixY, kFixX | kFixY}, {9, 0, 600, 0}};
   EXPECT_EQ(curve_panels(f, std::nullopt, &frame).front().plots, (std::vector<ColumnPair>{{3, 1}}));
-  EXPECT_EQ(chart_title(f, std::nullopt, &frame).rfind("joint 1: force X against joint 9: displacement X", 0), 0u);
+  EXPECT_EQ(chart_title(f, std::nullopt, &frame).rfind("joint 1: reaction X against joint 9: displacement X", 0), 0u);
   EXPECT_EQ(curve_panels(f, std::nullopt).front().plots.front(), (ColumnPair{0, 1}));
   frame.joints[0].held = 0;  // pushed, not held: a force of the load
   EXPECT_EQ(curve_panels(f, std::nullopt, &frame).front().plots.front(), (ColumnPair{0, 1}));
