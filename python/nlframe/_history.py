@@ -7,6 +7,7 @@ from __future__ import annotations
 import warnings
 
 from ._fields import FieldWarning, card, int_text, number, real_text
+from ._imperfections import note_cards
 
 _AXES = "xyr"
 
@@ -22,6 +23,7 @@ class History:
         self._pattern_has_supports = False
         self._standing: dict[int, list[int]] = {}
         self._groups = 0
+        self._total_groups: list[tuple[int, int]] = []  # (group from 1, steps) of total=True
         self._finished = False
         self._member_loads: dict[tuple[int, bool], list[float]] = {}  # (member, local): wx, wy
 
@@ -160,6 +162,17 @@ class History:
                   (1.0 if exact else 0.0, "exact"))]
         self._history.append(card(letter, ints, reals, 1))
         self._groups += 1
+        if total:
+            self._total_groups.append((self._groups, max(int(steps), 1)))
+
+    def _group_notes(self) -> list[str]:
+        """The note that tells a reader of the deck (nlframe-plot) which groups
+        hold their total load in steps, so that they do not read as the
+        pattern applied `steps` times."""
+        if not self._total_groups:
+            return []
+        text = "; ".join(f"group {g} adds its total load in {n} steps" for g, n in self._total_groups)
+        return note_cards("load groups", text + " (its B and U cards hold one step's share)")
 
     def load_steps(self, steps: int, tolerance=1e-8, detail: int = 1, impose: bool = False,
                    exact: bool = False, total: bool = False) -> None:

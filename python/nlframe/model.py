@@ -540,7 +540,8 @@ class Model(History, Imperfections, ModeImperfection):
         if self.restart_in is not None and 61 <= self.restart_in <= 60 + len(self._watches):
             raise ValueError(f"Model.__init__: restart_in = {self.restart_in} is the unit of a response curve")
         control = (" " + f"{self.restart_in or 0:3d}{out or 0:3d}" + self._control[0] + " " * 5 + self.title).rstrip()
-        return "\n".join([control] + self._head + self._notes() + self._structure() + self._history_lines()) + "\n"
+        notes = self._notes() + self._group_notes()
+        return "\n".join([control] + self._head + notes + self._structure() + self._history_lines()) + "\n"
 
     def write(self, path) -> str:
         """Writes the deck to `path` and returns the path."""

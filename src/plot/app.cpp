@@ -154,6 +154,8 @@ class Runner {
     c.section_names = frame_.section_names;
     c.model_notes = frame_.model_notes;
     c.buckling = buckling_;
+    if (s.listing) c.groups = group_rows(*s.listing, s.total_groups, frame_);
+    if (peak_ != 0) c.at_peak = at_peak(frame_, s.base_shear, stress_, s.peaks.back().group, peak_);
     c.model = model_facts(o_.deck, c.model_note);
     c.files = file_links(o_.deck, dir_, outdir_, curve_units(frame_, dir_));
     try {
@@ -185,8 +187,8 @@ class Runner {
         for (const std::string& w : f.warnings) warn(w);
         std::vector<int> marks;
         if (const int peak = peak_step(summary_.peaks)) marks.push_back(peak);
-        const std::string what = chart_title(f, o_.xy);
-        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title, marks),
+        const std::string what = chart_title(f, o_.xy, &frame_);
+        write("curve-" + std::to_string(u) + ".svg", curve_chart(f, o_.xy, frame_.title, marks, &frame_),
               "Response curve " + f.name + (what.empty() ? "" : ": " + what));
       } catch (const PlotError& e) {
         error(e.what());

@@ -23,22 +23,25 @@ struct Panel {
 
 // The panels of a response-curve chart. By default a force is drawn against
 // a displacement of the same joint (of the same direction where there is
-// one), every other column against the step, one panel for each pair of
-// units. With `xy` = (I, J): column J against column I alone. Throws
-// PlotError when `xy` names a column the file does not have.
-std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPair>& xy);
+// one); a reaction (a force at a direction that a support of `frame`
+// holds) against the displacement of the file that moves most, of the same
+// direction where there is one; every other column against the step, one
+// panel for each pair of units. With `xy` = (I, J): column J against column
+// I alone. Throws PlotError when `xy` names a column the file does not have.
+std::vector<Panel> curve_panels(const CurveFile& f, const std::optional<ColumnPair>& xy,
+                                const Frame* frame = nullptr);
 
 // What a panel shows, from the watch codes of its columns: "joint 2: force X
 // against displacement X"; several curves are joined by "; ".
-std::string panel_title(const CurveFile& f, const Panel& p);
+std::string panel_title(const CurveFile& f, const Panel& p, const Frame* frame = nullptr);
 // The titles of all panels of the chart, joined by "; ".
-std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy);
+std::string chart_title(const CurveFile& f, const std::optional<ColumnPair>& xy, const Frame* frame = nullptr);
 
 // One chart of a response-curve file: its panels one below the other. On
 // every curve drawn against another column than the step, the rows of the
 // steps in `peak_steps` are marked as peaks.
 std::string curve_chart(const CurveFile& f, const std::optional<ColumnPair>& xy, const std::string& run_title,
-                        const std::vector<int>& peak_steps = {});
+                        const std::vector<int>& peak_steps = {}, const Frame* frame = nullptr);
 
 // The base shear of a push-over against the displacement X of the joint
 // that sways most, one point per output step, the largest base shear

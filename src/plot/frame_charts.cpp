@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "plot/frame_marks.h"
 #include "plot/svg.h"
 
 namespace nlf::plot {
@@ -33,16 +34,9 @@ Box frame_box(const Frame& frame) {
   return b;
 }
 
-// World (cm, Y up) to picture (px, y down), fitted into a fixed width.
-struct View {
-  double xlo = 0, ylo = 0, k = 1, left = 0, base = 0;
-  double width = 0, height = 0;
-  double px(double x) const { return left + (x - xlo) * k; }
-  double py(double y) const { return base - (y - ylo) * k; }
-};
-
-View fit(Box b, double top, double bottom) {
-  constexpr double W = 900, margin = 60, max_draw_h = 620;
+// The picture fitted into a fixed width.
+View fit(Box b, double top, double bottom, double margin = 60) {
+  constexpr double W = 900, max_draw_h = 620;
   if (b.empty()) b.add(0, 0);
   double bw = b.xhi - b.xlo, bh = b.yhi - b.ylo;
   const double span = std::max({bw, bh, 1e-9});
@@ -74,117 +68,6 @@ std::string points_attr(const View& v, const std::array<double, 6>& x, const std
 std::string ends_text(const Frame& f, const Member& m) {
   return std::to_string(f.joints[static_cast<std::size_t>(m.a)].number) + "-" +
          std::to_string(f.joints[static_cast<std::size_t>(m.b)].number);
-}
-
-void draw_support(Svg& svg, const Joint& j, double px, double py) {
-  if (j.fixity == 0) return;
-  std::string what;
-  if (j.fixity & kFixX) what += "X";
-  if (j.fixity & kFixY) what += what.empty() ? "Y" : ", Y";
-  if (j.fixity & kFixR) what += what.empty() ? "rotation" : ", rotation";
-  svg.open("g", {{"class", "support"}, {"data-joint", std::to_string(j.number)}, {"fill", "#6b7b8c"},
-                 {"stroke", "#2d3a46"}, {"stroke-width", "1"}});
-  svg.title("joint " + std::to_string(j.number) + ": " + what + " prescribed");
-  constexpr double s = 13;
-  if (j.fixity & kFixY)
-    svg.leaf("polygon", {{"points", num(px) + "," + num(py) + " " + num(px - s / 2) + "," + num(py + s) + " " +
-                                        num(px + s / 2) + "," + num(py + s)}});
-  if (j.fixity & kFixX)
-    svg.leaf("polygon", {{"points", num(px) + "," + num(py) + " " + num(px - s) + "," + num(py - s / 2) + " " +
-                                        num(px - s) + "," + num(py + s / 2)}});
-  if (j.fixity & kFixR)
-    svg.leaf("rect", {{"x", num(px - 6)}, {"y", num(py - 6)}, {"width", "12"}, {"height", "12"}, {"fill", "none"},
-                      {"stroke-width", "1.6"}});
-  svg.close();
-}
-
-void draw_joints(Svg& svg, const Frame& frame, const View& v, const std::vector<std::array<double, 2>>& at) {
-  svg.open("g", {{"class", "supports"}});
-  for (std::size_t i = 0; i < frame.joints.size(); ++i) draw_support(svg, frame.joints[i], v.px(at[i][0]), v.py(at[i][1]));
-  svg.close();
-  svg.open("g", {{"class", "joints"}, {"fill", "#222"}});
-  for (std::size_t i = 0; i < frame.joints.size(); ++i) {
-    const Joint& j = frame.joints[i];
-    const double px = v.px(at[i][0]), py = v.py(at[i][1]);
-    svg.leaf("circle", {{"class", "joint"}, {"data-joint", std::to_string(j.number)}, {"cx", num(px)}, {"cy", num(py)},
-                        {"r", "3.5"}});
-    svg.text(px + 6, py - 6, std::to_string(j.number), {{"class", "joint-label"}, {"font-size", "11"}, {"fill", "#444"}});
-  }
-  svg.close();
-}
-
-void draw_loads(Svg& svg, const Frame& frame, const View& v, const std::vector<std::array<double, 2>>& at,
-                const std::vector<LoadArrow>& loads) {
-  double largest = 0;
-  for (const LoadArrow& l : loads) largest = std::max(largest, std::hypot(l.fx, l.fy));
-  if (!(largest > 0)) return;
-  svg.open("g", {{"class", "loads"}, {"stroke", "#c0392b"}, {"fill", "#c0392b"}, {"stroke-width", "2"}});
-  for (const LoadArrow& l : loads) {
-    const double size = std::hypot(l.fx, l.fy);
-    if (l.joint >= frame.joints.size() || !(size > 0.001 * largest)) continue;
-    // Picture directions: y grows downward. The head touches the joint.
-    const double len = std::max(18.0, 60.0 * size / largest);
-    const double ux = l.fx / size, uy = -l.fy / size;
-    const double hx = v.px(at[l.joint][0]) - 4 * ux, hy = v.py(at[l.joint][1]) - 4 * uy;
-    const double tx = hx - len * ux, ty = hy - len * uy;
-    const double bx = hx - 9 * ux, by = hy - 9 * uy;  // base of the head
-    svg.open("g", {{"class", "load"}, {"data-joint", std::to_string(frame.joints[l.joint].number)}});
-    svg.title("joint " + std::to_string(frame.joints[l.joint].number) + ": applied load X " + plain_number(l.fx) +
-              " t, Y " + plain_number(l.fy) + " t");
-    svg.leaf("line", {{"x1", num(tx)}, {"y1", num(ty)}, {"x2", num(bx)}, {"y2", num(by)}});
-    svg.leaf("polygon", {{"points", num(hx) + "," + num(hy) + " " + num(bx - 4 * uy) + "," + num(by + 4 * ux) + " " +
-                                        num(bx + 4 * uy) + "," + num(by - 4 * ux)},
-                         {"stroke", "none"}});
-    // The value beyond the tail.
-    svg.text(tx - 6 * ux, ty - 6 * uy + 4, plain_number(size) + " t",
-             {{"class", "load-label"}, {"font-size", "11"}, {"stroke", "none"},
-              {"text-anchor", ux > 0.3 ? "end" : (ux < -0.3 ? "start" : "middle")}});
-    svg.close();
-  }
-  svg.close();
-}
-
-// What the symbols mean, in a row below the frame.
-void draw_legend(Svg& svg, const Frame& frame, const View& v, bool loads) {
-  unsigned used = 0;
-  for (const Joint& j : frame.joints) used |= j.fixity;
-  if (used == 0 && !loads) return;
-  svg.open("g", {{"class", "support-legend"}, {"font-size", "11"}, {"fill", "#333"}});
-  double x = 12;
-  const double y = v.height - 38;
-  const Attrs sym = {{"fill", "#6b7b8c"}, {"stroke", "#2d3a46"}, {"stroke-width", "1"}};
-  auto label = [&](const std::string& text) {
-    svg.text(x + 22, y + 4, text, {{"class", "legend-label"}});
-    x += 22 + 6.2 * static_cast<double>(text.size()) + 18;
-  };
-  if (used & kFixY) {
-    Attrs a = sym;
-    a.push_back({"points", num(x + 8) + "," + num(y - 6) + " " + num(x + 2) + "," + num(y + 6) + " " + num(x + 14) +
-                               "," + num(y + 6)});
-    svg.leaf("polygon", a);
-    label("Y held or prescribed");
-  }
-  if (used & kFixX) {
-    Attrs a = sym;
-    a.push_back({"points", num(x + 14) + "," + num(y) + " " + num(x + 2) + "," + num(y - 6) + " " + num(x + 2) + "," +
-                               num(y + 6)});
-    svg.leaf("polygon", a);
-    label("X held or prescribed");
-  }
-  if (used & kFixR) {
-    svg.leaf("rect", {{"x", num(x + 2)}, {"y", num(y - 6)}, {"width", "12"}, {"height", "12"}, {"fill", "none"},
-                      {"stroke", "#2d3a46"}, {"stroke-width", "1.6"}});
-    label("rotation held or prescribed");
-  }
-  if (loads) {
-    svg.leaf("line", {{"x1", num(x)}, {"y1", num(y)}, {"x2", num(x + 10)}, {"y2", num(y)}, {"stroke", "#c0392b"},
-                      {"stroke-width", "2"}});
-    svg.leaf("polygon", {{"points", num(x + 18) + "," + num(y) + " " + num(x + 9) + "," + num(y - 4) + " " +
-                                        num(x + 9) + "," + num(y + 4)},
-                         {"fill", "#c0392b"}});
-    label("applied joint load (t)");
-  }
-  svg.close();
 }
 
 void title_lines(Svg& svg, double w, const std::string& title, const std::string& sub) {
@@ -251,7 +134,10 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
   Box box = frame_box(frame);
   for (const Member& m : moved)
     for (std::size_t k = 0; k < kNodes; ++k) box.add(m.x[k], m.y[k]);
-  const View v = fit(box, 80, 100);
+  View v = fit(box, 80, 100);
+  // The arrows and their values stay below the subtitle and inside the picture.
+  if (const Overhang o = load_overhang(v, frame, joint_at, loads, 62); o.top > 0 || o.left > 0 || o.right > 0)
+    v = fit(box, 80 + o.top, 100, 60 + std::max(o.left, o.right));
 
   Svg svg(v.width, v.height);
   svg.leaf("rect", {{"class", "background"}, {"width", num(v.width)}, {"height", num(v.height)}, {"fill", "white"}});
@@ -281,7 +167,7 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
     svg.close();
   }
   svg.close();
-  draw_joints(svg, frame, v, joint_at);
+  draw_joints(svg, frame, v, joint_at, loads);
   draw_loads(svg, frame, v, joint_at, loads);
   draw_legend(svg, frame, v, !loads.empty());
   if (!frame.joints.empty()) {

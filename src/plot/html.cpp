@@ -51,10 +51,41 @@ void extremes(Page& p, const std::string& cls, const std::vector<Extreme>& rows)
   p.table(cls, {"largest", "value", "where"}, r, {false, true, false});
 }
 
-void peaks(Page& p, const RunSummary& s) {
+// Base shear, drift and strain of a lateral push at its peak.
+void at_peak(Page& p, const AtPeak& a) {
+  p.element("h3", "Group " + std::to_string(a.group) + " at its peak, step " + std::to_string(a.step));
+  std::string supports;
+  for (int j : a.supports) supports += (supports.empty() ? "" : ", ") + std::to_string(j);
+  const std::string not_out = "step " + std::to_string(a.step) + " is not an output step";
+  std::vector<std::vector<std::string>> rows;
+  rows.push_back({"base shear", a.base_shear ? plain_number(*a.base_shear) + " t" : "-",
+                  a.base_shear ? "the sum of the horizontal reactions at joint" + std::string(a.supports.size() > 1 ? "s " : " ") +
+                                     supports
+                               : not_out});
+  const bool drift = a.sway && a.height > 0;
+  rows.push_back({"drift", drift ? plain_number(*a.sway / 10 / a.height * 100) + " % of the height" : "-",
+                  drift ? "joint " + std::to_string(a.sway_joint) + ", the joint that sways most, moves " +
+                              plain_number(*a.sway) + " mm; the frame is " + plain_number(a.height) + " cm high"
+                        : not_out});
+  rows.push_back({"largest fibre strain", a.strain ? plain_number(*a.strain) + " %" : "-",
+                  a.strain ? a.strain_where : "Mstr.rst holds no stress table of step " + std::to_string(a.step)});
+  p.table("at-peak", {"at the peak", "value", "where"}, rows, {false, true, false});
+}
+
+void groups(Page& p, const PageContent& c) {
+  if (c.groups.empty()) return;
+  std::vector<std::vector<std::string>> rows;
+  for (const GroupRow& g : c.groups) rows.push_back({std::to_string(g.group), g.control, g.steps, g.end});
+  p.element("h3", "How each load group was applied and why it ended");
+  p.table("groups", {"group", "applied by", "steps", "ended"}, rows, {true, false, false, false});
+}
+
+void peaks(Page& p, const PageContent& c) {
+  const RunSummary& s = c.summary;
   p.element("h2", "Peak load of every load group");
   if (s.peaks.empty()) {
     p.element("p", "No load group has a step in the listing yet.", "note");
+    groups(p, c);
     return;
   }
   std::vector<std::vector<std::string>> rows;
@@ -73,13 +104,16 @@ void peaks(Page& p, const RunSummary& s) {
             "largest load factor (the multiple of the group's load that it has added). A peak is passed when a "
             "later step of the group is below it (in size); otherwise it is only the largest value reached, and "
             "the group ended while it was still rising. A peak from a step that did not converge (it stopped at "
-            "its iteration limit) is only as good as that step.",
+            "its iteration limit) is only as good as that step. A group that spreads its total load over its "
+            "steps (as the deck's note says) counts the share of that total it applied.",
             "meta");
+  if (c.at_peak) at_peak(p, *c.at_peak);
+  groups(p, c);
 }
 
 // The imperfections and residual stresses the deck's notes tell of.
 void model_notes(Page& p, const PageContent& c) {
-  for (const char* what : {"imperfections", "residual stresses"})
+  for (const char* what : {"imperfections", "residual stresses", "load groups"})
     if (const auto n = c.model_notes.find(what); n != c.model_notes.end()) p.row(what, n->second);
 }
 
@@ -148,7 +182,7 @@ std::string html_page(const PageContent& c) {
                      "; report by " + c.version + (c.written.empty() ? "" : " on " + c.written),
             "meta");
 
-  peaks(p, s);
+  peaks(p, c);
   critical(p, c);
 
   p.element("h2", "Summary");

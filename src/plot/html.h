@@ -1,5 +1,6 @@
 // The report page of a run, index.html beside its pictures: the title, the
-// peak of every load group, the summary, the model, the pictures, the
+// peak of every load group with the state of a lateral push there, how
+// each group was applied and why it ended, the summary, the model, the pictures, the
 // largest results of the pictures' step and links to the run's files. The
 // page is well-formed XML as well as HTML, so that any XML tool reads it.
 #pragma once
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "check/check.h"
+#include "plot/groups.h"
 #include "plot/summary.h"
 #include "results/modes.h"
 
@@ -45,6 +47,8 @@ struct PageContent {
   std::string model_note;  // why the model is left out
   std::vector<FileLink> files;
   std::vector<results::BucklingAnalysis> buckling;  // the V cards' critical factors
+  std::vector<GroupRow> groups;     // how every load group was applied and why it ended
+  std::optional<AtPeak> at_peak;    // a lateral push at its peak
 };
 
 std::string html_page(const PageContent& c);

@@ -129,6 +129,14 @@ RunSummary summarize_run(const std::filesystem::path& dir, const Frame& frame, c
     have_mfor = true;
   });
   if (s.listing) attempt([&] { s.peaks = results::group_peaks(*s.listing, forces, disp); });
+  s.total_groups = frame.total_groups;
+  for (results::GroupPeak& p : s.peaks) {
+    const auto t = frame.total_groups.find(p.group);
+    const auto g = static_cast<std::size_t>(p.group - 1);
+    if (p.kind == results::GroupPeak::Kind::kLoadFactor && t != frame.total_groups.end() &&
+        g < s.listing->groups.size() && !s.listing->groups[g].arc_length)
+      p.total_steps = t->second;
+  }
   if (have_forces && have_disp) attempt([&] { s.base_shear = results::base_shear(frame, forces, disp); });
   const std::optional<int> step = choose ? choose(s) : std::nullopt;
   if (const TableBlock* b = have_disp ? pick(disp, step) : nullptr) {
@@ -178,6 +186,8 @@ int peak_step(const std::vector<results::GroupPeak>& peaks) {
 }
 
 std::string peak_value_text(const results::GroupPeak& p) {
+  if (p.kind == results::GroupPeak::Kind::kLoadFactor && p.total_steps > 0)
+    return "factor " + plain_number(p.value / p.total_steps) + " of the group's total load";
   if (p.kind == results::GroupPeak::Kind::kLoadFactor) return "load factor " + plain_number(p.value);
   if (p.direction == 3) return "moment " + plain_number(p.value) + " t\u00b7cm";
   return std::string("force ") + (p.direction == 1 ? "X " : "Y ") + plain_number(p.value) + " t";
@@ -191,7 +201,11 @@ std::string peak_displacement_text(const results::GroupPeak& p) {
 }
 
 std::string peak_remark_text(const results::GroupPeak& p) {
+  const int done = static_cast<int>(std::lround(p.value));
   std::string s = p.passed ? "peak passed" : "largest value, still rising: no peak passed";
+  if (p.total_steps > 0)
+    s = done >= p.total_steps ? "the group's total load applied in " + std::to_string(p.total_steps) + " steps"
+                              : std::to_string(done) + " of its " + std::to_string(p.total_steps) + " steps applied";
   if (!p.converged) s += "; from a step that did not converge";
   return s;
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ struct Extreme {
 struct RunSummary {
   std::optional<results::ListingSummary> listing;
   std::vector<results::GroupPeak> peaks;     // every group's peak, from the listing and joint tables
+  std::map<int, int> total_groups;           // the deck's groups that spread a total load: group -> steps
   int output_steps = 0;
   int last_step = 0;                         // the last output step
   std::vector<Extreme> largest_load;         // force and moment, over every output step
@@ -53,13 +55,16 @@ std::vector<LoadArrow> applied_loads(const std::filesystem::path& dir, const Fra
 // that has one; 0 when there is none.
 int peak_step(const std::vector<results::GroupPeak>& peaks);
 
-// "load factor 3.102", "force X 3.271 t", "moment 12.5 t-cm".
+// "load factor 3.102", "force X 3.271 t", "moment 12.5 t-cm"; "factor 1 of
+// the group's total load" for a group that spreads its total over its steps.
 std::string peak_value_text(const results::GroupPeak& p);
 // "36.88 mm", "1.25 rad/100", "-" for a load factor.
 std::string peak_displacement_text(const results::GroupPeak& p);
 // How far the peak can be trusted: "peak passed", or "largest value, still
 // rising: no peak passed"; then "; from a step that did not converge" when
-// its step stopped at the iteration limit.
+// its step stopped at the iteration limit. A group that spreads its total
+// load: "the group's total load applied in 5 steps", or "3 of its 5 steps
+// applied".
 std::string peak_remark_text(const results::GroupPeak& p);
 
 }  // namespace nlf::plot

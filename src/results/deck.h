@@ -21,6 +21,8 @@ struct Joint {
   unsigned fixity = 0;  // kFix* bits from the B cards of the load history
   unsigned held = 0;    // of those, the directions some B card holds at zero: a support
   unsigned pushed = 0;  // and those some B card moves by a nonzero displacement
+  bool loaded = false;   // some B card puts a force or moment on it
+  bool watched = false;  // a W card names it
 };
 
 struct Member {
@@ -46,6 +48,10 @@ struct Frame {
   // "$ residual stresses: ...", each continued on the cards "$   ..." right
   // after it; one text per heading, the cards joined by blanks.
   std::map<std::string, std::string> model_notes;
+  // The groups whose B and U cards each hold 1/steps of the group's total
+  // load, from the note "$ load groups: group 2 adds its total load in 5
+  // steps ...": group (from 1, in the order of the A and E cards) -> steps.
+  std::map<int, int> total_groups;
   std::vector<std::string> warnings;
 };
 

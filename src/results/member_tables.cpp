@@ -131,6 +131,15 @@ std::vector<StressStep> parse_stress_lines(const std::string& name, const std::v
   return steps;
 }
 
+std::array<double, 2> outer_strains(const std::string& line) {
+  // (1X,I3,2X,20A1,' (',F6.3,')',20I4,' (',F6.3,')')
+  const auto at = [&](std::size_t from) {
+    const auto v = line.size() >= from + 7 && line[from + 6] == ')' ? read_real(cols(line, from, 6)) : std::nullopt;
+    return v ? *v : std::nan("");
+  };
+  return {at(28), at(117)};
+}
+
 std::vector<StressStep> read_member_stresses(const std::filesystem::path& p) {
   return parse_stress_lines(p.filename().string(), read_text_lines(p));
 }

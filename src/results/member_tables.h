@@ -59,6 +59,11 @@ struct StressStep {
 };
 
 std::vector<StressStep> read_member_stresses(const std::filesystem::path& p);
+
+// The total strains of fibres 1 and 20 (per cent) that a section line of the
+// stress table ends its two halves with; NaN where the field is not a number
+// (asterisks: too wide for it) or the line is cut short.
+std::array<double, 2> outer_strains(const std::string& section_line);
 std::vector<StressStep> parse_stress_lines(const std::string& name,
                                            const std::vector<std::string>& lines);
 

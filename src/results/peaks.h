@@ -29,6 +29,10 @@ struct GroupPeak {
   bool passed = true;     // false: no later step of the group is below it (in size), so it is the
                           // largest value reached while still rising, not a peak the path went over
   bool converged = true;  // false: reached in a step that stopped at its iteration limit
+  // kLoadFactor of a load-controlled group whose cards each hold 1/total_steps
+  // of its total load (as its deck's note says; 0: not known so): the value
+  // counts steps, value / total_steps is the share of the total.
+  int total_steps = 0;
 };
 
 // Load factors come from the steps done (a step the run stopped in has

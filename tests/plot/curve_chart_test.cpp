@@ -92,6 +92,24 @@ TEST(CurveChart, ForceAgainstItsDisplacementAndOneUnitPerAxis) {
   EXPECT_EQ(curve_panels(f, std::nullopt).front().plots, (std::vector<ColumnPair>{{1, 3}}));
 }
 
+// A reaction, a force where a support holds the joint, goes against the
+// displacement of the file that moves most, of its own direction; without
+// the frame, or at a free joint, against the step as before.
+TEST(CurveChart, ReactionAgainstTheDisplacementThatMovesMost) {
+  CurveFile f = three_columns();
+  f.ncols = 4;
+  f.labels = {decode_label("  1F.X(TON)"), decode_label("  7D.X(MM)"), decode_label("  9D.X(MM)"),
+              decode_label("  9D.Y(MM)")};
+  for (CurveRow& r : f.rows) r.values = {-0.5 * r.step, 1.0 * r.step, 2.0 * r.step, 50.0 * r.step};
+  Frame frame;
+  frame.joints = {{1, 0, 0, kFixX | kFixY, kFixX | kFixY}, {9, 0, 600, 0}};
+  EXPECT_EQ(curve_panels(f, std::nullopt, &frame).front().plots, (std::vector<ColumnPair>{{3, 1}}));
+  EXPECT_EQ(chart_title(f, std::nullopt, &frame).rfind("joint 1: reaction X against joint 9: displacement X", 0), 0u);
+  EXPECT_EQ(curve_panels(f, std::nullopt).front().plots.front(), (ColumnPair{0, 1}));
+  frame.joints[0].held = 0;  // pushed, not held: a force of the load
+  EXPECT_EQ(curve_panels(f, std::nullopt, &frame).front().plots.front(), (ColumnPair{0, 1}));
+}
+
 TEST(CurveChart, XyDrawsOneCurveAndChecksTheColumns) {
   const std::string doc = curve_chart(three_columns(), ColumnPair{1, 2}, "");
   EXPECT_EQ(xml_problem(doc), "");

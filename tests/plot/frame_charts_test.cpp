@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "plot/frame_marks.h"
 #include "plot/plot_test_util.h"
 #include "plot/svg.h"
 
@@ -56,6 +57,39 @@ TEST(FrameChart, MembersJointsAndSupports) {
   EXPECT_EQ(xml_problem(plain), "");
   EXPECT_EQ(count_class(plain, "member"), 2);
   EXPECT_EQ(count_class(plain, "outline"), 0);
+}
+
+// A beam in two parts under a load at its top: only the joints an engineer
+// names carry a number, and the load's value stays below the subtitle.
+TEST(FrameChart, NumberedJointsAndLoadsClearOfTheSubtitle) {
+  Frame f = l_frame();  // 1 fixed, 2 the corner, 3 on a roller
+  f.joints.push_back({4, 800, 300, 0});
+  Member m = f.members[1];
+  m.a = 2;
+  m.b = 3;
+  for (double& x : m.x) x += 400;
+  f.members.push_back(m);
+  EXPECT_EQ(numbered_joints(f), (std::vector<bool>{true, true, true, true}));  // 3: a support
+  f.joints[2].fixity = 0;
+  EXPECT_EQ(numbered_joints(f), (std::vector<bool>{true, true, false, true}));  // joins two parts
+  for (bool Joint::*flag : {&Joint::loaded, &Joint::watched}) {
+    f.joints[2].*flag = true;
+    EXPECT_TRUE(numbered_joints(f)[2]);
+    f.joints[2].*flag = false;
+  }
+  f.members[2].section = 2;  // a change of section is a joint of its own
+  EXPECT_TRUE(numbered_joints(f)[2]);
+  f.members[2].section = f.members[1].section;
+  f.members[2].y = {300, 330, 360, 390, 420, 450};  // bent at 2: a corner
+  f.joints[3].y = 450;
+  EXPECT_TRUE(numbered_joints(f)[2]);
+
+  const std::string doc = frame_chart(f, nullptr, 1, "", {{1, 0, -40}, {0, 3, 0}});
+  EXPECT_EQ(xml_problem(doc), "");
+  const std::size_t label = doc.find("class=\"load-label\"");
+  ASSERT_NE(label, std::string::npos);
+  const std::size_t y = doc.rfind(" y=\"", label);
+  EXPECT_GT(std::stod(doc.substr(y + 4)), 60) << doc;  // the subtitle's baseline is at 46
 }
 
 TEST(FrameChart, DefaultScaleShowsTheLargestDisplacementAsATenth) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -242,6 +243,52 @@ std::string three_storey_pushover() {
   return d;
 }
 
+// The gravity of the push-over as a total in four steps (the builder's
+// note says so), then the push up to a strain limit of the P card: the
+// page reads the gravity as its total applied, tells why each group ended
+// and gives the base shear, the drift and the largest strain at the peak.
+TEST(HtmlPage, TotalGravityAndAPushToTheStrainLimit) {
+  std::string deck = three_storey_pushover();
+  deck.replace(deck.find("     2100.       21.       21."), 30, "     2100.       21.       21.     0.004");
+  deck.insert(deck.find('\n') + 1, "$ load groups: group 1 adds its total load in 4 steps (its B and U cards hold\n"
+                                    "$   one step's share)\n");
+  for (std::size_t at = deck.find("      -15."); at != std::string::npos; at = deck.find("      -15.", at))
+    deck.replace(at, 10, "     -3.75");
+  PlottedRun r(deck);
+  EXPECT_EQ(xml_problem(r.xml()), "");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.analysis.err, m, std::regex(R"(step (\d+): the fibre strain ([\d.]+) at member (\d+), )"
+                                                              R"(station (\d+) exceeds the limit 0.004)")))
+      << r.analysis.err;
+  EXPECT_NE(r.page.find("<td class=\"num\">factor 1 of the group's total load</td><td class=\"num\">4</td><td>-</td>"
+                        "<td>the group's total load applied in 4 steps</td>"),
+            std::string::npos)
+      << r.page;
+  EXPECT_NE(r.page.find("<td>load control: the group's total load in 4 steps</td><td>1-4 (4 of 4)</td><td>its 4 steps "
+                        "done</td>"),
+            std::string::npos);
+  EXPECT_NE(r.page.find("<td>the strain limit: at step " + m[1].str() + " the fibre strain " +
+                        plain_number(std::stod(m[2])) + " ("),
+            std::string::npos);
+  EXPECT_NE(r.page.find(" at member " + m[3].str() + " ("), std::string::npos);
+  // At the peak, the last step: the reactions balance 30 t times the load
+  // factor; the roof sways the drift times the 900 cm of height; the
+  // largest outer-fibre strain is the one the run stopped at.
+  std::smatch c, a;
+  ASSERT_TRUE(std::regex_search(r.page, c, std::regex(R"(<td class="num">load factor ([\d.]+)</td><td class="num">(\d+)</td><td>-</td><td>largest)")));
+  ASSERT_TRUE(std::regex_search(r.page, a, std::regex(R"(<td>base shear</td><td class="num">([\d.]+) t</td>.*\n)"
+                                                      R"(<tr><td>drift</td><td class="num">([\d.]+) % of the height</td>)"
+                                                      R"(<td>joint 7, the joint that sways most, moves ([\d.]+) mm)")))
+      << r.page;
+  EXPECT_EQ(c[2], m[1]);
+  EXPECT_NEAR(std::stod(a[1]), 30 * std::stod(c[1]), 0.01 * 30);
+  EXPECT_NEAR(std::stod(a[2]), std::stod(a[3]) / 10 / 900 * 100, 0.001);
+  ASSERT_TRUE(std::regex_search(r.page, a, std::regex(R"(<td>largest fibre strain</td><td class="num">(-?[\d.]+) %</td>)"
+                                                      R"(<td>member (\d+) )")));
+  EXPECT_NEAR(std::fabs(std::stod(a[1])), 100 * std::stod(m[2]), 0.002);
+  EXPECT_EQ(a[2], m[3]);
+}
+
 // The push-over's report: the base shear against the roof sway is the first
 // picture, with the peak of the run's summary line; the sections go by
 // their names; the frame, the plastic zones and the tables agree on the
@@ -299,6 +346,9 @@ TEST(HtmlPage, PushOverInHeadlessChromium) {
   EXPECT_NE(rendered.find("<figcaption>Base shear against the displacement X of joint 7"), std::string::npos);
   EXPECT_NE(rendered.find("<td>HEB240 (1)</td>"), std::string::npos);
   EXPECT_NE(rendered.find("the detail step nearest to the peak at step " + peak), std::string::npos);
+  // What an engineer reads first: the push at its peak, and why each group ended.
+  EXPECT_LT(rendered.find("<h3>Group 2 at its peak, step " + peak + "</h3>"), rendered.find("<h2>Summary</h2>"));
+  EXPECT_NE(rendered.find("<td>load control</td><td>1-4 (4 of 4)</td><td>its 4 steps done</td>"), std::string::npos);
 }
 
 }  // namespace

@@ -78,6 +78,17 @@ def test_a_pattern_per_step_or_as_the_groups_total():
     m.load(b, fy=-80.)
     with pytest.warns(nlframe.FieldWarning, match="load_steps: y of joint 2 divided by 3 steps"):
         m.load_steps(3, total=True)
+    # A note at the deck's head names the groups that spread a total, for
+    # the readers of the deck (the report page); a deck without them has none.
+    m.load(b, fy=-1.)
+    m.load_steps(2)
+    m.load(b, fy=-1.)
+    m.load_steps(5, total=True)
+    lines = m.deck().splitlines()
+    k = next(i for i, l in enumerate(lines) if l.startswith("$ load groups: "))
+    note = " ".join(l[2:].strip() for l in lines[k:k + 3] if l.startswith("$ "))
+    assert note.startswith("load groups: group 1 adds its total load in 3 steps; group 3 adds its total load in 5 steps")
+    assert all(len(l) <= 80 for l in lines) and "load groups" not in frame()[0].deck()
 
 
 def test_nearest_sections_by_size_within_the_series():

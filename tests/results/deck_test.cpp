@@ -51,6 +51,23 @@ TEST(Frame, ReadsJointsMembersAndSupports) {
   EXPECT_TRUE(f.warnings.empty());
 }
 
+// The builder's note of the groups that spread their total load (its words
+// may run on over a continuation card), and what marks a joint as one an
+// engineer names: a watch, a load.
+TEST(Frame, TotalGroupsWatchedAndLoadedJoints) {
+  const std::string deck = kControl + "$ load groups: group 1 adds its total load in 5 steps; group 3 adds its\n"
+                           "$   total load in 12 steps (its B and U cards hold one step's share)\n" +
+                           card('J', 10, 0, 0, {0, 0}) + card('J', 20, 0, 0, {0, 300}) + card('J', 30, 0, 0, {0, 600}) +
+                           card('M', 10, 20, 1) + card('M', 20, 30, 1) + card('W', 0, 0, 0, {30.21, 10.11}) +
+                           card('L', 20, 1) + card('B', 10, 111) + card('B', 20, 0, 0, {0, 0, 0}) +
+                           card('B', 30, 10, 0, {0.5, -2}) + card('E', 0, 5, 1, {0.001}) + card('F');
+  const Frame f = parse_frame("deck.dat", split(deck));
+  EXPECT_EQ(f.total_groups, (std::map<int, int>{{1, 5}, {3, 12}}));
+  EXPECT_TRUE(f.joints[0].watched && f.joints[2].watched);
+  EXPECT_FALSE(f.joints[1].watched || f.joints[1].loaded || f.joints[0].loaded);
+  EXPECT_TRUE(f.joints[2].loaded);  // the force Y; X is a prescribed displacement
+}
+
 TEST(Frame, DeckQuirksAndErrors) {
   const std::string head = kControl + card('J', 1, 0, 0, {0, 0});
   try {

@@ -107,5 +107,77 @@ TEST(Listing, AttemptsCutBackAndAStepTheRunStoppedIn) {
   EXPECT_EQ(s.stopped_in(), 0);
 }
 
+// Why each group ended: the lines the run writes ("END OF THE GROUP: ...",
+// where a failure at the arc length's floor takes its step back), the
+// card after the steps, or the stop of the run.
+TEST(Listing, WhyEachGroupEnded) {
+  const std::string heading = " ( IT.DISP , IT.DISP )    ( ST.DISP , ST.DISP )";
+  const auto step = [&](int n, bool done = true) {
+    std::vector<std::string> v = {" STEP" + std::string(n < 10 ? "   " : "  ") + std::to_string(n) + heading,
+                                  iteration(1, "1.0000E+00")};
+    if (done) v.push_back(iteration(2, "1.0000E-10"));
+    return v;
+  };
+  std::vector<std::string> lines = {" L  4  1  0", " E  0  2  1     1E-08"};
+  const auto add = [&](const std::vector<std::string>& v) { lines.insert(lines.end(), v.begin(), v.end()); };
+  add(step(1)), add(step(2));
+  lines.push_back(" E  0  9  1     1E-08       0.5        1.        4.       0.8");
+  add(step(3)), add(step(4));
+  lines.push_back(" END OF THE GROUP: LOAD FACTOR  1.0732E+00 IS BELOW 0.800 OF THE LARGEST  1.3671E+00 AT STEP    3");
+  lines.push_back(" E  0  9  1     1E-08       0.5");
+  add(step(5)), add(step(6, false));
+  lines.push_back(" END OF THE GROUP: STEP    6 DIVERGED WITH THE ARC LENGTH AT ITS FLOOR  1.0000E-03");
+  lines.push_back(" E  0  9  1     1E-08       0.5");
+  add(step(6));
+  lines.push_back(" END OF THE GROUP: FIBRE STRAIN  2.1395E-02 AT MEMBER   32 STATION 10 EXCEEDS THE LIMIT  2.0000E-02");
+  lines.push_back(" E  0  3  1     1E-08");
+  add(step(7)), add(step(8, false));
+  lines.push_back(" ERROR ... STEP    8: SEGMENT 2 OF MEMBER    3 HAS NO LENGTH LEFT");
+  ListingSummary s = parse_listing("R.rst", lines);
+  using K = GroupEnd::Kind;
+  ASSERT_EQ(s.groups.size(), 5u);
+  EXPECT_EQ(s.steps.size(), 8u);  // the attempt at step 6 that failed at the floor is not one
+  EXPECT_EQ(s.groups[0].end.kind, K::kSteps);
+  EXPECT_EQ(s.groups[0].planned, 2);
+  const GroupEnd& drop = s.groups[1].end;
+  EXPECT_EQ(drop.kind, K::kDrop);
+  EXPECT_EQ(drop.step, 4);
+  EXPECT_DOUBLE_EQ(drop.limit, 0.8);
+  EXPECT_EQ(drop.peak_step, 3);
+  EXPECT_EQ(s.groups[1].planned, 9);
+  const GroupEnd& floor = s.groups[2].end;
+  EXPECT_EQ(floor.kind, K::kFloor);
+  EXPECT_EQ(floor.cause, "diverged");
+  EXPECT_EQ(floor.step, 5);
+  EXPECT_EQ(s.groups[2].steps, 1);
+  EXPECT_DOUBLE_EQ(floor.value, 1e-3);
+  const GroupEnd& strain = s.groups[3].end;
+  EXPECT_EQ(strain.kind, K::kStrainLimit);
+  EXPECT_EQ(strain.step, 6);
+  EXPECT_EQ(strain.member, 32);
+  EXPECT_EQ(strain.station, 10);
+  EXPECT_DOUBLE_EQ(strain.value, 0.021395);
+  EXPECT_DOUBLE_EQ(strain.limit, 0.02);
+  EXPECT_EQ(s.groups[4].end.kind, K::kStopped);
+  EXPECT_EQ(s.groups[4].end.step, 8);
+  EXPECT_EQ(s.groups[4].end.cause, "segment 2 of member 3 has no length left");
+  EXPECT_FALSE(s.finished);
+
+  lines.back() = "";  // a pivot that is not positive
+  lines.insert(lines.end(), {" DIAG   12(   10) is not positive      -0.123456E-01", " PROGRAM STOP"});
+  s = parse_listing("R.rst", lines);
+  EXPECT_EQ(s.groups[4].end.cause, "a pivot of the stiffness matrix is not positive");
+  lines.resize(lines.size() - 5);  // the listing ends after step 7
+  s = parse_listing("R.rst", lines);
+  EXPECT_EQ(s.groups[4].end.kind, K::kStopped);
+  EXPECT_EQ(s.groups[4].end.step, 0);
+  EXPECT_EQ(s.groups[4].end.cause, "");
+  lines.push_back(" F");
+  s = parse_listing("R.rst", lines);
+  EXPECT_TRUE(s.finished);
+  EXPECT_EQ(s.groups[4].end.kind, K::kSteps);
+  EXPECT_EQ(s.groups[4].end.step, 7);
+}
+
 }  // namespace
 }  // namespace nlf::results

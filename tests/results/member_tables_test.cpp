@@ -69,6 +69,14 @@ TEST(MemberStresses, CountsFibresAtTheirBounds) {
   EXPECT_EQ(m.station[9].plastic(), 20);
   EXPECT_EQ(m.station[5].plastic(), 0);
   EXPECT_EQ(steps[0].members[1].jb, 3);
+  // The strains of the outer fibres that end the two halves of a section line, in per cent.
+  EXPECT_EQ(outer_strains(m.text[0]), (std::array<double, 2>{0.012, -0.012}));
+  EXPECT_TRUE(std::isnan(outer_strains(m.text[0].substr(0, 100))[1]));
+  EXPECT_TRUE(std::isnan(outer_strains(m.text[0].substr(0, 28) + "******)")[0]));
+  // The strains of the outer fibres that end the two halves of a section line, in per cent.
+  EXPECT_EQ(outer_strains(m.text[0]), (std::array<double, 2>{0.012, -0.012}));
+  EXPECT_TRUE(std::isnan(outer_strains(m.text[0].substr(0, 100))[1]));
+  EXPECT_TRUE(std::isnan(outer_strains(m.text[0].substr(0, 28) + "******)")[0]));
 
   auto bad = elastic();
   bad[3] = "....x...............";

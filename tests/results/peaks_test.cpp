@@ -20,8 +20,8 @@ std::vector<std::string> row(int joint, const std::string& x) {
 // load factor, the sum of its steps' increments.
 TEST(Peaks, PushedJointsSummedAndLoadFactorsAdded) {
   ListingSummary l;
-  ListedGroup arc{'E', true, 1, 2, {}};
-  ListedGroup push{'E', false, 3, 3, {{2, 1}, {3, 1}}};
+  ListedGroup arc{'E', true, 1, 2, {}, 2, {}};
+  ListedGroup push{'E', false, 3, 3, {{2, 1}, {3, 1}}, 3, {}};
   l.groups = {arc, push};
   for (int s = 1; s <= 5; ++s) l.steps.push_back({s, 3, 0, 1e-8, true, s == 1 ? 0.75 : (s == 2 ? -0.25 : 0)});
   std::vector<TableBlock> jfor, jdis;
@@ -48,10 +48,10 @@ TEST(Peaks, PushedJointsSummedAndLoadFactorsAdded) {
 // a step the run stopped in adds nothing.
 TEST(Peaks, PassedAndConvergedFlags) {
   ListingSummary l;
-  l.groups = {{'E', false, 1, 2, {}},               // load control: always rising
-              {'E', true, 3, 4, {}},                // arc length over a top in step 4
-              {'E', false, 7, 3, {{2, 1}}},         // a push that falls off in size
-              {'E', false, 10, 2, {{2, 1}}}};       // a push still rising at its end
+  l.groups = {{'E', false, 1, 2, {}, 2, {}},             // load control: always rising
+              {'E', true, 3, 4, {}, 4, {}},              // arc length over a top in step 4
+              {'E', false, 7, 3, {{2, 1}}, 3, {}},       // a push that falls off in size
+              {'E', false, 10, 2, {{2, 1}}, 2, {}}};     // a push still rising at its end
   const double dl[] = {0, 0, 0.5, 0.25, -0.5, 0.1};  // steps 3-6: 0.5, 0.75, 0.25, 0.35
   for (int s = 1; s <= 11; ++s) l.steps.push_back({s, 3, 0, 1e-8, s != 4 && s != 8, s <= 6 ? dl[s - 1] : 0});
   l.steps.back().done = false;  // the run stopped in step 11
@@ -78,7 +78,7 @@ TEST(Peaks, PassedAndConvergedFlags) {
   EXPECT_EQ(p[3].step, 10);
   EXPECT_FALSE(p[3].passed);
   EXPECT_TRUE(p[3].converged);
-  l.groups = {{'E', false, 9, 3, {}}};  // load control, stopped in its third step
+  l.groups = {{'E', false, 9, 3, {}, 3, {}}};  // load control, stopped in its third step
   const std::vector<GroupPeak> stopped = group_peaks(l, {}, {});
   ASSERT_EQ(stopped.size(), 1u);
   EXPECT_DOUBLE_EQ(stopped[0].value, 2);
