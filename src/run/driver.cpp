@@ -12,7 +12,7 @@
 #include "member/member_pass.h"
 #include "model/restart_read.h"
 #include "model/structure.h"
-#include "output/step_results.h"
+#include "output/result_sink.h"
 #include "deck/history.h"
 #include "deck/workspace.h"
 #include "run/iteration.h"
@@ -326,7 +326,7 @@ void run_steps(Model& md, Units& units, RunControl& ctl, FibreStore& fs, int IST
     }
 
     ++NCONV;
-    if (NCONV % ctl.NPRINT == 0) step_results(md, fs, units, ISTEP, detail);
+    if (NCONV % ctl.NPRINT == 0 && opt.results) opt.results->write(md, fs, ISTEP, detail);
     --NLEFT;
     ++KSTEP;
     if (ended) NLEFT = 0;

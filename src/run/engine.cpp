@@ -12,6 +12,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "io/stop.h"
@@ -20,6 +21,7 @@
 #include "deck/workspace.h"
 #include "io/card.h"
 #include "run/driver.h"
+#include "run/result_files.h"
 #include "run/threads.h"
 #include "store/bind.h"
 
@@ -118,7 +120,8 @@ class Recorder : public RunOutput {
   std::vector<std::string>& lines_;
 };
 
-void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock) {
+void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock,
+                  std::optional<RunResults>& results) {
   const auto t0 = std::chrono::steady_clock::now();
   units.open_deck(req.deck, req.deck_name);
   // The deck is open and its first byte read before any output file is
@@ -133,6 +136,7 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   write_banner(units.listing());
   static const Format title("(/,/,10X,A)");
   for (const ResultFile& f : kResultFiles) {
+    if (!req.results.text_tables()) break;
     units.open_text(f.unit, f.name);
     write_banner(units.text(f.unit));
     units.text(f.unit).write(title, {f.title});
@@ -165,8 +169,12 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
     // Built whole: with every peak named the line outgrows a message buffer.
     units.output().error("nlframe: " + std::string(lead) + summary_text(s) + time);
   };
+  // The step's tables and their sinks, before the step loop.
+  results.emplace(req.results, units, sz, req.deck, req.deck_name);
+  DriverOptions with_sinks = opt;
+  with_sinks.results = &results->output();
   try {
-    run_driver(md, *stores, units, ctl, opt, s);
+    run_driver(md, *stores, units, ctl, with_sinks, s);
   } catch (const FileError&) {
     // A history without an F card ran all its groups: their summary comes
     // before the end-of-file stop.
@@ -233,9 +241,10 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
 
   FolderLock lock;  // released after the files are closed
   Units units(rec, req.folder);
+  std::optional<RunResults> results;
   try {
     opt.threads = resolve_threads(req.threads);
-    run_sequence(req, opt, units, r.summary, lock);
+    run_sequence(req, opt, units, r.summary, lock, results);
   } catch (const Stop& s) {
     if (!s.message.empty()) rec.error(s.message);
     r.status = s.status;
@@ -251,6 +260,17 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   } catch (...) {
     internal(kUnknown);
   }
+  try {
+    // The HDF5 file's summary says how the run ended, whatever way.
+    if (results) {
+      const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      results->finish(r.summary, r.status, r.status == 0 ? summary_text(r.summary) : reason(r.messages), secs);
+    }
+  } catch (const FileError& e) {
+    rec.error(std::string("nlframe: ") + e.what());
+    if (r.status == 0) r.status = 2;
+  }
+  results.reset();
   try {
     shutdown(units);
   } catch (const FileError& e) {

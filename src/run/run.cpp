@@ -16,6 +16,7 @@ int run_request(RunRequest& req, const DriverOptions& opt, RunSummary* summary) 
   req.threads = opt.threads;
   req.force_scratch = opt.force_scratch;
   req.capacity = opt.capacity;
+  req.results = opt.result_files;
   const RunResult r = run_deck(req, standard_streams());
   if (summary) *summary = r.summary;
   return r.status;
@@ -53,9 +54,11 @@ int run_named(const std::string& deck, const std::filesystem::path& folder, cons
   return run_request(req, opt, summary);
 }
 
-int run_program(const std::string* deck, const std::filesystem::path& folder, const Capacity& capacity) {
+int run_program(const std::string* deck, const std::filesystem::path& folder, const Capacity& capacity,
+                const ResultOptions& results) {
   DriverOptions opt;
   opt.capacity = capacity;
+  opt.result_files = results;
   try {
     // Asked before the deck name is read: a bad NLFRAME_THREADS stops the
     // program before it waits for standard input.
