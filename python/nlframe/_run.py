@@ -339,7 +339,7 @@ class Run:
         its folder no more."""
         try:
             self._listing = self._owned(lambda: (Path(self._where) / "R.rst").read_text(errors="replace"))
-            self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
+            self._raw = self._owned(self._read_store)
         except (ResultError, OSError) as e:
             self._refused = str(e)
         self._files = None
@@ -355,11 +355,27 @@ class Run:
         return Summary(str(self.deck), str(self.folder), self.status, self.message, self.steps, self.iterations,
                        list(self.not_converged), list(self.peaks), self.seconds)
 
+    def _read_store(self):
+        """The tables' store: the DataFrames of results.h5 when the run wrote
+        one, else the text of the result files."""
+        from ._h5 import h5_path, read_tables
+        if os.path.exists(h5_path(self._where)):
+            return ("h5", read_tables(self._where))
+        return ("text", _nlframe.tables(self._deck_path, self._where))
+
+    @property
+    def store(self):
+        """Where the tables are read from: "h5" (results.h5) or "text"."""
+        if self._raw is None:
+            self._raw = self._owned(self._read_store)
+        return self._raw[0]
+
     def _read(self):
         if self._tables is None:
             if self._raw is None:
-                self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
-            self._tables = _frames(self._raw)
+                self._raw = self._owned(self._read_store)
+            kind, data = self._raw
+            self._tables = _frames(data) if kind == "text" else data
         return self._tables
 
     joint_displacements = property(lambda self: self._read()["joint_displacements"],
@@ -414,7 +430,24 @@ def _frames(t):
     }
 
 
-def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None):
+def _results_args(results, tables, every, fibres_every):
+    """The engine's arguments of the result files, checked (ValueError)."""
+    if results not in ("text", "h5", "h5-only"):
+        raise ValueError("results needs 'text', 'h5' or 'h5-only', not %r" % (results,))
+    if tables is None:
+        tables = "all"
+    elif not isinstance(tables, str):
+        tables = ",".join(tables) if tables else "none"
+    for name, n in (("every", every), ("fibres_every", fibres_every)):
+        if n is not None and (not isinstance(n, int) or isinstance(n, bool) or n < 1):
+            raise ValueError("%s needs a whole number of steps from 1 up, not %r" % (name, n))
+    args = (results, tables, every or 1, fibres_every or 1)
+    _nlframe.check_results(*args)
+    return args
+
+
+def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None, results="text", tables=None,
+        every=None, fibres_every=None):
     """Runs a deck in-process and returns a Run.
 
     The run happens in `workdir` (created if needed; default: a folder named
@@ -446,6 +479,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     name = os.fspath(deck)
     n = _nlframe.threads(threads)  # the engine's rule; a ValueError before anything is touched
     cap = _capacity(capacity)
+    stores = _results_args(results, tables, every, fibres_every)
     folder = Path(workdir) if workdir is not None else _default_folder(name)
     _check_before(name, cap)
     folder.mkdir(parents=True, exist_ok=True)
@@ -454,7 +488,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     opened = name if os.path.isabs(name) else os.path.abspath(name)
     with FolderLock(where):
         drop_record(where)  # the Runs of the folder's last run lose their files now
-        r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
+        r = _nlframe.run(opened, name, where, n, progress, cancel, cap, *stores)
         if r.internal_error:
             raise RunError(name, os.fspath(folder), r.status, r.message, r.messages)
         if r.status != 0 and not r.started:

@@ -22,6 +22,7 @@
 #include "results/peaks.h"
 #include "results/tables.h"
 #include "run/driver.h"
+#include "run/command_line.h"
 #include "run/engine.h"
 #include "run/threads.h"
 
@@ -119,8 +120,33 @@ int threads_of(const py::object& threads) {
 
 // `threads`: a count, or 0 for the engine's rule (NLFRAME_THREADS or every
 // core); the engine refuses any other.
+// `results`: "text", "h5" or "h5-only"; `tables` a comma list (as the
+// program's --tables); `every` and `fibres_every` 1 or more. A bad value is
+// a ValueError before the run begins.
+nlf::ResultOptions results_of(const std::string& results, const std::string& tables, int every, int fibres_every) {
+  nlf::ResultOptions r;
+  try {
+    r.store = nlf::parse_result_store(results);
+    r.choice.parts = nlf::parse_tables(tables);
+  } catch (const nlf::UsageError& e) {
+    // "option '--tables' needs ..." becomes "tables needs ...".
+    std::string text = e.what();
+    for (const char* o : {"results", "tables"}) {
+      const std::string option = std::string("option '--") + o + "'";
+      if (text.rfind(option, 0) == 0) text = o + text.substr(option.size());
+    }
+    throw py::value_error(text);
+  }
+  if (every < 1 || fibres_every < 1)
+    throw py::value_error("every and fibres_every need a whole number of steps from 1 up");
+  r.choice.every = every;
+  r.choice.fibre_every = fibres_every;
+  return r;
+}
+
 nlf::RunResult run(const std::string& deck, const std::string& name, const std::string& folder, int threads,
-             py::object progress, std::shared_ptr<CancelToken> cancel, const std::string& capacity) {
+             py::object progress, std::shared_ptr<CancelToken> cancel, const std::string& capacity,
+             const std::string& results, const std::string& tables, int every, int fibres_every) {
   CancelToken own;
   CancelToken& token = cancel ? *cancel : own;
   nlf::RunRequest req;
@@ -129,6 +155,7 @@ nlf::RunResult run(const std::string& deck, const std::string& name, const std::
   req.folder = folder;
   req.threads = threads;
   req.capacity = capacity_of(capacity);
+  req.results = results_of(results, tables, every, fibres_every);
   req.cancel = &token.flag;
   std::unique_ptr<py::error_already_set> failure;
   // After every step: Ctrl-C (in the main thread) and the progress function.
@@ -282,7 +309,10 @@ PYBIND11_MODULE(_nlframe, m) {
       .def_property_readonly("peaks", &run_peaks, "the peak of every group, as dicts of Peak's fields");
 
   m.def("run", &run, py::arg("deck"), py::arg("name"), py::arg("folder"), py::arg("threads"), py::arg("progress") = py::none(),
-        py::arg("cancel") = nullptr, py::arg("capacity") = "");
+        py::arg("cancel") = nullptr, py::arg("capacity") = "", py::arg("results") = "text",
+        py::arg("tables") = "all", py::arg("every") = 1, py::arg("fibres_every") = 1);
+  m.def("check_results", [](const std::string& r, const std::string& t, int e, int f) { results_of(r, t, e, f); },
+        py::arg("results"), py::arg("tables"), py::arg("every"), py::arg("fibres_every"));
   m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));

@@ -14,6 +14,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "io/stop.h"
 #include "io/banner.h"
@@ -134,6 +135,12 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   lock.take(units.in_folder("R.rst"), req.folder);
   units.open_text(16, "R.rst");
   write_banner(units.listing());
+  // A store this run does not write goes: what an earlier run left there
+  // would be read as this run's.
+  std::error_code gone;
+  if (!req.results.h5()) std::filesystem::remove(units.in_folder(kResultsH5), gone);
+  for (const ResultFile& f : kResultFiles)
+    if (!req.results.text_tables()) std::filesystem::remove(units.in_folder(f.name), gone);
   static const Format title("(/,/,10X,A)");
   for (const ResultFile& f : kResultFiles) {
     if (!req.results.text_tables()) break;

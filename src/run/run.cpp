@@ -1,5 +1,8 @@
 #include "run/run.h"
 
+#include <signal.h>
+
+#include <atomic>
 #include <iostream>
 #include <string>
 
@@ -12,7 +15,24 @@ namespace nlf {
 
 namespace {
 
+// Set by SIGINT or SIGTERM while a program's run writes an HDF5 file: the
+// run stops at its next iteration like a cancelled one, and closes the file
+// whole. A second signal ends the process at once.
+std::atomic<bool> g_signalled{false};
+
+extern "C" void on_signal(int) { g_signalled.store(true); }
+
+void stop_on_signals() {
+  struct sigaction sa {};
+  sa.sa_handler = on_signal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
 int run_request(RunRequest& req, const DriverOptions& opt, RunSummary* summary) {
+  if (opt.result_files.h5() && req.cancel == nullptr) req.cancel = &g_signalled;
   req.threads = opt.threads;
   req.force_scratch = opt.force_scratch;
   req.capacity = opt.capacity;
@@ -59,6 +79,7 @@ int run_program(const std::string* deck, const std::filesystem::path& folder, co
   DriverOptions opt;
   opt.capacity = capacity;
   opt.result_files = results;
+  if (results.h5()) stop_on_signals();
   try {
     // Asked before the deck name is read: a bad NLFRAME_THREADS stops the
     // program before it waits for standard input.
