@@ -21,6 +21,7 @@ class History:
         self._pattern_has_supports = False
         self._standing: dict[int, list[int]] = {}
         self._groups = 0
+        self._steps = 0  # load steps of every group: the builder's default output
         self._finished = False
 
     def _add_comments(self, lines: list[str]) -> None:
@@ -119,6 +120,7 @@ class History:
                   (1.0 if exact else 0.0, "exact"))]
         self._history.append(card(letter, ints, reals, 1))
         self._groups += 1
+        self._steps += int(steps)
 
     def load_steps(self, steps: int, tolerance=1e-8, detail: int = 1, impose: bool = False,
                    exact: bool = False, total: bool = False) -> None:

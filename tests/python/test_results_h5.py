@@ -189,3 +189,19 @@ def test_python_runs_read_the_file_and_choose_what_is_written(case, tmp_path):
         nlframe.run(deck, workdir=tmp_path / "bad", tables="joints,stress")
     with pytest.raises(ValueError, match="fibres_every"):
         nlframe.run(deck, workdir=tmp_path / "bad", fibres_every=0)
+
+
+def test_the_builder_writes_the_fibres_of_a_long_history_at_about_100_steps(tmp_path):
+    m = Model("LONG CANTILEVER")
+    m.material(2100., 21., 21.)
+    s = m.i_section(30, 15, 0.71, 1.07, 1.5, 2.4)
+    a, b = m.joint(0., 0.), m.joint(300., 0.)
+    m.member(a, b, s)
+    m.supports(a)
+    m.load(b, fy=-0.001)
+    m.load_steps(250)
+    m.finish()
+    default, every = m.run(tmp_path / "default", results="h5"), m.run(tmp_path / "every", fibres_every=1)
+    assert sorted(set(default.stations["step"])) == list(range(2, 251, 2))
+    assert len(default.joint_forces) == len(every.joint_forces) == 2 * 250
+    assert sorted(set(every.stations["step"])) == list(range(1, 251))
