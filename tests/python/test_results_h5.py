@@ -205,3 +205,24 @@ def test_the_builder_writes_the_fibres_of_a_long_history_at_about_100_steps(tmp_
     assert sorted(set(default.stations["step"])) == list(range(2, 251, 2))
     assert len(default.joint_forces) == len(every.joint_forces) == 2 * 250
     assert sorted(set(every.stations["step"])) == list(range(1, 251))
+
+
+def test_export_and_plot_read_a_run_kept_in_results_h5_alone(case, tmp_path):
+    (tmp_path / "bar.dat").write_text(PULLED_BAR)
+    assert program(tmp_path, "bar.dat", "--results", "h5-only").returncode == 0
+    assert not (tmp_path / "Mfor.rst").exists()
+    e = subprocess.run([str(BUILD / "nlframe-export"), "-o", "csv", "bar.dat"], cwd=tmp_path, capture_output=True,
+                       text=True)
+    assert e.returncode == 0, e.stderr
+    forces = pd.read_csv(tmp_path / "csv" / "member-forces.csv")
+    assert list(forces["NI(TON)"]) == pytest.approx([2.0e6, 4.0e6], rel=1e-12)  # whole: Mfor.rst overflows
+    stations = pd.read_csv(tmp_path / "csv" / "stations.csv", dtype={"state": str})
+    h5 = _h5.read_tables(tmp_path)["stations"]
+    assert list(stations.columns) == list(h5.columns)
+    assert np.array_equal(stations["STRESS_7(T/CM2/100)"], h5["STRESS_7(T/CM2/100)"])  # round trip, bit for bit
+    deck = case("example-pushover")
+    assert program(deck.parent, deck.name, "--results", "h5-only").returncode == 0
+    p = subprocess.run([str(BUILD / "nlframe-plot"), deck.name], cwd=deck.parent, capture_output=True, text=True)
+    assert p.returncode == 0, p.stderr
+    for svg in ("frame.svg", "plastic.svg", "base-shear.svg", "curve-61.svg"):
+        assert (deck.parent / svg).exists(), svg
