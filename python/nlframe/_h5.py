@@ -76,7 +76,8 @@ def read_tables(folder):
 
 def _stations(f, pd, np, members, ends):
     """The stress table: a row per step, member and station, as Mstr.rst
-    gives it, the stresses in hundredths of t/cm2 at full precision."""
+    gives it, the stresses in hundredths of t/cm2 at full precision. The
+    state strings are categorical: a frame has few distinct ones."""
     stress_columns = ["STRESS_%d(T/CM2/100)" % k for k in range(1, NFIB + 1)]
     columns = (["step", "member", "joint_I", "joint_J", "station", "state", "at_upper", "at_lower",
                 "STRAIN_1(%)", "STRAIN_20(%)"] + stress_columns)
@@ -84,21 +85,37 @@ def _stations(f, pd, np, members, ends):
         return pd.DataFrame(columns=columns)
     steps = f["fibres/step"][()]
     nm = len(members)
-    stress = f["fibres/stress"][()].reshape(-1, NFIB)
-    strain = f["fibres/strain"][()].reshape(-1, NFIB)
     state = f["fibres/state"][()].reshape(-1, NFIB)
-    symbols = np.array([b"-", b".", b"+"])[state.astype(np.int64) + 1]
     out = _keyed(pd, np, steps, nm * NSTA, [("member", np.repeat(members, NSTA)),
                                             ("joint_I", np.repeat(ends[:, 0], NSTA)),
                                             ("joint_J", np.repeat(ends[:, 1], NSTA)),
                                             ("station", np.tile(np.arange(1, NSTA + 1), nm))])
-    out["state"] = symbols.view("S%d" % NFIB).ravel().astype(str) if len(symbols) else np.zeros(0, dtype=str)
-    out["at_upper"] = (state > 0).sum(axis=1).astype(np.int64)
-    out["at_lower"] = (state < 0).sum(axis=1).astype(np.int64)
-    out["STRAIN_1(%)"] = strain[:, 0] * 100.0
-    out["STRAIN_20(%)"] = strain[:, NFIB - 1] * 100.0
-    frame = pd.DataFrame(out)
-    return pd.concat([frame, pd.DataFrame(stress * 100.0, columns=stress_columns)], axis=1)[columns]
+    # Every distinct row of states once, as the symbols Mstr.rst prints.
+    rows, codes = np.unique(np.ascontiguousarray(state).view("V%d" % NFIB).ravel(), return_inverse=True)
+    symbols = np.array([b"-", b".", b"+"])[rows.view(np.int8).reshape(-1, NFIB).astype(np.int64) + 1]
+    names = [b"".join(r).decode() for r in symbols]
+    out["state"] = pd.Categorical.from_codes(codes.ravel(), names) if len(names) else np.zeros(0, dtype=str)
+    out["at_upper"] = (state > 0).sum(axis=1, dtype=np.int64)
+    out["at_lower"] = (state < 0).sum(axis=1, dtype=np.int64)
+    del state
+    strain = f["fibres/strain"]
+    out["STRAIN_1(%)"] = strain[:, :, :, 0].ravel() * 100.0
+    out["STRAIN_20(%)"] = strain[:, :, :, NFIB - 1].ravel() * 100.0
+    stress = f["fibres/stress"][()].reshape(-1, NFIB)
+    stress *= 100.0
+    for k, name in enumerate(stress_columns):
+        out[name] = stress[:, k]
+    return pd.DataFrame(out, columns=columns, copy=False)
+
+
+def read_stations(folder):
+    """The stations table alone (read_tables()["stations"])."""
+    import numpy as np
+    import pandas as pd
+    h5py = _import_h5py()
+    with h5py.File(h5_path(folder), "r") as f:
+        ends = f["members/ends"][()] if "members/ends" in f else np.zeros((0, 2), np.int32)
+        return _stations(f, pd, np, np.arange(1, len(ends) + 1), ends)
 
 
 def _curves(f, pd):

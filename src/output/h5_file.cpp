@@ -66,9 +66,10 @@ void H5Handle::close() noexcept {
   id_ = -1;
 }
 
+void h5_quiet_errors() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
+
 H5File::H5File(const std::string& path) : path_(path) {
-  // The library's own error stack is not printed: a failure is a FileError.
-  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+  h5_quiet_errors();
   const Temp fapl{H5Pcreate(H5P_FILE_ACCESS), H5Pclose};
   // The file is closed whole even while a dataset is still open.
   H5Pset_fclose_degree(fapl.id, H5F_CLOSE_STRONG);

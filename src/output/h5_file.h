@@ -14,6 +14,10 @@ namespace nlf {
 
 using H5Id = std::int64_t;  // hid_t
 
+// The library's own error stack is not printed on this thread: a failure
+// is a FileError.
+void h5_quiet_errors();
+
 // An identifier closed with the right call when it goes.
 class H5Handle {
  public:

@@ -36,12 +36,18 @@ RunResults::RunResults(const ResultOptions& opt, Units& units, const Sizes& sz, 
     const H5RunInfo info{"nlframe", kVersion, deck_name.empty() ? deck : deck_name,
                          file_text(units.in_folder(deck))};
     h5_ = std::make_unique<H5Sink>(units.in_folder(kResultsH5), info, opt.choice);
-    output_.add(*h5_);
+    writer_ = std::make_unique<BackgroundSink>(*h5_, sz);
+    output_.add(*writer_);
   }
 }
 
 void RunResults::finish(const RunSummary& s, int status, const std::string& message, double seconds) {
   if (!h5_) return;
+  // Every step handed over is in the file before its summary; the file is
+  // closed even when the last step cannot be written.
+  std::unique_ptr<BackgroundSink> writer = std::move(writer_);
+  std::unique_ptr<H5Sink> sink = std::move(h5_);
+  writer->finish();
   H5Summary h;
   h.status = status;
   h.message = message;
@@ -56,8 +62,6 @@ void RunResults::finish(const RunSummary& s, int status, const std::string& mess
     h.peaks.push_back(H5Peak{p.group, p.kind == GroupPeak::Kind::kForce, p.value, p.step, p.direction, p.joint,
                              p.displacement, p.passed, p.converged, p.strain});
   }
-  // The file is closed even when its summary cannot be written.
-  std::unique_ptr<H5Sink> sink = std::move(h5_);
   sink->finish(h);
 }
 

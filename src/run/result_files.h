@@ -8,6 +8,7 @@
 #include <string>
 
 #include "io/units.h"
+#include "output/background_sink.h"
 #include "output/h5_sink.h"
 #include "output/result_sink.h"
 #include "output/text_sink.h"
@@ -29,6 +30,7 @@ class RunResults {
   StepOutput output_;
   std::optional<TextSink> text_;
   std::unique_ptr<H5Sink> h5_;
+  std::unique_ptr<BackgroundSink> writer_;  // writes h5_ off the step loop
 };
 
 }  // namespace nlf
