@@ -2,6 +2,7 @@
 benchmark, not a test).
 
     PYTHONPATH=build/python /usr/bin/python3 bench/results_h5.py [--program build/nlframe] [--steps 1000]
+        [--compress 1]
 
 The 720-member frame of 20 storeys, 4 bays and 4 parts per member (the
 builder's, as in bench/capacity_scaling.py) under gravity, then pushed
@@ -89,6 +90,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--program", default=str(ROOT / "build" / "nlframe"))
     ap.add_argument("--steps", type=int, default=1000)
+    ap.add_argument("--compress", default="1", help="deflate level of results.h5 (the program's --compress)")
     a = ap.parse_args()
     import pandas as pd
     from nlframe import _h5, _nlframe
@@ -99,10 +101,11 @@ def main():
             frame(a.steps).write(f / "push.dat")
         print(os.uname().nodename, "load average %.1f %.1f %.1f" % os.getloadavg(), flush=True)
         t_text, line = run(a.program, folders["text"], "push.dat")
-        t_h5, _ = run(a.program, folders["h5"], "push.dat", "--results", "h5")
-        t_only, _ = run(a.program, folders["only"], "push.dat", "--results", "h5-only")
+        t_h5, _ = run(a.program, folders["h5"], "push.dat", "--results", "h5", "--compress", a.compress)
+        t_only, _ = run(a.program, folders["only"], "push.dat", "--results", "h5-only", "--compress", a.compress)
         t_text10, _ = run(a.program, folders["text10"], "push.dat", "--fibres-every", "10")
-        t_h510, _ = run(a.program, folders["h510"], "push.dat", "--results", "h5", "--fibres-every", "10")
+        t_h510, _ = run(a.program, folders["h510"], "push.dat", "--results", "h5", "--fibres-every", "10",
+                        "--compress", a.compress)
         text_bytes = size(folders["text"], TEXT_TABLES)
         h5_bytes = size(folders["h5"], ["results.h5"])
         print("run: %s" % line)

@@ -430,7 +430,7 @@ def _frames(t):
     }
 
 
-def _results_args(results, tables, every, fibres_every):
+def _results_args(results, tables, every, fibres_every, compress):
     """The engine's arguments of the result files, checked (ValueError)."""
     if results not in ("text", "h5", "h5-only"):
         raise ValueError("results needs 'text', 'h5' or 'h5-only', not %r" % (results,))
@@ -441,13 +441,16 @@ def _results_args(results, tables, every, fibres_every):
     for name, n in (("every", every), ("fibres_every", fibres_every)):
         if n is not None and (not isinstance(n, int) or isinstance(n, bool) or n < 1):
             raise ValueError("%s needs a whole number of steps from 1 up, not %r" % (name, n))
-    args = (results, tables, every or 1, fibres_every or 1)
+    if compress is not None and (not isinstance(compress, int) or isinstance(compress, bool) or
+                                 not 0 <= compress <= 9):
+        raise ValueError("compress needs a deflate level from 0 (none) to 9, not %r" % (compress,))
+    args = (results, tables, every or 1, fibres_every or 1, 1 if compress is None else compress)
     _nlframe.check_results(*args)
     return args
 
 
 def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None, results="text", tables=None,
-        every=None, fibres_every=None):
+        every=None, fibres_every=None, compress=None):
     """Runs a deck in-process and returns a Run.
 
     The run happens in `workdir` (created if needed; default: a folder named
@@ -467,6 +470,18 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     beyond), as the program's --capacity auto; a number, the same with
     that many MiB for the fibre state. A ValueError for anything else.
 
+    `results` says where the tables go: "text", the result files as the
+    program writes them; "h5", those and the HDF5 file results.h5 beside
+    them, every value at full precision; "h5-only", the tables in
+    results.h5 alone (the listing and the response curves stay text). The
+    Run reads its tables from results.h5 when there is one. `tables` (a
+    list or comma string of joints, curves, members, nodes, fibres) says
+    which tables are written, `every` at which steps (those whose number is
+    a multiple of it), `fibres_every` the same for the fibre tables alone,
+    the bulk of a long run; `compress` the deflate level of results.h5, 0
+    (none: fastest, largest) to 9, default 1. docs/results-h5.md says
+    what each choice costs.
+
     The deck is checked before the folder is touched: a deck refused raises
     DeckError, one that cannot be read FileNotFoundError or OSError, and the
     folder stays as it was (or is not made). While the run goes on the
@@ -479,7 +494,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     name = os.fspath(deck)
     n = _nlframe.threads(threads)  # the engine's rule; a ValueError before anything is touched
     cap = _capacity(capacity)
-    stores = _results_args(results, tables, every, fibres_every)
+    stores = _results_args(results, tables, every, fibres_every, compress)
     folder = Path(workdir) if workdir is not None else _default_folder(name)
     _check_before(name, cap)
     folder.mkdir(parents=True, exist_ok=True)

@@ -496,7 +496,7 @@ class Model(History):
             return check(path, capacity=_stores_for(path, capacity))
 
     def run(self, workdir=None, threads=None, progress=None, keep=False, capacity=None, results="text", tables=None,
-            every=None, fibres_every=None):
+            every=None, fibres_every=None, compress=None):
         """Writes the deck as model.dat into `workdir` and runs it there
         (nlframe.run). Without a workdir the run goes into a temporary
         folder that is removed afterwards, its tables read into the Run
@@ -507,7 +507,7 @@ class Model(History):
         or workspaces beyond the fixed ones). "auto" or a fibre budget in
         MiB is passed on as it is (nlframe.run).
 
-        `results`, `tables`, `every` and `fibres_every` choose the result
+        `results`, `tables`, `every`, `fibres_every` and `compress` choose the result
         store and what is written (nlframe.run). A history of more than 200
         load steps writes its fibre tables at about 100 of them, every
         (steps // 100)th step, unless fibres_every is given (1: every step):
@@ -518,7 +518,8 @@ class Model(History):
             fibres_every = self._steps // 100
 
         def run(path, **kw):
-            return run_deck(path, results=results, tables=tables, every=every, fibres_every=fibres_every, **kw)
+            return run_deck(path, results=results, tables=tables, every=every, fibres_every=fibres_every,
+                            compress=compress, **kw)
         if workdir is not None:
             workdir = os.fspath(workdir)
             os.makedirs(workdir, exist_ok=True)

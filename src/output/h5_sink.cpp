@@ -9,10 +9,6 @@ namespace nlf {
 
 namespace {
 
-// Deflate level of the tables: the fastest level takes most of what a
-// higher one would, at a fraction of its time.
-constexpr int kDeflate = 1;
-
 std::uint64_t u(int n) { return static_cast<std::uint64_t>(n); }
 
 const std::vector<std::string> kJointForceColumns = {
@@ -63,29 +59,29 @@ void H5Sink::create_tables(const StepTables& t) {
 
   if (choice_.parts & kJointParts) {
     joint_steps_ = H5Rows(joints_.id(), "step", H5Type::i32, {}, 0, p);
-    joint_forces_ = H5Rows(joints_.id(), "forces", H5Type::f64, {nj, 9}, kDeflate, p);
-    joint_disp_ = H5Rows(joints_.id(), "displacements", H5Type::f64, {nj, 9}, kDeflate, p);
+    joint_forces_ = H5Rows(joints_.id(), "forces", H5Type::f64, {nj, 9}, choice_.deflate, p);
+    joint_disp_ = H5Rows(joints_.id(), "displacements", H5Type::f64, {nj, 9}, choice_.deflate, p);
     file_.attr(joint_forces_.id(), "columns", kJointForceColumns);
     file_.attr(joint_disp_.id(), "columns", kDisplacementColumns);
   }
   if (choice_.parts & kMemberParts) {
     member_steps_ = H5Rows(members_.id(), "step", H5Type::i32, {}, 0, p);
-    member_forces_ = H5Rows(members_.id(), "forces", H5Type::f64, {nm, 10}, kDeflate, p);
+    member_forces_ = H5Rows(members_.id(), "forces", H5Type::f64, {nm, 10}, choice_.deflate, p);
     file_.attr(member_forces_.id(), "columns", kMemberColumns);
   }
   if (choice_.parts & kNodeParts) {
     nodes_ = file_.group(root, "nodes");
     node_steps_ = H5Rows(nodes_.id(), "step", H5Type::i32, {}, 0, p);
-    node_disp_ = H5Rows(nodes_.id(), "displacements", H5Type::f64, {nm, u(NPT), 9}, kDeflate, p);
+    node_disp_ = H5Rows(nodes_.id(), "displacements", H5Type::f64, {nm, u(NPT), 9}, choice_.deflate, p);
     file_.attr(node_disp_.id(), "columns", kDisplacementColumns);
   }
   if (choice_.parts & kFibreParts) {
     fibres_ = file_.group(root, "fibres");
     fibre_steps_ = H5Rows(fibres_.id(), "step", H5Type::i32, {}, 0, p);
     const std::vector<std::uint64_t> shape = {nm, u(NSTA), u(NFIB)};
-    fibre_stress_ = H5Rows(fibres_.id(), "stress", H5Type::f64, shape, kDeflate, p);
-    fibre_strain_ = H5Rows(fibres_.id(), "strain", H5Type::f64, shape, kDeflate, p);
-    fibre_state_ = H5Rows(fibres_.id(), "state", H5Type::i8, shape, kDeflate, p);
+    fibre_stress_ = H5Rows(fibres_.id(), "stress", H5Type::f64, shape, choice_.deflate, p);
+    fibre_strain_ = H5Rows(fibres_.id(), "strain", H5Type::f64, shape, choice_.deflate, p);
+    fibre_state_ = H5Rows(fibres_.id(), "state", H5Type::i8, shape, choice_.deflate, p);
     file_.attr(fibre_stress_.id(), "units", std::string_view("t/cm2"));
     file_.attr(fibre_strain_.id(), "units", std::string_view("1"));
   }

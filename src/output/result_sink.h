@@ -16,6 +16,8 @@ struct ResultChoice {
   unsigned parts = kAllParts;
   int every = 1;
   int fibre_every = 1;
+  // Deflate level of the HDF5 file's tables, 0 (none: fastest, largest) to 9.
+  int deflate = 1;
 
   unsigned wants(int step) const {
     if (every > 1 && step % every != 0) return 0;

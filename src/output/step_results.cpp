@@ -61,7 +61,8 @@ void StepOutput::write(const Model& md, FibreStore& fs, int step, int detail) {
   for (const ResultSink* s : sinks_) want |= s->wants(step);
   if (want == 0) return;
   tables_.build(md, fs, step, detail, want);
-  for (ResultSink* s : sinks_) s->write(tables_, s->wants(step) & tables_.parts);
+  for (ResultSink* s : sinks_)
+    if (const unsigned parts = s->wants(step) & tables_.parts; parts != 0) s->write(tables_, parts);
 }
 
 }  // namespace nlf

@@ -39,6 +39,8 @@ std::string usage_text() {
          "      --every N      the tables only at steps whose number is a multiple of N\n"
          "      --fibres-every N\n"
          "                     the fibre tables (Mstr.rst) only at multiples of N\n"
+         "      --compress N   deflate level of results.h5, 0 (none, fastest) to 9;\n"
+         "                     default 1\n"
          "  -h, --help         show this help and exit\n"
          "      --version      show the version and exit\n"
          "\n"
@@ -106,11 +108,17 @@ int parse_every(const std::string& option, const std::string& value) {
 // The options of the result files that take a value: "--name VALUE" or
 // "--name=VALUE"; the option's name, or null.
 const char* value_option(const std::string& a) {
-  for (const char* o : {"--results", "--tables", "--every", "--fibres-every"}) {
+  for (const char* o : {"--results", "--tables", "--every", "--fibres-every", "--compress"}) {
     const std::string_view n(o);
     if (a == n || (a.size() > n.size() && a.compare(0, n.size(), n) == 0 && a[n.size()] == '=')) return o;
   }
   return nullptr;
+}
+
+int parse_compress(const std::string& value) {
+  if (value.size() != 1 || value[0] < '0' || value[0] > '9')
+    throw UsageError("option '--compress' needs a deflate level from 0 (none) to 9, not '" + value + "'");
+  return value[0] - '0';
 }
 
 }  // namespace
@@ -150,6 +158,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
       if (a.rfind("--results", 0) == 0) c.results.store = parse_result_store(value);
       else if (a.rfind("--tables", 0) == 0) c.results.choice.parts = parse_tables(value);
       else if (a.rfind("--every", 0) == 0) c.results.choice.every = parse_every("--every", value);
+      else if (a.rfind("--compress", 0) == 0) c.results.choice.deflate = parse_compress(value);
       else c.results.choice.fibre_every = parse_every("--fibres-every", value);
     } else if (a == "-o" || a == "--output" || a.rfind("--output=", 0) == 0 || (a.rfind("-o", 0) == 0)) {
       std::string value;

@@ -25,7 +25,7 @@ struct CommandLine {
   std::optional<std::string> deck;     // else read from standard input
   std::optional<std::string> out_dir;  // -o: else the current folder
   Capacity capacity;                   // --capacity: else the fixed stores
-  ResultOptions results;               // --results, --tables, --every, --fibres-every
+  ResultOptions results;               // --results, --tables, --every, --fibres-every, --compress
 };
 
 // `text`, `h5` or `h5-only`. Throws UsageError.

@@ -178,6 +178,9 @@ def test_python_runs_read_the_file_and_choose_what_is_written(case, tmp_path):
         a, b = text.__getattribute__(name), both.__getattribute__(name)
         assert list(a.columns) == list(b.columns) and len(a) == len(b)
     assert sorted(set(only.stations["step"])) == [10, 20, 30]
+    plain = nlframe.run(deck, workdir=tmp_path / "plain", results="h5-only", compress=0)
+    assert plain.stations.equals(both.stations)
+    assert (tmp_path / "plain" / "results.h5").stat().st_size > (tmp_path / "h5" / "results.h5").stat().st_size
     assert only.member_forces.empty and len(only.joint_forces) == len(text.joint_forces)
     # A later text run in the folder takes the earlier file away.
     earlier = nlframe.open(tmp_path / "h5")
@@ -187,6 +190,8 @@ def test_python_runs_read_the_file_and_choose_what_is_written(case, tmp_path):
         earlier.stations
     with pytest.raises(ValueError, match="tables"):
         nlframe.run(deck, workdir=tmp_path / "bad", tables="joints,stress")
+    with pytest.raises(ValueError, match="compress"):
+        nlframe.run(deck, workdir=tmp_path / "bad", results="h5", compress=10)
     with pytest.raises(ValueError, match="fibres_every"):
         nlframe.run(deck, workdir=tmp_path / "bad", fibres_every=0)
 
@@ -226,3 +231,5 @@ def test_export_and_plot_read_a_run_kept_in_results_h5_alone(case, tmp_path):
     assert p.returncode == 0, p.stderr
     for svg in ("frame.svg", "plastic.svg", "base-shear.svg", "curve-61.svg"):
         assert (deck.parent / svg).exists(), svg
+    opened = nlframe.open(deck.parent, deck=deck)  # a program's run: figures from the listing and the file
+    assert opened.store == "h5" and opened.peaks and len(opened.stations) == 35 * 6 * 10
