@@ -2,7 +2,7 @@
 benchmark, not a test).
 
     PYTHONPATH=build/python /usr/bin/python3 bench/results_h5.py [--program build/nlframe] [--steps 1000]
-        [--compress 1]
+        [--compress 0]
 
 The 720-member frame of 20 storeys, 4 bays and 4 parts per member (the
 builder's, as in bench/capacity_scaling.py) under gravity, then pushed
@@ -90,8 +90,9 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--program", default=str(ROOT / "build" / "nlframe"))
     ap.add_argument("--steps", type=int, default=1000)
-    ap.add_argument("--compress", default="1", help="deflate level of results.h5 (the program's --compress)")
+    ap.add_argument("--compress", default="0", help="deflate level of results.h5 (the program's --compress)")
     a = ap.parse_args()
+    import h5py  # noqa: F401 -- imported before the clocks, as pandas is
     import pandas as pd
     from nlframe import _h5, _nlframe
     with tempfile.TemporaryDirectory(prefix="nlframe-h5-") as d:

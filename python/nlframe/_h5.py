@@ -98,8 +98,12 @@ def _stations(f, pd, np, members, ends):
     out["at_upper"] = (state > 0).sum(axis=1, dtype=np.int64)
     out["at_lower"] = (state < 0).sum(axis=1, dtype=np.int64)
     del state
-    # The outer fibres' strains in one pass over the chunks.
-    outer = f["fibres/strain"][:, :, :, [0, NFIB - 1]].reshape(-1, 2)
+    # The outer fibres' strains, a step (a chunk) at a time.
+    strain = f["fibres/strain"]
+    outer = np.empty((len(steps), nm, NSTA, 2))
+    for i in range(len(steps)):
+        outer[i] = strain[i][:, :, [0, NFIB - 1]]
+    outer = outer.reshape(-1, 2)
     out["STRAIN_1(%)"] = outer[:, 0] * 100.0
     out["STRAIN_20(%)"] = outer[:, 1] * 100.0
     stress = f["fibres/stress"][()].reshape(-1, NFIB)

@@ -444,7 +444,7 @@ def _results_args(results, tables, every, fibres_every, compress):
     if compress is not None and (not isinstance(compress, int) or isinstance(compress, bool) or
                                  not 0 <= compress <= 9):
         raise ValueError("compress needs a deflate level from 0 (none) to 9, not %r" % (compress,))
-    args = (results, tables, every or 1, fibres_every or 1, 1 if compress is None else compress)
+    args = (results, tables, every or 1, fibres_every or 1, compress or 0)
     _nlframe.check_results(*args)
     return args
 
@@ -478,9 +478,9 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     list or comma string of joints, curves, members, nodes, fibres) says
     which tables are written, `every` at which steps (those whose number is
     a multiple of it), `fibres_every` the same for the fibre tables alone,
-    the bulk of a long run; `compress` the deflate level of results.h5, 0
-    (none: fastest, largest) to 9, default 1. docs/results-h5.md says
-    what each choice costs.
+    the bulk of a long run; `compress` the deflate level of the tables of
+    results.h5, 0 (none, the default: fastest, largest) to 9.
+    docs/results-h5.md says what each choice costs.
 
     The deck is checked before the folder is touched: a deck refused raises
     DeckError, one that cannot be read FileNotFoundError or OSError, and the

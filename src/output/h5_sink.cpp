@@ -1,5 +1,6 @@
 #include "output/h5_sink.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -81,7 +82,7 @@ void H5Sink::create_tables(const StepTables& t) {
     const std::vector<std::uint64_t> shape = {nm, u(NSTA), u(NFIB)};
     fibre_stress_ = H5Rows(fibres_.id(), "stress", H5Type::f64, shape, choice_.deflate, p);
     fibre_strain_ = H5Rows(fibres_.id(), "strain", H5Type::f64, shape, choice_.deflate, p);
-    fibre_state_ = H5Rows(fibres_.id(), "state", H5Type::i8, shape, choice_.deflate, p);
+    fibre_state_ = H5Rows(fibres_.id(), "state", H5Type::i8, shape, std::max(1, choice_.deflate), p);
     file_.attr(fibre_stress_.id(), "units", std::string_view("t/cm2"));
     file_.attr(fibre_strain_.id(), "units", std::string_view("1"));
   }

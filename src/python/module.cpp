@@ -315,7 +315,7 @@ PYBIND11_MODULE(_nlframe, m) {
 
   m.def("run", &run, py::arg("deck"), py::arg("name"), py::arg("folder"), py::arg("threads"), py::arg("progress") = py::none(),
         py::arg("cancel") = nullptr, py::arg("capacity") = "", py::arg("results") = "text",
-        py::arg("tables") = "all", py::arg("every") = 1, py::arg("fibres_every") = 1, py::arg("compress") = 1);
+        py::arg("tables") = "all", py::arg("every") = 1, py::arg("fibres_every") = 1, py::arg("compress") = 0);
   m.def("check_results",
         [](const std::string& r, const std::string& t, int e, int f, int c) { results_of(r, t, e, f, c); },
         py::arg("results"), py::arg("tables"), py::arg("every"), py::arg("fibres_every"), py::arg("compress"));
