@@ -135,10 +135,11 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
   lock.take(units.in_folder("R.rst"), req.folder);
   units.open_text(16, "R.rst");
   write_banner(units.listing());
-  // A store this run does not write goes: what an earlier run left there
-  // would be read as this run's.
+  // What an earlier run left in a store this run does not write would be
+  // read as this run's: it goes. So does its results.h5 when this run
+  // makes its own, so that a stop before the file is made leaves none.
   std::error_code gone;
-  if (!req.results.h5()) std::filesystem::remove(units.in_folder(kResultsH5), gone);
+  std::filesystem::remove(units.in_folder(kResultsH5), gone);
   for (const ResultFile& f : kResultFiles)
     if (!req.results.text_tables()) std::filesystem::remove(units.in_folder(f.name), gone);
   static const Format title("(/,/,10X,A)");

@@ -233,3 +233,14 @@ def test_export_and_plot_read_a_run_kept_in_results_h5_alone(case, tmp_path):
         assert (deck.parent / svg).exists(), svg
     opened = nlframe.open(deck.parent, deck=deck)  # a program's run: figures from the listing and the file
     assert opened.store == "h5" and opened.peaks and len(opened.stations) == 35 * 6 * 10
+
+
+def test_an_earlier_file_never_passes_for_the_runs_own(case):
+    deck = case("member-undefined-section")  # stops in the structure input, before any step
+    (deck.parent / "results.h5").write_bytes(b"an earlier run's file")
+    assert program(deck.parent, deck.name, "--results", "h5").returncode == 1
+    with h5py.File(deck.parent / "results.h5") as f:
+        assert f["summary"].attrs["status"] == 1 and "joints" not in f
+    (deck.parent / "results.h5").write_bytes(b"an earlier run's file")
+    assert program(deck.parent, deck.name).returncode == 1
+    assert not (deck.parent / "results.h5").exists()
