@@ -225,12 +225,23 @@ def test_export_and_plot_read_a_run_kept_in_results_h5_alone(case, tmp_path):
     h5 = _h5.read_tables(tmp_path)["stations"]
     assert list(stations.columns) == list(h5.columns)
     assert np.array_equal(stations["STRESS_7(T/CM2/100)"], h5["STRESS_7(T/CM2/100)"])  # round trip, bit for bit
-    deck = case("example-pushover")
-    assert program(deck.parent, deck.name, "--results", "h5-only").returncode == 0
-    p = subprocess.run([str(BUILD / "nlframe-plot"), deck.name], cwd=deck.parent, capture_output=True, text=True)
-    assert p.returncode == 0, p.stderr
-    for svg in ("frame.svg", "plastic.svg", "base-shear.svg", "curve-61.svg"):
-        assert (deck.parent / svg).exists(), svg
+    # The push both ways: the CSV tables from the file hold the text's digits; the
+    # plastic zones (fibre states) draw the same.
+    text, only = case("example-pushover"), case("example-pushover")
+    assert program(text.parent, text.name).returncode == 0
+    assert program(only.parent, only.name, "--results", "h5-only").returncode == 0
+    for d in (text, only):
+        p = subprocess.run([str(BUILD / "nlframe-plot"), d.name], cwd=d.parent, capture_output=True, text=True)
+        assert p.returncode == 0, p.stderr
+        e = subprocess.run([str(BUILD / "nlframe-export"), "-o", "csv", d.name], cwd=d.parent, capture_output=True)
+        assert e.returncode == 0, e.stderr
+    for svg in ("frame.svg", "base-shear.svg", "curve-61.svg"):
+        assert (only.parent / svg).exists(), svg
+    assert (only.parent / "plastic.svg").read_text() == (text.parent / "plastic.svg").read_text()
+    read = lambda d, name, **kw: pd.read_csv(d.parent / "csv" / name, keep_default_na=False, **kw)
+    for name in ("joints.csv", "member-forces.csv", "member-nodes.csv", "stations.csv", "curve-61.csv"):
+        assert_same(read(text, name, dtype=str), read(only, name, dtype={"state": str}), name)
+    deck = only
     opened = nlframe.open(deck.parent, deck=deck)  # a program's run: figures from the listing and the file
     assert opened.store == "h5" and opened.peaks and len(opened.stations) == 35 * 6 * 10
 
