@@ -84,6 +84,32 @@ TEST(H5Sink, TablesComeBackBitForBitAtTheStepsChosen) {
   }
 }
 
+// A writer's failure is not lost: it is thrown at the next step handed
+// over, and at finish() when no step follows.
+TEST(H5Sink, AFailureOfTheWriterThreadReachesTheStepLoop) {
+  struct Failing : ResultSink {
+    int written = 0;
+    unsigned wants(int) const override { return kAllParts; }
+    void write(const StepTables&, unsigned) override {
+      if (++written == 2) throw FileError("results.h5: cannot write a step");
+    }
+  } failing;
+  const Sizes sz{3, 2, 5, 20, 0, 1, 9, 1, 1};
+  const StepTables t = tables(sz, 1);
+  BackgroundSink a(failing, sz);
+  a.write(t, kAllParts);
+  a.write(t, kAllParts);  // fails on the writer's thread
+  EXPECT_THROW(a.write(t, kAllParts), FileError);
+  EXPECT_NO_THROW(a.finish());
+  BackgroundSink b(failing, sz);
+  b.write(t, kAllParts);
+  EXPECT_NO_THROW(b.finish());
+  failing.written = 1;
+  BackgroundSink c(failing, sz);
+  c.write(t, kAllParts);
+  EXPECT_THROW(c.finish(), FileError);
+}
+
 TEST(H5Sink, AFileThatCannotBeMadeIsAFileError) {
   test::TempDir tmp;
   EXPECT_THROW(H5Sink((tmp / "no-folder" / "results.h5").string(), H5RunInfo{}), FileError);

@@ -112,6 +112,16 @@ F
 """
 
 
+def test_the_text_files_hold_the_tables_and_steps_chosen(case):
+    deck = case("example-pushover")
+    assert program(deck.parent, deck.name, "--tables", "joints,fibres", "--every", "5").returncode == 0
+    text = text_tables(deck, deck.parent)
+    assert sorted(set(text["joint_forces"]["step"].astype(int))) == list(range(5, 36, 5))
+    assert sorted(set(text["stations"]["step"].astype(int))) == list(range(5, 36, 5))
+    assert text["member_forces"].empty and text["curves"][61].empty
+    assert "STEP" not in (deck.parent / "Mfor.rst").read_text().split("MEMBER FORCES")[-1]
+
+
 def test_values_that_overflow_the_text_are_whole_in_the_file(tmp_path):
     (tmp_path / "bar.dat").write_text(PULLED_BAR)
     assert program(tmp_path, "bar.dat", "--results", "h5").returncode == 0
