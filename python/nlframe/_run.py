@@ -263,7 +263,8 @@ def _record(r):
 
 class Run:
     """A run and its results: its status and figures, and its result files
-    as DataFrames (read on first use, by the readers of nlframe-export).
+    as DataFrames (read on first use: from results.h5 when the run wrote
+    one, at full precision, else by the readers of nlframe-export).
 
     A Run owns what it reports: it reads its tables only from the files it
     wrote. Every run of the package leaves a record of itself in its folder
