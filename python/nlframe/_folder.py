@@ -42,7 +42,7 @@ class FolderReusedError(ResultError):
 
 
 def _result_file(name):
-    return name.endswith(".rst") or name.startswith("fort.")
+    return name.endswith(".rst") or name.startswith("fort.") or name == "results.h5"
 
 
 def fingerprint(folder, deck=None):

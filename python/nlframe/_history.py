@@ -24,6 +24,7 @@ class History:
         self._standing: dict[int, list[int]] = {}
         self._groups = 0
         self._total_groups: list[tuple[int, int]] = []  # (group from 1, steps) of total=True
+        self._steps = 0  # load steps of every group: the builder's default output
         self._finished = False
         self._member_loads: dict[tuple[int, bool], list[float]] = {}  # (member, local): wx, wy
 
@@ -162,6 +163,7 @@ class History:
                   (1.0 if exact else 0.0, "exact"))]
         self._history.append(card(letter, ints, reals, 1))
         self._groups += 1
+        self._steps += int(steps)
         if total:
             self._total_groups.append((self._groups, max(int(steps), 1)))
 

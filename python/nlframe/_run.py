@@ -263,7 +263,8 @@ def _record(r):
 
 class Run:
     """A run and its results: its status and figures, and its result files
-    as DataFrames (read on first use, by the readers of nlframe-export).
+    as DataFrames (read on first use: from results.h5 when the run wrote
+    one, at full precision, else by the readers of nlframe-export).
 
     A Run owns what it reports: it reads its tables only from the files it
     wrote. Every run of the package leaves a record of itself in its folder
@@ -340,7 +341,7 @@ class Run:
         its folder no more."""
         try:
             self._listing = self._owned(lambda: (Path(self._where) / "R.rst").read_text(errors="replace"))
-            self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
+            self._raw = self._owned(self._read_store)
             self._modes_text = self._owned(self._read_modes)
         except (ResultError, OSError) as e:
             self._refused = str(e)
@@ -370,11 +371,27 @@ class Run:
         return Summary(str(self.deck), str(self.folder), self.status, self.message, self.steps, self.iterations,
                        list(self.not_converged), list(self.peaks), self.seconds)
 
+    def _read_store(self):
+        """The tables' store: the DataFrames of results.h5 when the run wrote
+        one, else the text of the result files."""
+        from ._h5 import h5_path, read_tables
+        if os.path.exists(h5_path(self._where)):
+            return ("h5", read_tables(self._where))
+        return ("text", _nlframe.tables(self._deck_path, self._where))
+
+    @property
+    def store(self):
+        """Where the tables are read from: "h5" (results.h5) or "text"."""
+        if self._raw is None:
+            self._raw = self._owned(self._read_store)
+        return self._raw[0]
+
     def _read(self):
         if self._tables is None:
             if self._raw is None:
-                self._raw = self._owned(lambda: _nlframe.tables(self._deck_path, self._where))
-            self._tables = _frames(self._raw)
+                self._raw = self._owned(self._read_store)
+            kind, data = self._raw
+            self._tables = _frames(data) if kind == "text" else data
         return self._tables
 
     def _read_modes(self):
@@ -519,7 +536,27 @@ def _zero_based(places):
     return re.sub(r"(\(rows? )([\d, .]+)", rows, places)
 
 
-def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None):
+def _results_args(results, tables, every, fibres_every, compress):
+    """The engine's arguments of the result files, checked (ValueError)."""
+    if results not in ("text", "h5", "h5-only"):
+        raise ValueError("results needs 'text', 'h5' or 'h5-only', not %r" % (results,))
+    if tables is None:
+        tables = "all"
+    elif not isinstance(tables, str):
+        tables = ",".join(tables) if tables else "none"
+    for name, n in (("every", every), ("fibres_every", fibres_every)):
+        if n is not None and (not isinstance(n, int) or isinstance(n, bool) or n < 1):
+            raise ValueError("%s needs a whole number of steps from 1 up, not %r" % (name, n))
+    if compress is not None and (not isinstance(compress, int) or isinstance(compress, bool) or
+                                 not 0 <= compress <= 9):
+        raise ValueError("compress needs a deflate level from 0 (none) to 9, not %r" % (compress,))
+    args = (results, tables, every or 1, fibres_every or 1, compress or 0)
+    _nlframe.check_results(*args)
+    return args
+
+
+def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=None, results="text", tables=None,
+        every=None, fibres_every=None, compress=None):
     """Runs a deck in-process and returns a Run.
 
     The run happens in `workdir` (created if needed; default: a folder named
@@ -539,6 +576,18 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     beyond), as the program's --capacity auto; a number, the same with
     that many MiB for the fibre state. A ValueError for anything else.
 
+    `results` says where the tables go: "text", the result files as the
+    program writes them; "h5", those and the HDF5 file results.h5 beside
+    them, every value at full precision; "h5-only", the tables in
+    results.h5 alone (the listing and the response curves stay text). The
+    Run reads its tables from results.h5 when there is one. `tables` (a
+    list or comma string of joints, curves, members, nodes, fibres) says
+    which tables are written, `every` at which steps (those whose number is
+    a multiple of it), `fibres_every` the same for the fibre tables alone,
+    the bulk of a long run; `compress` the deflate level of the tables of
+    results.h5, 0 (none, the default: fastest, largest) to 9.
+    docs/results-h5.md says what each choice costs.
+
     The deck is checked before the folder is touched: a deck refused raises
     DeckError, one that cannot be read FileNotFoundError or OSError, and the
     folder stays as it was (or is not made). While the run goes on the
@@ -551,6 +600,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     name = os.fspath(deck)
     n = _nlframe.threads(threads)  # the engine's rule; a ValueError before anything is touched
     cap = _capacity(capacity)
+    stores = _results_args(results, tables, every, fibres_every, compress)
     folder = Path(workdir) if workdir is not None else _default_folder(name)
     _check_before(name, cap)
     folder.mkdir(parents=True, exist_ok=True)
@@ -560,7 +610,7 @@ def run(deck, workdir=None, threads=None, progress=None, cancel=None, capacity=N
     with FolderLock(where):
         drop_record(where)  # the Runs of the folder's last run lose their files now
         try:
-            r = _nlframe.run(opened, name, where, n, progress, cancel, cap)
+            r = _nlframe.run(opened, name, where, n, progress, cancel, cap, *stores)
         except BaseException as e:
             # Ctrl-C (or a progress function that raised) ended the run after
             # it closed its files: they are whole, so the record is written.

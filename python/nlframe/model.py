@@ -557,7 +557,8 @@ class Model(History, Imperfections, ModeImperfection):
             path = self.write(os.path.join(d, "model.dat"))
             return check(path, capacity=_stores_for(path, capacity))
 
-    def run(self, workdir=None, threads=None, progress=None, keep=False, capacity=None):
+    def run(self, workdir=None, threads=None, progress=None, keep=False, capacity=None, results="text", tables=None,
+            every=None, fibres_every=None, compress=None):
         """Writes the deck as model.dat into `workdir` and runs it there
         (nlframe.run). Without a workdir the run goes into a temporary
         folder that is removed afterwards, its tables read into the Run
@@ -566,8 +567,21 @@ class Model(History, Imperfections, ModeImperfection):
         The stores: with capacity=None the program's fixed stores when they
         hold the model, else stores that follow it ("auto": past 333 joints,
         or workspaces beyond the fixed ones). "auto" or a fibre budget in
-        MiB is passed on as it is (nlframe.run)."""
-        from ._run import run
+        MiB is passed on as it is (nlframe.run).
+
+        `results`, `tables`, `every`, `fibres_every` and `compress` choose the result
+        store and what is written (nlframe.run). A history of more than 200
+        load steps writes its fibre tables at about 100 of them, every
+        (steps // 100)th step, unless fibres_every is given (1: every step):
+        the fibre tables of every step of a long push are most of its
+        output."""
+        from ._run import run as run_deck
+        if fibres_every is None and self._steps > KEEP_EVERY_FIBRE_STEP:
+            fibres_every = self._steps // 100
+
+        def run(path, **kw):
+            return run_deck(path, results=results, tables=tables, every=every, fibres_every=fibres_every,
+                            compress=compress, **kw)
         if workdir is not None:
             workdir = os.fspath(workdir)
             os.makedirs(workdir, exist_ok=True)
@@ -588,6 +602,10 @@ class Model(History, Imperfections, ModeImperfection):
         finally:
             if not keep:
                 shutil.rmtree(workdir, ignore_errors=True)
+
+
+# Up to this many load steps the builder writes the fibre tables of every step.
+KEEP_EVERY_FIBRE_STEP = 200
 
 
 def _stores_for(path, capacity):

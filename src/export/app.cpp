@@ -2,9 +2,11 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <system_error>
 
 #include "export/run_tables.h"
+#include "export/write_h5.h"
 #include "export/write.h"
 #include "results/arguments.h"
 #include "results/run_check.h"
@@ -93,7 +95,16 @@ int export_run(const Options& o, std::ostream& out, std::ostream& err) {
   if (dir.empty()) dir = ".";
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) throw results::ResultError(dir.string() + ": no such folder");
-  const RunTables t = read_run(o.deck, dir);
+  // A run with an HDF5 results file is read from it, at full precision.
+  const fs::path h5 = results::h5_results(dir);
+  std::optional<results::H5Reader> file;
+  RunTables t;
+  if (!h5.empty()) {
+    results::check_run_of_deck(o.deck, dir);
+    file.emplace(h5);
+  } else {
+    t = read_run(o.deck, dir);
+  }
   for (const std::string& w : t.frame.warnings) err << kProgram << ": warning: " << w << '\n';
   const fs::path outdir = o.out_dir ? *o.out_dir : dir;
   fs::create_directories(outdir, ec);
@@ -109,6 +120,18 @@ int export_run(const Options& o, std::ostream& out, std::ostream& err) {
       err << kProgram << ": warning: " << p.string() << ": " << w.overflows
           << " value(s) printed as asterisks (too wide for their field) are left empty: " << w.places << '\n';
   };
+  if (file) {
+    const results::H5Reader& f = *file;
+    one("joints.csv", [&](std::ostream& s) { return write_joints(f, s); });
+    one("member-forces.csv", [&](std::ostream& s) { return write_member_forces(f, s); });
+    one("member-nodes.csv", [&](std::ostream& s) { return write_member_nodes(f, s); });
+    one("stations.csv", [&](std::ostream& s) { return write_stations(f, s); });
+    if (f.has("curves"))
+      for (const std::string& n : f.names("curves"))
+        if (n.find_first_not_of("0123456789") == std::string::npos)
+          one("curve-" + n + ".csv", [&](std::ostream& s) { return write_curve(f, n, s); });
+    return kOk;
+  }
   one("joints.csv", [&](std::ostream& s) { return write_joints(t, s); });
   one("member-forces.csv", [&](std::ostream& s) { return write_member_forces(t, s); });
   one("member-nodes.csv", [&](std::ostream& s) { return write_member_nodes(t, s); });

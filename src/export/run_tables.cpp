@@ -110,18 +110,30 @@ RunTables read_run(const std::filesystem::path& deck, const std::filesystem::pat
                             "; the results do not belong to this deck");
       }
 
-  const std::vector<int> steps = steps_of(t.joint_forces);
-  check_steps("Jdis.rst", steps_of(t.joint_displacements), "Jfor.rst", steps);
-  check_steps("Mfor.rst", steps_of(t.member_forces), "Jfor.rst", steps);
-  check_steps("Mstr.rst", steps_of(t.stresses), "Jfor.rst", steps);
-  check_steps("Mdis.rst", steps_of(t.member_displacements), "Jfor.rst", steps, true);
-  for (const auto& [u, f] : t.curves) check_steps(f.name, steps_of(f.rows), "Jfor.rst", steps);
+  // A run may have been asked for some tables only (--tables), the fibre
+  // tables at fewer steps (--fibres-every): a file without a step holds a
+  // table not written, and the stress table may hold a part of the steps.
+  // The others hold the steps of the first table written.
+  std::vector<std::pair<std::string, std::vector<int>>> files = {
+      {"Jfor.rst", steps_of(t.joint_forces)}, {"Jdis.rst", steps_of(t.joint_displacements)},
+      {"Mfor.rst", steps_of(t.member_forces)}};
+  for (const auto& [u, f] : t.curves) files.emplace_back(f.name, steps_of(f.rows));
+  const auto ref = std::find_if(files.begin(), files.end(), [](const auto& f) { return !f.second.empty(); });
+  const std::string reference = ref != files.end() ? ref->first : "Jfor.rst";
+  const std::vector<int> steps = ref != files.end() ? ref->second : std::vector<int>{};
+  for (const auto& [name, own] : files)
+    if (!own.empty()) check_steps(name, own, reference, steps);
+  // The two joint files are one table: written together or not at all.
+  check_steps("Jdis.rst", files[1].second, "Jfor.rst", files[0].second);
+  check_steps("Jfor.rst", files[0].second, "Jdis.rst", files[1].second);
+  if (const auto own = steps_of(t.stresses); !own.empty()) check_steps("Mstr.rst", own, reference, steps, true);
+  check_steps("Mdis.rst", steps_of(t.member_displacements), reference, steps, true);
 
   // The joint tables list the same joints in the same order.
   for (std::size_t b = 0; b < t.joint_forces.size(); ++b)
     for (std::size_t j = 0; j < joints; ++j)
       if (t.joint_forces[b].rows[j][0] != t.joint_displacements[b].rows[j][0])
-        throw ResultError("Jdis.rst, step " + std::to_string(steps[b]) + ": joint " +
+        throw ResultError("Jdis.rst, step " + std::to_string(t.joint_forces[b].step) + ": joint " +
                           t.joint_displacements[b].rows[j][0] + " where Jfor.rst has joint " +
                           t.joint_forces[b].rows[j][0] + "; the files do not belong to the same run");
   return t;

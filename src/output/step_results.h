@@ -1,6 +1,7 @@
-// The step result writer: after an output step it appends the step to the
-// five result files (units 17-21) and one line to every response-curve file
-// (units 61 and up).
+// The step result writer: the text result files of one output step, for a
+// caller outside the step loop (it allocates the step's tables each call;
+// the run writes through a StepOutput, result_sink.h), and the helpers of
+// the tables.
 #pragma once
 
 namespace nlf {
@@ -9,11 +10,7 @@ struct Model;
 class FibreStore;
 class Units;
 
-// Writes, in this order: the joint force block (unit 21), one line per
-// response curve (units 61..60+NW), the joint displacement block (unit 20),
-// the member force block (unit 19), the member displacement block (unit 18,
-// only when detail is 1) and the stress distribution block (unit 17).
-// (STEPRESULTS of the card-era program.)
+// Appends the step to the text result files, as TextSink does.
 void step_results(const Model& md, FibreStore& fs, Units& units, int step, int detail);
 
 // A response-curve code J.KD: user joint J, kind K (1 resisting force,

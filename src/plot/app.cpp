@@ -12,6 +12,7 @@
 #include "plot/page_content.h"
 #include "plot/svg.h"
 #include "results/arguments.h"
+#include "results/h5_member_tables.h"
 #include "results/run_check.h"
 
 namespace nlf::plot {
@@ -72,8 +73,21 @@ class Runner {
     deck_time_ = fs::last_write_time(o_.deck, ec);
     if (ec) deck_time_ = fs::file_time_type::min();
 
-    have_disp_ = load("Mdis.rst", disp_, read_member_displacements);
-    have_stress_ = load("Mstr.rst", stress_, read_member_stresses);
+    // A run that kept its tables in results.h5 alone is read from there.
+    const fs::path h5 = h5_results(dir_);
+    if (!h5.empty() && !fs::exists(dir_ / "Mdis.rst") && !fs::exists(dir_ / "Mstr.rst")) {
+      try {
+        const H5Reader f(h5);
+        disp_ = h5_member_displacements(f);
+        stress_ = h5_member_stresses(f);
+        have_disp_ = have_stress_ = true;
+      } catch (const PlotError& e) {
+        error(e.what());
+      }
+    } else {
+      have_disp_ = load("Mdis.rst", disp_, read_member_displacements);
+      have_stress_ = load("Mstr.rst", stress_, read_member_stresses);
+    }
     // A step asked for without member displacements has no frame picture:
     // nothing is written, rather than pictures of another step beside it.
     if (o_.step && have_disp_ && !find_step(disp_, *o_.step)) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "plot/svg.h"
+#include "results/h5_member_tables.h"
 #include "results/tables.h"
 
 namespace nlf::plot {
@@ -114,18 +115,18 @@ RunSummary summarize_run(const std::filesystem::path& dir, const Frame& frame, c
   bool have_forces = false, have_disp = false, have_mfor = false;
   attempt([&] { s.listing = results::read_listing(dir / "R.rst"); });
   attempt([&] {
-    forces = results::read_table(results::joint_forces_layout(), (dir / "Jfor.rst").string());
+    forces = results::read_table_of_run(results::joint_forces_layout(), dir);
     have_forces = true;
     s.output_steps = static_cast<int>(forces.size());
     if (!forces.empty()) s.last_step = forces.back().step;
     loads(s, forces);
   });
   attempt([&] {
-    disp = results::read_table(results::joint_displacements_layout(), (dir / "Jdis.rst").string());
+    disp = results::read_table_of_run(results::joint_displacements_layout(), dir);
     have_disp = true;
   });
   attempt([&] {
-    mfor = results::read_table(results::member_forces_layout(), (dir / "Mfor.rst").string());
+    mfor = results::read_table_of_run(results::member_forces_layout(), dir);
     have_mfor = true;
   });
   if (s.listing) attempt([&] { s.peaks = results::group_peaks(*s.listing, forces, disp); });
@@ -154,7 +155,7 @@ std::vector<LoadArrow> applied_loads(const std::filesystem::path& dir, const Fra
   std::vector<LoadArrow> arrows;
   try {
     const auto& t = results::joint_forces_layout();
-    const auto forces = results::read_table(t, (dir / "Jfor.rst").string());
+    const auto forces = results::read_table_of_run(t, dir);
     const TableBlock* b = nullptr;
     for (const TableBlock& k : forces)
       if (k.step == step) b = &k;

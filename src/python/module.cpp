@@ -19,11 +19,13 @@
 #include "io/stop.h"
 #include "io/version.h"
 #include "plot/app.h"
+#include "results/h5_member_tables.h"
 #include "results/listing.h"
 #include "results/peaks.h"
 #include "results/run_check.h"
 #include "results/tables.h"
 #include "run/driver.h"
+#include "run/command_line.h"
 #include "run/engine.h"
 #include "run/threads.h"
 
@@ -121,8 +123,36 @@ int threads_of(const py::object& threads) {
 
 // `threads`: a count, or 0 for the engine's rule (NLFRAME_THREADS or every
 // core); the engine refuses any other.
+// `results`: "text", "h5" or "h5-only"; `tables` a comma list (as the
+// program's --tables); `every` and `fibres_every` 1 or more. A bad value is
+// a ValueError before the run begins.
+nlf::ResultOptions results_of(const std::string& results, const std::string& tables, int every, int fibres_every,
+                              int compress) {
+  nlf::ResultOptions r;
+  try {
+    r.store = nlf::parse_result_store(results);
+    r.choice.parts = nlf::parse_tables(tables);
+  } catch (const nlf::UsageError& e) {
+    // "option '--tables' needs ..." becomes "tables needs ...".
+    std::string text = e.what();
+    for (const char* o : {"results", "tables"}) {
+      const std::string option = std::string("option '--") + o + "'";
+      if (text.rfind(option, 0) == 0) text = o + text.substr(option.size());
+    }
+    throw py::value_error(text);
+  }
+  if (every < 1 || fibres_every < 1)
+    throw py::value_error("every and fibres_every need a whole number of steps from 1 up");
+  r.choice.every = every;
+  r.choice.fibre_every = fibres_every;
+  if (compress < 0 || compress > 9) throw py::value_error("compress needs a deflate level from 0 (none) to 9");
+  r.choice.deflate = compress;
+  return r;
+}
+
 nlf::RunResult run(const std::string& deck, const std::string& name, const std::string& folder, int threads,
-             py::object progress, std::shared_ptr<CancelToken> cancel, const std::string& capacity) {
+             py::object progress, std::shared_ptr<CancelToken> cancel, const std::string& capacity,
+             const std::string& results, const std::string& tables, int every, int fibres_every, int compress) {
   CancelToken own;
   CancelToken& token = cancel ? *cancel : own;
   nlf::RunRequest req;
@@ -131,6 +161,7 @@ nlf::RunResult run(const std::string& deck, const std::string& name, const std::
   req.folder = folder;
   req.threads = threads;
   req.capacity = capacity_of(capacity);
+  req.results = results_of(results, tables, every, fibres_every, compress);
   req.cancel = &token.flag;
   std::unique_ptr<py::error_already_set> failure;
   // After every step: Ctrl-C (in the main thread) and the progress function.
@@ -255,8 +286,9 @@ py::dict listing_summary(const std::string& folder) {
     py::gil_scoped_release unlock;
     const std::filesystem::path dir(folder);
     listing = read_listing(dir / "R.rst");
-    peaks = group_peaks(listing, read_table(joint_forces_layout(), (dir / "Jfor.rst").string()),
-                        read_table(joint_displacements_layout(), (dir / "Jdis.rst").string()));
+    // From results.h5 when the run kept its tables there alone.
+    peaks = group_peaks(listing, read_table_of_run(joint_forces_layout(), dir),
+                        read_table_of_run(joint_displacements_layout(), dir));
   }
   py::dict d;
   d["steps"] = listing.completed();
@@ -298,7 +330,11 @@ PYBIND11_MODULE(_nlframe, m) {
       .def_property_readonly("peaks", &run_peaks, "the peak of every group, as dicts of Peak's fields");
 
   m.def("run", &run, py::arg("deck"), py::arg("name"), py::arg("folder"), py::arg("threads"), py::arg("progress") = py::none(),
-        py::arg("cancel") = nullptr, py::arg("capacity") = "");
+        py::arg("cancel") = nullptr, py::arg("capacity") = "", py::arg("results") = "text",
+        py::arg("tables") = "all", py::arg("every") = 1, py::arg("fibres_every") = 1, py::arg("compress") = 0);
+  m.def("check_results",
+        [](const std::string& r, const std::string& t, int e, int f, int c) { results_of(r, t, e, f, c); },
+        py::arg("results"), py::arg("tables"), py::arg("every"), py::arg("fibres_every"), py::arg("compress"));
   m.def("check", &check, py::arg("deck"), py::arg("capacity") = "");
   m.def("tables", &tables, py::arg("deck"), py::arg("folder"));
   m.def("listing_summary", &listing_summary, py::arg("folder"));

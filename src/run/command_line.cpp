@@ -1,7 +1,10 @@
 #include "run/command_line.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
+#include <utility>
 #include <system_error>
 
 #include "io/units.h"
@@ -13,7 +16,7 @@ namespace nlf {
 namespace fs = std::filesystem;
 
 std::string usage_text() {
-  return "Usage: nlframe [-o DIR] [--capacity auto|MIB] [DECK]\n"
+  return "Usage: nlframe [-o DIR] [--capacity auto|MIB] [--results text|h5|h5-only] [DECK]\n"
          "Nonlinear static analysis of a plane frame. Runs the deck DECK and writes\n"
          "the result files (R.rst, Jfor.rst, Jdis.rst, Mfor.rst, Mdis.rst, Mstr.rst,\n"
          "fort.61, ...) into the current folder. Without DECK the deck name is read\n"
@@ -26,6 +29,18 @@ std::string usage_text() {
          "                     fibre state in memory up to 1024 MiB, in scratch files\n"
          "                     beyond\n"
          "      --capacity MIB the same with MIB mebibytes for the fibre state\n"
+         "      --results h5   also write every table at full precision into\n"
+         "                     results.h5 (HDF5)\n"
+         "      --results h5-only\n"
+         "                     the tables only in results.h5: the listing and the\n"
+         "                     response curves stay text\n"
+         "      --tables LIST  the tables written, a comma list of joints, curves,\n"
+         "                     members, nodes, fibres (default all)\n"
+         "      --every N      the tables only at steps whose number is a multiple of N\n"
+         "      --fibres-every N\n"
+         "                     the fibre tables (Mstr.rst) only at multiples of N\n"
+         "      --compress N   deflate level of the tables of results.h5, 0 (none,\n"
+         "                     the default: fastest, largest) to 9\n"
          "  -h, --help         show this help and exit\n"
          "      --version      show the version and exit\n"
          "\n"
@@ -47,6 +62,66 @@ Capacity parse_capacity(const std::string& value) {
     throw UsageError("option '--capacity' needs 'auto' or a size in MiB from 1 to 1048576, not '" + value + "'");
   return Capacity::following(mib << 20);
 }
+
+ResultStore parse_result_store(const std::string& value) {
+  if (value == "text") return ResultStore::text;
+  if (value == "h5") return ResultStore::text_and_h5;
+  if (value == "h5-only") return ResultStore::h5_only;
+  throw UsageError("option '--results' needs 'text', 'h5' or 'h5-only', not '" + value + "'");
+}
+
+unsigned parse_tables(const std::string& value) {
+  static const std::pair<const char*, unsigned> names[] = {
+      {"joints", kJointParts}, {"curves", kCurveParts}, {"members", kMemberParts},
+      {"nodes", kNodeParts},   {"fibres", kFibreParts}, {"all", kAllParts}, {"none", 0}};
+  unsigned parts = 0;
+  std::size_t at = 0;
+  while (at <= value.size()) {
+    const std::size_t end = std::min(value.find(',', at), value.size());
+    const std::string name = value.substr(at, end - at);
+    bool known = false;
+    for (const auto& [n, bits] : names)
+      if (name == n) known = true, parts |= bits;
+    if (!known)
+      throw UsageError("option '--tables' needs a comma list of joints, curves, members, nodes, fibres, all or "
+                       "none; '" + name + "' is none of them");
+    at = end + 1;
+  }
+  return parts;
+}
+
+namespace {
+
+int parse_every(const std::string& option, const std::string& value) {
+  std::size_t used = 0;
+  long n = 0;
+  try {
+    n = std::stol(value, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != value.size() || value.empty() || !(value[0] >= '0' && value[0] <= '9') || n < 1 || n > 1000000)
+    throw UsageError("option '" + option + "' needs a whole number of steps from 1 to 1000000, not '" + value + "'");
+  return static_cast<int>(n);
+}
+
+// The options of the result files that take a value: "--name VALUE" or
+// "--name=VALUE"; the option's name, or null.
+const char* value_option(const std::string& a) {
+  for (const char* o : {"--results", "--tables", "--every", "--fibres-every", "--compress"}) {
+    const std::string_view n(o);
+    if (a == n || (a.size() > n.size() && a.compare(0, n.size(), n) == 0 && a[n.size()] == '=')) return o;
+  }
+  return nullptr;
+}
+
+int parse_compress(const std::string& value) {
+  if (value.size() != 1 || value[0] < '0' || value[0] > '9')
+    throw UsageError("option '--compress' needs a deflate level from 0 (none) to 9, not '" + value + "'");
+  return value[0] - '0';
+}
+
+}  // namespace
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
   CommandLine c;
@@ -72,6 +147,19 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
         value = a.substr(11);
       }
       c.capacity = parse_capacity(value);
+    } else if (const char* opt = value_option(a); opt != nullptr) {
+      std::string value;
+      if (a == opt) {
+        if (i + 1 >= args.size()) throw UsageError("option '" + a + "' needs a value");
+        value = args[++i];
+      } else {
+        value = a.substr(std::string_view(opt).size() + 1);
+      }
+      if (a.rfind("--results", 0) == 0) c.results.store = parse_result_store(value);
+      else if (a.rfind("--tables", 0) == 0) c.results.choice.parts = parse_tables(value);
+      else if (a.rfind("--every", 0) == 0) c.results.choice.every = parse_every("--every", value);
+      else if (a.rfind("--compress", 0) == 0) c.results.choice.deflate = parse_compress(value);
+      else c.results.choice.fibre_every = parse_every("--fibres-every", value);
     } else if (a == "-o" || a == "--output" || a.rfind("--output=", 0) == 0 || (a.rfind("-o", 0) == 0)) {
       std::string value;
       if (a == "-o" || a == "--output") {
@@ -120,7 +208,7 @@ int program_main(int argc, char** argv) {
       return 2;
     }
   }
-  return run_program(c.deck ? &*c.deck : nullptr, folder, c.capacity);
+  return run_program(c.deck ? &*c.deck : nullptr, folder, c.capacity, c.results);
 }
 
 }  // namespace nlf

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "output/result_sink.h"
 #include "store/sizes.h"
 
 namespace nlf {
@@ -24,7 +25,14 @@ struct CommandLine {
   std::optional<std::string> deck;     // else read from standard input
   std::optional<std::string> out_dir;  // -o: else the current folder
   Capacity capacity;                   // --capacity: else the fixed stores
+  ResultOptions results;               // --results, --tables, --every, --fibres-every, --compress
 };
+
+// `text`, `h5` or `h5-only`. Throws UsageError.
+ResultStore parse_result_store(const std::string& value);
+// A comma list of joints, curves, members, nodes, fibres; `all` or `none`.
+// Throws UsageError.
+unsigned parse_tables(const std::string& value);
 
 // `auto` or a fibre budget in MiB. Throws UsageError.
 Capacity parse_capacity(const std::string& value);

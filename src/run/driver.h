@@ -7,6 +7,7 @@
 #include <string>
 
 #include "io/units.h"
+#include "output/result_sink.h"
 #include "store/model.h"
 #include "deck/control.h"
 #include "run/report.h"
@@ -49,6 +50,8 @@ struct DriverOptions {
   int threads = 1;             // threads of the member loops
   RunHooks* hooks = nullptr;
   const StepProbe* probe = nullptr;
+  StepOutput* results = nullptr;  // the sinks of the output steps
+  ResultOptions result_files;     // what the program asks for (run/run.h)
 };
 
 // Returns at the F card of the load history. `summary` counts the run as it

@@ -13,7 +13,9 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include "io/stop.h"
 #include "io/banner.h"
@@ -22,6 +24,7 @@
 #include "io/card.h"
 #include "run/deck_guard.h"
 #include "run/driver.h"
+#include "run/result_files.h"
 #include "run/threads.h"
 #include "store/bind.h"
 
@@ -140,7 +143,8 @@ class Recorder : public RunOutput {
   std::vector<std::string>& lines_;
 };
 
-void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock) {
+void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units, RunSummary& s, FolderLock& lock,
+                  std::optional<RunResults>& results) {
   const auto t0 = std::chrono::steady_clock::now();
   // A deck that the run would overwrite is refused before any file is
   // touched.
@@ -160,18 +164,22 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
 
   lock.take(units.in_folder("R.rst"), req.folder);
   // The modes of an earlier run in the folder are not this run's: a run
-  // writes the file only at a V card.
+  // writes the file only at a V card. The record of the folder's last run
+  // goes too: its files are overwritten now.
   std::error_code gone;
   std::filesystem::remove(units.in_folder("modes.rst"), gone);
-  // The record of the folder's last run goes: its files are overwritten now.
-  {
-    std::error_code ec;
-    std::filesystem::remove(units.in_folder(".nlframe-run.json"), ec);
-  }
+  std::filesystem::remove(units.in_folder(".nlframe-run.json"), gone);
   units.open_text(16, "R.rst");
   write_banner(units.listing());
+  // What an earlier run left in a store this run does not write would be
+  // read as this run's: it goes. So does its results.h5 when this run
+  // makes its own, so that a stop before the file is made leaves none.
+  std::filesystem::remove(units.in_folder(kResultsH5), gone);
+  for (const ResultFile& f : kResultFiles)
+    if (!req.results.text_tables()) std::filesystem::remove(units.in_folder(f.name), gone);
   static const Format title("(/,/,10X,A)");
   for (const ResultFile& f : kResultFiles) {
+    if (!req.results.text_tables()) break;
     units.open_text(f.unit, f.name);
     write_banner(units.text(f.unit));
     units.text(f.unit).write(title, {f.title});
@@ -204,8 +212,12 @@ void run_sequence(const RunRequest& req, const DriverOptions& opt, Units& units,
     // Built whole: with every peak named the line outgrows a message buffer.
     units.output().error("nlframe: " + std::string(lead) + summary_text(s) + time);
   };
+  // The step's tables and their sinks, before the step loop.
+  results.emplace(req.results, units, sz, req.deck, req.deck_name);
+  DriverOptions with_sinks = opt;
+  with_sinks.results = &results->output();
   try {
-    run_driver(md, *stores, units, ctl, opt, s);
+    run_driver(md, *stores, units, ctl, with_sinks, s);
   } catch (const FileError& e) {
     // A history without an F card ran all its groups: their summary comes
     // before the end-of-file stop. A result file that could not be written
@@ -298,9 +310,10 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
 
   FolderLock lock;  // released after the files are closed
   Units units(rec, req.folder);
+  std::optional<RunResults> results;
   try {
     opt.threads = resolve_threads(req.threads);
-    run_sequence(req, opt, units, r.summary, lock);
+    run_sequence(req, opt, units, r.summary, lock, results);
   } catch (const Stop& s) {
     if (!s.message.empty()) rec.error(s.message);
     r.status = s.status;
@@ -316,6 +329,19 @@ RunResult run_once(const RunRequest& req, RunOutput& out) {
   } catch (...) {
     internal(kUnknown);
   }
+  try {
+    // The HDF5 file's summary says how the run ended, whatever way.
+    if (results) {
+      const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      results->finish(r.summary, r.status, r.status == 0 ? summary_text(r.summary) : reason(r.messages), secs);
+    }
+  } catch (const FileError& e) {
+    rec.error(std::string("nlframe: ") + e.what());
+    if (r.status == 0) r.status = 2;
+  } catch (const std::exception& e) {
+    internal(e.what());
+  }
+  results.reset();
   try {
     // Every file that could not be written is named, once.
     for (const std::string& e : shutdown(units)) {

@@ -14,6 +14,7 @@
 
 #include "io/units.h"
 #include "run/driver.h"
+#include "output/result_sink.h"
 #include "run/report.h"
 
 namespace nlf {
@@ -38,6 +39,8 @@ struct RunRequest {
   // The stores' capacities: today's fixed sizes, or Capacity::following()
   // to size them from the deck.
   Capacity capacity;
+  // Where the tables go (text files, an HDF5 file, both) and which.
+  ResultOptions results;
   // Tests only: faults forced on the steps of adaptive groups.
   const StepProbe* probe = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "run/run.h"
 
+#include <signal.h>
+
+#include <atomic>
 #include <iostream>
 #include <string>
 
@@ -28,6 +31,7 @@ int run_request(RunRequest& req, const DriverOptions& opt, RunSummary* summary) 
   InterruptGuard interrupts;
   req.cancel = interrupts.flag();
   req.cancel_cause = [] { return "interrupted by " + InterruptGuard::signal_name(); };
+  req.results = opt.result_files;
   const RunResult r = run_deck(req, standard_streams());
   if (summary) *summary = r.summary;
   // A run that wrote its files leaves the record of itself, as a run of the
@@ -74,9 +78,11 @@ int run_named(const std::string& deck, const std::filesystem::path& folder, cons
   return run_request(req, opt, summary);
 }
 
-int run_program(const std::string* deck, const std::filesystem::path& folder, const Capacity& capacity) {
+int run_program(const std::string* deck, const std::filesystem::path& folder, const Capacity& capacity,
+                const ResultOptions& results) {
   DriverOptions opt;
   opt.capacity = capacity;
+  opt.result_files = results;
   try {
     // Asked before the deck name is read: a bad NLFRAME_THREADS stops the
     // program before it waits for standard input.

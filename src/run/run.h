@@ -25,6 +25,6 @@ int run_named(const std::string& deck, const std::filesystem::path& folder = {},
 // The program: runs `deck` with its files in `folder`, or without a deck
 // the one named on standard input; returns the exit status.
 int run_program(const std::string* deck = nullptr, const std::filesystem::path& folder = {},
-                const Capacity& capacity = {});
+                const Capacity& capacity = {}, const ResultOptions& results = {});
 
 }  // namespace nlf

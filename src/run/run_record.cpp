@@ -62,13 +62,14 @@ std::string file_stamp(const fs::path& p) {
 }
 
 // The stamps of the result files (names ending in .rst or beginning with
-// fort.) and of the deck, in the package's order of names.
+// fort., and results.h5) and of the deck, in the package's order of names.
 std::string files_object(const fs::path& folder, const fs::path& deck_path) {
   std::set<std::string> names;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string n = it->path().filename().string();
-    if ((n.size() >= 4 && n.compare(n.size() - 4, 4, ".rst") == 0) || n.rfind("fort.", 0) == 0) names.insert(n);
+    if ((n.size() >= 4 && n.compare(n.size() - 4, 4, ".rst") == 0) || n.rfind("fort.", 0) == 0 || n == "results.h5")
+      names.insert(n);
   }
   std::string out = "{";
   for (const std::string& n : names) {

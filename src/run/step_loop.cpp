@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "io/stop.h"
-#include "output/step_results.h"
+#include "output/result_sink.h"
 #include "run/buckling.h"
 #include "run/step_stops.h"
 #include "storage/restart_file.h"
@@ -284,7 +284,7 @@ void StepLoop::accept(const StepState& s) {
   }
 
   ++output_count_;
-  if (output_count_ % ctl_.NPRINT == 0) step_results(md_, fs_, units_, step_, detail_);
+  if (output_count_ % ctl_.NPRINT == 0 && opt_.results) opt_.results->write(md_, fs_, step_, detail_);
   --steps_left_;
   ++group_step_;
   if (ended) steps_left_ = 0;

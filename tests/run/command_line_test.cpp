@@ -41,6 +41,23 @@ TEST(CommandLine, OptionsAndTheirErrors) {
     EXPECT_THROW(parse_command_line(bad), UsageError) << bad[0];
 }
 
+TEST(CommandLine, TheResultStoreAndTheChoiceOfTables) {
+  const CommandLine c = parse_command_line(
+      {"--results", "h5-only", "--tables=joints,fibres", "--every", "2", "--fibres-every=6", "--compress", "0", "d"});
+  EXPECT_EQ(c.results.store, ResultStore::h5_only);
+  EXPECT_EQ(c.results.choice.parts, static_cast<unsigned>(kJointParts | kFibreParts));
+  EXPECT_EQ(c.results.choice.deflate, 0);
+  // Every 2nd step, the fibres every 6th: step 6 has all, step 4 no fibres, step 3 nothing.
+  EXPECT_EQ(c.results.choice.wants(6), static_cast<unsigned>(kJointParts | kFibreParts));
+  EXPECT_EQ(c.results.choice.wants(4), static_cast<unsigned>(kJointParts));
+  EXPECT_EQ(c.results.choice.wants(3), 0u);
+  EXPECT_EQ(parse_command_line({"d"}).results.store, ResultStore::text);
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--results", "hdf5", "d"}, {"--tables", "joints,stress", "d"}, {"--every", "0", "d"},
+        {"--fibres-every", "1x", "d"}, {"--compress", "10", "d"}, {"d", "--results"}})
+    EXPECT_THROW(parse_command_line(bad), UsageError) << bad[0] << " " << bad[1];
+}
+
 TEST(CommandLine, DeckByPathOfAnyLengthWritesIntoTheCurrentFolderOrDir) {
   TempDir dir;
   const fs::path sub = dir / "decks" / "a-folder-name-longer-than-sixteen";
