@@ -20,23 +20,6 @@ void loads_of(double qx, double qy, double fx, double fm, Vec6& P) {
   P = {qx * fx, qx * fx, qy * fx, qy * fx, fm, -fm};
 }
 
-// Segment k's node-order vector v into the member's end (PE) and inner (PI)
-// rows: points 1 and 6 are the end joints, 2..5 the inner points.
-void chain_vector(int k, const Vec6& v, Vec6& PE, Vec12& PI) {
-  for (int e = 0; e < 2; ++e) {
-    const int point = k + e;
-    for (int d = 0; d < 3; ++d) {
-      const double x = v[3 * e + d];
-      if (point == 1)
-        PE[d] += x;
-      else if (point == NPT)
-        PE[3 + d] += x;
-      else
-        PI[3 * (point - 2) + d] += x;
-    }
-  }
-}
-
 }  // namespace
 
 void segment_load(const SegGeom& g, const MemberLoad& q, Vec6& P) {
@@ -64,20 +47,32 @@ void segment_load_slopes(const SegGeom& g, const MemberLoad& q, Vec6& Px, Vec6& 
   }
 }
 
+void member_node_loads(const Model& md, int m, const MemberLoad& q, std::array<double, 18>& P) {
+  P.fill(0.0);
+  for (int k = 1; k <= NSEG; ++k) {
+    SegGeom g;
+    segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
+    Vec6 S, N;
+    segment_load(g, q, S);
+    to_node_order(S, N);
+    for (int i = 0; i < 6; ++i) P[static_cast<std::size_t>(3 * (k - 1) + i)] += N[static_cast<std::size_t>(i)];
+  }
+}
+
 void condense_reference_load(const Model& md, int m, const MemberSystem& sys, bool inverse) {
   MemberLoadTable& t = *md.MLOADS;
   MemberLoad q{};
   q.add(t.pattern[static_cast<std::size_t>(m - 1)], t.reference);
+  std::array<double, 18> P;
+  member_node_loads(md, m, q, P);
+  // The end joints are points 1 and 6, the inner points 2..5.
   Vec6 PE{};
   Vec12 PI{};
-  for (int k = 1; k <= NSEG; ++k) {
-    SegGeom g;
-    segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
-    Vec6 P, PN;
-    segment_load(g, q, P);
-    to_node_order(P, PN);
-    chain_vector(k, PN, PE, PI);
+  for (int d = 0; d < 3; ++d) {
+    PE[static_cast<std::size_t>(d)] = P[static_cast<std::size_t>(d)];
+    PE[static_cast<std::size_t>(3 + d)] = P[static_cast<std::size_t>(15 + d)];
   }
+  for (int i = 0; i < NINNER; ++i) PI[static_cast<std::size_t>(i)] = P[static_cast<std::size_t>(3 + i)];
   Vec12 x{};
   if (inverse) {
     mat_vec(sys.KII, PI, x);

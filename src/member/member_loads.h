@@ -15,6 +15,8 @@
 // their shared point: only the member's end joints keep one.
 #pragma once
 
+#include <array>
+
 #include "member/condense.h"
 #include "member/segment.h"
 #include "store/model.h"
@@ -28,6 +30,11 @@ void segment_load(const SegGeom& g, const MemberLoad& q, Vec6& P);
 // Their change with the segment's chord (x2 - x1, y2 - y1): Px = dP/dx,
 // Py = dP/dy (segment order).
 void segment_load_slopes(const SegGeom& g, const MemberLoad& q, Vec6& Px, Vec6& Py);
+
+// The node-point loads of q on every segment of member m, added up: point p
+// (1..6), direction d (1 X, 2 Y, 3 rotation) at 3(p-1)+d-1; points 1 and 6
+// are the end joints.
+void member_node_loads(const Model& md, int m, const MemberLoad& q, std::array<double, 18>& P);
 
 // Under arc-length control, for a member with a load in the pattern: the
 // reference load (FACTOR x pattern) condensed onto its end joints, and

@@ -133,14 +133,9 @@ void add_member_loads(const Model& md, const Numbering& num, std::vector<double>
     const MemberLoad& q = md.MLOADS->pattern[static_cast<std::size_t>(m - 1)];
     if (q.zero()) continue;
     const auto d = num.of_member(md, m);
-    for (int k = 1; k <= NSEG; ++k) {
-      SegGeom g;
-      segment_geometry(md.XM(m, k), md.XM(m, k + 1), md.YM(m, k), md.YM(m, k + 1), g);
-      Vec6 P, PN;
-      segment_load(g, q, P);
-      to_node_order(P, PN);
-      for (int i = 0; i < 6; ++i) f[static_cast<std::size_t>(d[3 * (k - 1) + i])] += PN[i];
-    }
+    std::array<double, 18> P;
+    member_node_loads(md, m, q, P);
+    for (int i = 0; i < 18; ++i) f[static_cast<std::size_t>(d[static_cast<std::size_t>(i)])] += P[static_cast<std::size_t>(i)];
   }
 }
 
