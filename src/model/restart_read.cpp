@@ -24,6 +24,7 @@ void check(RecordFile& in, bool ok, const std::string& what) {
 }
 
 bool within(std::int32_t v, int hi) { return v >= 0 && v <= hi; }
+bool between(std::int32_t v, int lo, int hi) { return v >= lo && v <= hi; }
 
 }  // namespace
 
@@ -55,8 +56,11 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
 
   for (int m = 1; m <= sz.MUMM; ++m) {
     in.read(md.IJ(m, 1), md.IJ(m, 2), md.ISEC(m), md.SYM(m), md.EYM(m), md.MC6(m), md.MGEO(m));
-    check(in, within(md.IJ(m, 1), sz.MUMJ) && within(md.IJ(m, 2), sz.MUMJ) &&
-                  within(md.ISEC(m), sz.MUMS),
+    // The members of the model join two of its joints and have a section;
+    // the slots past them are only held to the sizes.
+    const int first = m <= NM ? 1 : 0, joints = m <= NM ? NJ : sz.MUMJ;
+    check(in, between(md.IJ(m, 1), first, joints) && between(md.IJ(m, 2), first, joints) &&
+                  between(md.ISEC(m), first, sz.MUMS),
           "a member's joint or section");
     double xy[2 * NPT];
     in.read_reals(xy, 2 * NPT);
@@ -97,7 +101,7 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
   for (int k = 1; k <= sz.MUMR; ++k) {
     in.read(md.KJ(k), md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3), md.KF(k, 1), md.KF(k, 2),
             md.KF(k, 3));
-    check(in, within(md.KJ(k), sz.MUMJ), "a spring joint");
+    check(in, k <= NK ? between(md.KJ(k), 1, NJ) : within(md.KJ(k), sz.MUMJ), "a spring joint");
   }
 
   fs.load(in, sz.MUMM);

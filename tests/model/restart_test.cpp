@@ -77,6 +77,10 @@ void fill(Rig& r, int seed) {
   md.NK = sz.MUMR;
   md.NJ = sz.MUMJ - 1;
   md.NM = sz.MUMM - 1;
+  // The members and springs of the model use its joints and sections.
+  for (int m = 1; m <= md.NM; ++m)
+    md.IJ(m, 1) = 1 + m % md.NJ, md.IJ(m, 2) = 1 + (m + seed) % md.NJ, md.ISEC(m) = 1 + m % sz.MUMS;
+  for (int k = 1; k <= md.NK; ++k) md.KJ(k) = 1 + (k + seed) % md.NJ;
   md.NEQ = 3 * md.NJ - 1;
   md.MBAND = 6 + seed % 3;
   md.MAXIT = 20 + seed;
@@ -348,7 +352,11 @@ TEST(RestartRefused, ValuesOutsideTheSizes) {
       [](Model& md) { md.ISEC(3) = md.sz.MUMS + 1; },
       [](Model& md) { md.IEQ(5) = -2; },
       [](Model& md) { md.JMAP[999] = md.sz.MUMJ + 1; },
-      [](Model& md) { md.KJ(1) = 0x7fffffff; }};
+      [](Model& md) { md.KJ(1) = 0x7fffffff; },
+      // Slots in use that name no joint or section of the model.
+      [](Model& md) { md.ISEC(md.NM) = 0; },
+      [](Model& md) { md.IJ(1, 2) = md.NJ + 1; },
+      [](Model& md) { md.KJ(md.NK) = 0; }};
   for (std::size_t n = 0; n < damage.size(); ++n) {
     SCOPED_TRACE(n);
     Rig a(sz, true), b(sz, true);
