@@ -23,7 +23,15 @@ void check(RecordFile& in, bool ok, const std::string& what) {
                   " does not fit the sizes of this model");
 }
 
+// The record just read gives a member or spring of the model (one of the
+// first NM or NK slots) a joint or section that the model does not have.
+void check_used(RecordFile& in, bool ok, const std::string& what) {
+  if (ok) return;
+  throw FileError(in.name() + ": record " + std::to_string(in.record_number() - 1) + ": " + what);
+}
+
 bool within(std::int32_t v, int hi) { return v >= 0 && v <= hi; }
+bool between(std::int32_t v, int lo, int hi) { return v >= lo && v <= hi; }
 
 }  // namespace
 
@@ -55,9 +63,15 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
 
   for (int m = 1; m <= sz.MUMM; ++m) {
     in.read(md.IJ(m, 1), md.IJ(m, 2), md.ISEC(m), md.SYM(m), md.EYM(m), md.MC6(m), md.MGEO(m));
-    check(in, within(md.IJ(m, 1), sz.MUMJ) && within(md.IJ(m, 2), sz.MUMJ) &&
-                  within(md.ISEC(m), sz.MUMS),
+    check(in, within(md.IJ(m, 1), sz.MUMJ) && within(md.IJ(m, 2), sz.MUMJ) && within(md.ISEC(m), sz.MUMS),
           "a member's joint or section");
+    // The members of the model join two of its joints and have a section.
+    if (m <= NM)
+      check_used(in, between(md.IJ(m, 1), 1, NJ) && between(md.IJ(m, 2), 1, NJ) && md.ISEC(m) >= 1,
+                 "member " + std::to_string(m) + " joins joints " + std::to_string(md.IJ(m, 1)) + " and " +
+                     std::to_string(md.IJ(m, 2)) + " with section " + std::to_string(md.ISEC(m)) +
+                     ", but the model has joints 1 to " + std::to_string(NJ) + " and sections 1 to " +
+                     std::to_string(sz.MUMS));
     double xy[2 * NPT];
     in.read_reals(xy, 2 * NPT);
     for (int k = 1; k <= NPT; ++k) {
@@ -98,6 +112,10 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
     in.read(md.KJ(k), md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3), md.KF(k, 1), md.KF(k, 2),
             md.KF(k, 3));
     check(in, within(md.KJ(k), sz.MUMJ), "a spring joint");
+    if (k <= NK)
+      check_used(in, between(md.KJ(k), 1, NJ),
+                 "joint spring " + std::to_string(k) + " is at joint " + std::to_string(md.KJ(k)) +
+                     ", but the model has joints 1 to " + std::to_string(NJ));
   }
 
   fs.load(in, sz.MUMM);

@@ -77,6 +77,10 @@ void fill(Rig& r, int seed) {
   md.NK = sz.MUMR;
   md.NJ = sz.MUMJ - 1;
   md.NM = sz.MUMM - 1;
+  // The members and springs of the model use its joints and sections.
+  for (int m = 1; m <= md.NM; ++m)
+    md.IJ(m, 1) = 1 + m % md.NJ, md.IJ(m, 2) = 1 + (m + seed) % md.NJ, md.ISEC(m) = 1 + m % sz.MUMS;
+  for (int k = 1; k <= md.NK; ++k) md.KJ(k) = 1 + (k + seed) % md.NJ;
   md.NEQ = 3 * md.NJ - 1;
   md.MBAND = 6 + seed % 3;
   md.MAXIT = 20 + seed;
@@ -362,6 +366,21 @@ TEST(RestartRefused, ValuesOutsideTheSizes) {
   fill(a, 1);
   save(a, file, -1);
   EXPECT_NE(refusal(b, file).find("record 2:"), std::string::npos);
+
+  // Within the sizes, but a member or spring of the model without a joint
+  // or section of it: the member pass would address the tables with them.
+  const std::vector<std::pair<void (*)(Model&), const char*>> unused = {
+      {[](Model& md) { md.ISEC(md.NM) = 0; },
+       "member 2 joins joints 3 and 1 with section 0, but the model has joints 1 to 3 and sections 1 to 2"},
+      {[](Model& md) { md.IJ(1, 2) = md.NJ + 1; }, "member 1 joins joints 2 and 4"},
+      {[](Model& md) { md.KJ(md.NK) = 0; }, "joint spring 2 is at joint 0, but the model has joints 1 to 3"}};
+  for (const auto& [hurt, text] : unused) {
+    Rig c(sz, true), d(sz, true);
+    fill(c, 1);
+    hurt(c.md);
+    save(c, file);
+    EXPECT_NE(refusal(d, file).find(text), std::string::npos) << refusal(d, file);
+  }
 }
 
 }  // namespace
