@@ -312,7 +312,7 @@ void inner_from_inverse(const MemberSystem& sys, Condensed& out) {
   for (double& v : out.RCV) v = -v;
 }
 
-void outer_from_inner(const MemberSystem& sys, Condensed& out) {
+NLF_HOT_LOOP void outer_from_inner(const MemberSystem& sys, Condensed& out) {
   mat_mul(sys.KEI, out.RCM, out.KM);
   for (int i = 0; i < 36; ++i) out.KM.a[i] += sys.KEE.a[i];
   mat_vec(sys.KEI, out.RCV, out.FM);

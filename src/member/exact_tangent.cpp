@@ -1,7 +1,9 @@
 #include "member/exact_tangent.h"
 
+#include "member/fibre_law.h"
 #include "member/member_loads.h"
 #include "member/residual_fibres.h"
+#include "store/lanes.h"
 
 #include <cmath>
 #include <cstring>
@@ -17,6 +19,25 @@ constexpr int at(int p, int comp) { return 3 * (p - 1) + comp; }
 // Point and component of segment-order freedom q (X1, X2, Y1, Y2, R1, R2)
 // of segment k.
 constexpr int seg_to_member(int k, int q) { return at(k + q % 2, q / 2); }
+
+// Marks in plain[g] whether every fibre of group g (fibres 4g .. 4g+3) is
+// inside its range or loading further, the pass's tangent then being its
+// branch slope, as the law's lane form tells it; returns whether all are.
+NLF_HOT_LOOP bool plain_groups(double E2, const MemberFibres& f, bool* plain) {
+  static_assert(NFM % 4 == 0, "fibres go in fours");
+  const bool flat = E2 == 0.0;
+  bool all = true;
+  for (int i = 0; i < NFM; i += 4) {
+    const V4 sig = NLF_LOAD4(f.SIG + i);
+    const V4 su = NLF_LOAD4(f.SIGU + i);
+    const V4 sl = NLF_LOAD4(f.SIGL + i);
+    const V4 deps = NLF_LOAD4(f.DEPS + i);
+    M4 inside;
+    plain[i / 4] = lanes4_plain(Stiffness::Tangent, flat, sig, su, sl, deps, inside);
+    all = all && plain[i / 4];
+  }
+  return all;
+}
 
 }  // namespace
 
@@ -35,8 +56,19 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffnes
   if (const SectionResidual* r = md.residual(sec); r != nullptr && f.SUB != nullptr) {
     residual_branch_corrections(mat, *r, f, stiffness, d);
   } else {
+    bool plain[NFM / 4] = {};
+    if (stiffness == Stiffness::Tangent && plain_groups(mat.E2, f, plain)) {
+      // Not a fibre to set right: the station sums take nothing but zeros.
+      for (StationValues& s : st) {
+        s.SEA += 0.0;
+        s.SES += 0.0;
+        s.SEI += 0.0;
+      }
+      return;
+    }
     for (int j = 0; j < NFM; ++j) {
       d[j] = 0.0;
+      if (stiffness == Stiffness::Tangent && plain[j / 4]) continue;
       const double sig = f.SIG[j], deps = f.DEPS[j];
       const bool inside = inside_range(mat.E2, sig, f.SIGU[j], f.SIGL[j]);
       if (stiffness == Stiffness::Tangent && (inside || deps * sig >= 0.0)) continue;
@@ -61,7 +93,7 @@ void branch_tangent_sums(const Model& md, int m, const MemberFibres& f, Stiffnes
   }
 }
 
-void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>& st,
+NLF_HOT_LOOP void exact_member(const Model& md, int m, const std::array<StationValues, NSTA>& st,
                   ExactMember& out) {
   Mat18& K = out.K;
   K.clear();
@@ -180,7 +212,7 @@ namespace {
 // Solves KII X = B (the six KIE columns and FI) by elimination with row
 // interchanges. False when a pivot is 1.0E-20 or less in absolute value:
 // the caller then inverts KII as the usual condensation does.
-bool solve_inner(Mat12 KII, SMat<NINNER, 7>& B) {
+NLF_HOT_LOOP bool solve_inner(Mat12 KII, SMat<NINNER, 7>& B) {
   constexpr int n = NINNER;
   double* a = KII.data();
   double* b = B.data();
@@ -227,27 +259,22 @@ bool build_member_exact(Model& md, int m, const MemberFibres& f, Stiffness stiff
   exact_member(md, m, st, ex);
   out.c1 = ex.c1, out.s1 = ex.s1, out.c5 = ex.c5, out.s5 = ex.s5;
 
-  // The blocks: end joints are points 1 and 6, the inner points 2..5.
+  // The blocks: end joints are points 1 and 6 (freedoms 0..2 and 15..17),
+  // the inner points 2..5 (freedoms 3..14, side by side in every column).
   MemberSystem sys;
-  auto end_pos = [](int i) { return i < 3 ? i : i - 12; };  // 0..2, 15..17 -> 0..5
-  for (int j = 0; j < NPDOF; ++j) {
-    const bool je = j < 3 || j >= 15;
-    for (int i = 0; i < NPDOF; ++i) {
-      const bool ie = i < 3 || i >= 15;
-      const double v = ex.K.a[i + NPDOF * j];
-      if (ie && je)
-        sys.KEE.a[end_pos(i) + 6 * end_pos(j)] = v;
-      else if (ie)
-        sys.KEI.a[end_pos(i) + 6 * (j - 3)] = v;
-      else if (je)
-        sys.KIE.a[(i - 3) + NINNER * end_pos(j)] = v;
-      else
-        sys.KII.a[(i - 3) + NINNER * (j - 3)] = v;
-    }
-    if (je)
-      sys.FE[end_pos(j)] = ex.F[j];
-    else
-      sys.FI[j - 3] = ex.F[j];
+  static constexpr int ends[6] = {0, 1, 2, 15, 16, 17};
+  const double* K = ex.K.a.data();
+  for (int j = 0; j < 6; ++j) {
+    const double* col = K + NPDOF * ends[j];
+    for (int i = 0; i < 6; ++i) sys.KEE.a[i + 6 * j] = col[ends[i]];
+    std::memcpy(sys.KIE.a.data() + NINNER * j, col + 3, NINNER * sizeof(double));
+    sys.FE[j] = ex.F[ends[j]];
+  }
+  for (int j = 0; j < NINNER; ++j) {
+    const double* col = K + NPDOF * (j + 3);
+    for (int i = 0; i < 6; ++i) sys.KEI.a[i + 6 * j] = col[ends[i]];
+    std::memcpy(sys.KII.a.data() + NINNER * j, col + 3, NINNER * sizeof(double));
+    sys.FI[j] = ex.F[j + 3];
   }
 
   // Condensation: RCM = -KII^-1 KIE, RCV = -KII^-1 FI, with the general

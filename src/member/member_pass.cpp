@@ -141,8 +141,10 @@ void clear_forces(Model& md) { md.R.fill(0.0, 3 * md.NJ); }
 // row, and none is taken when the convergence test ends the step before a
 // solve. With the exact tangent (K the general
 // band) the members go with build_member_exact into the general band, whose
-// rows take the springs and penalties the same way; its elimination is the
-// solve's own, so no pivot row is taken here. When the team does not share
+// rows take the springs and penalties the same way, and whose pivot rows
+// are taken as early: a member adds to K(r, c) only when it touches both
+// rows, so a pivot row whose rows are complete sees its final entries in
+// either form. When the team does not share
 // the members out, each is added right after it is built, on the same
 // thread, straight from the builder's result: the buffers are for members
 // that wait for their turn.
@@ -301,7 +303,7 @@ int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_a
   fs.pass_begin();
   ReducingPass pass(md, fs, stiffness, buffers, out, K);
   pass.in_turn = !team.shares(md.NM);
-  pass.early = !pass.exact && team.threads() > 1;
+  pass.early = team.threads() > 1;
   team.run_ordered(md.NM, pass);
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);

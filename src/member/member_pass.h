@@ -48,8 +48,8 @@ class MemberPassBuffers {
 // of K decides the build: the symmetric band takes the members as
 // build_member gives them; the general band their exact tangent
 // (member/exact_tangent.h), on as many threads. With several threads
-// sharing the members out the calling thread also takes pivot rows of a
-// symmetric band as soon as every row they reach is complete. Returns the number n of pivot rows taken, for K.solve.
+// sharing the members out the calling thread also takes pivot rows of
+// either form as soon as every row they reach is complete. Returns the number n of pivot rows taken, for K.solve.
 // singular_any tells whether any member's inner system was singular; each
 // such member is named in a warning on the run's standard error (`out`).
 // The buffers must have been made for this model (std::logic_error if not).

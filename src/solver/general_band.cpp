@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstddef>
+
+#include "store/lanes.h"
 
 namespace nlf {
 
@@ -19,19 +22,36 @@ void GeneralBand::add_member(int m, const IMat& IJ, const double* S, const RVec&
     for (int r = 0; r < 6; ++r) G(e[r], e[c]) += S[r + 6 * c];
 }
 
-void GeneralBand::reduce(int n0, int n1) {
-  assert(n0 >= 1 && n1 <= NEQ - 1);
-  GeneralBand& G = *this;
+namespace {
+
+// Pivot rows n0 .. n1 of the row-by-row storage a (rows `width` wide, the
+// diagonal at offset `mid`). Row n's coupling terms K(n, n+1 .. last) and
+// row r's entries K(r, n .. last) each lie side by side, so the update of a
+// row runs with unit stride: every entry gets the one update
+// K(r, c) -= l * K(n, c) per pivot row, in pivot order, as in the plain
+// loop; a multiplier of zero leaves its row as it is.
+NLF_HOT_LOOP void eliminate_rows(double* a, int NEQ, int MBAND, std::ptrdiff_t width, int mid, int n0,
+                                 int n1) {
   for (int n = n0; n <= n1; ++n) {
-    const double rp = 1.0 / G(n, n);
-    const int last = std::min(n + MBAND - 1, NEQ);
-    for (int r = n + 1; r <= last; ++r) {
-      double& l = G(r, n);
+    const double* pn = a + (n - 1) * width + mid;  // pn[k] = K(n, n+k)
+    const double rp = 1.0 / pn[0];
+    const int U = std::min(n + MBAND - 1, NEQ) - n;
+    for (int u = 1; u <= U; ++u) {
+      double* pr = a + (n + u - 1) * width + mid - u;  // pr[k] = K(n+u, n+k)
+      double l = pr[0];
       if (l == 0.0) continue;
       l *= rp;
-      for (int c = n + 1; c <= last; ++c) G(r, c) -= l * G(n, c);
+      pr[0] = l;
+      for (int k = 1; k <= U; ++k) pr[k] -= l * pn[k];
     }
   }
+}
+
+}  // namespace
+
+void GeneralBand::reduce(int n0, int n1) {
+  assert(n0 >= 1 && n1 <= NEQ - 1);
+  eliminate_rows(a, NEQ, MBAND, width(), stored() - 1, n0, n1);
 }
 
 void GeneralBand::solve(int taken, int NRHS, const RMat& B, const RMat& X, const IVec& LTYPE, int NJ,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "member/condense.h"
+#include "member/exact_tangent.h"
 #include "io/units.h"
 #include "member/fibre_law.h"
 #include "member/member_fixture.h"
@@ -143,6 +144,61 @@ TEST(StationSums, SameBitsAsTheScalarLaw) {
       }
       ASSERT_EQ(std::memcmp(&want, &got[k], sizeof want), 0) << trial << " station " << k;
     }
+  }
+}
+
+// The exact tangent's corrections skip four fibres at a time, and a member
+// with none at all; the sums must be those of the fibre-by-fibre
+// correction bit for bit: members wholly inside their ranges, partly
+// reversing beyond them, with either stiffness, for either branch.
+TEST(BranchTangentSums, SameBitsAsTheFibreByFibreCorrection) {
+  test::MemberModel mm;
+  Model& md = mm.md;
+  for (int i = 1; i <= NFIB; ++i) md.AREA(1, i) = 0.7 + 0.05 * i;
+  std::mt19937 rng(4);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::array<std::array<double, NFM>, 8> a{};
+  MemberFibres f{a[0].data(), a[1].data(), a[2].data(), a[3].data(),
+                 a[4].data(), a[5].data(), a[6].data(), a[7].data()};
+  for (int trial = 0; trial < 200; ++trial) {
+    const bool flat = trial >= 100, elastic = trial % 3 == 0;
+    md.E2 = flat ? 0.0 : 21.0;
+    const FibreMaterial mat{md.E, md.E2, md.E3, md.SYM(1), md.EYM(1)};
+    for (int i = 0; i < NFM; ++i) {
+      f.SIGU[i] = 2.4;
+      f.SIGL[i] = -2.4;
+      f.SIG[i] = elastic ? 2.0 * u(rng) : random_stress(rng, flat, f.SIGU[i], f.SIGL[i]);
+      f.EPS[i] = f.SIG[i] / 2100;
+      f.EPSU[i] = f.SIGU[i] / 2100;
+      f.EPSL[i] = f.SIGL[i] / 2100;
+      f.DEPS[i] = (elastic ? 1e-5 : 2e-3) * u(rng);
+    }
+    const Stiffness stiffness = trial % 4 == 3 ? Stiffness::Initial : Stiffness::Tangent;
+    std::array<StationValues, NSTA> got;
+    station_sums(md, 1, f, stiffness, got);
+    std::array<StationValues, NSTA> want = got;
+    for (int k = 1; k <= NSTA; ++k) {
+      double sea = 0.0, ses = 0.0, sei = 0.0;
+      for (int i = 1; i <= NFIB; ++i) {
+        const int j = MemberFibres::at(i, k);
+        const FibreValues v{f.SIGU[j], f.SIGL[j], f.EPSU[j], f.EPSL[j], f.SIG[j], f.EPS[j]};
+        if (stiffness == Stiffness::Tangent &&
+            (inside_range(mat.E2, v.SIG, v.SIGU, v.SIGL) || f.DEPS[j] * v.SIG >= 0.0))
+          continue;
+        const double d = fibre_branch_slope(stiffness, mat, v, f.DEPS[j]) -
+                         fibre_tangent(stiffness, mat.E, mat.E2, f.SIGT[j], v.SIGL, v.SIGU);
+        if (d == 0.0) continue;
+        const double ea = d * md.AREA(1, i), z = md.ZF(1, i);
+        sea += ea;
+        ses += ea * z;
+        sei += ea * z * z;
+      }
+      want[k - 1].SEA += sea;
+      want[k - 1].SES += ses;
+      want[k - 1].SEI += sei;
+    }
+    branch_tangent_sums(md, 1, f, stiffness, got);
+    ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0) << trial;
   }
 }
 
