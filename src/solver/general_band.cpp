@@ -67,12 +67,19 @@ void GeneralBand::solve(int taken, int NRHS, const RMat& B, const RMat& X, const
   }
 
   reduce(taken + 1, NEQ - 1);
-  for (int c = 1; c <= NRHS; ++c)
-    for (int n = 1; n <= NEQ - 1; ++n) {
-      const double bn = B(n, c);
-      const int last = std::min(n + MB - 1, NEQ);
-      for (int r = n + 1; r <= last; ++r) B(r, c) -= G(r, n) * bn;
+  // Row by row: B(r) takes the updates of pivot rows r-MB+1 .. r-1 in
+  // pivot order, each from its final value, as in a sweep over the pivot
+  // rows; the multipliers of row r lie side by side.
+  for (int c = 1; c <= NRHS; ++c) {
+    double* b = &B(1, c);  // b[e-1] = B(e, c)
+    for (int r = 2; r <= NEQ; ++r) {
+      const int n0 = std::max(1, r - MB + 1);
+      const double* l = &G(r, n0);  // l[n-n0] = K(r, n)
+      double br = b[r - 1];
+      for (int n = n0; n < r; ++n) br -= l[n - n0] * b[n - 1];
+      b[r - 1] = br;
     }
+  }
 
   if (pivot_check(pivots(), NEQ, LTYPE, NJ, DETLOG, IEQ, NJL, listing, count)) throw PivotStop{};
 
