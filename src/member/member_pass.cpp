@@ -297,13 +297,13 @@ bool MemberPassBuffers::hold(const Model& md) const {
 }
 
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-                MemberPassBuffers& buffers, GlobalMatrix& K, RunOutput* out) {
+                MemberPassBuffers& buffers, GlobalMatrix& K, RunOutput* out, bool solved) {
   if (!buffers.hold(md)) throw std::logic_error("member pass buffers made for a smaller model");
   singular_any = false;
   fs.pass_begin();
   ReducingPass pass(md, fs, stiffness, buffers, out, K);
   pass.in_turn = !team.shares(md.NM);
-  pass.early = team.threads() > 1;
+  pass.early = solved && team.threads() > 1;
   team.run_ordered(md.NM, pass);
   singular_any = pass.singular_any;
   if (pass.failure) std::rethrow_exception(pass.failure);

@@ -49,12 +49,14 @@ class MemberPassBuffers {
 // build_member gives them; the general band their exact tangent
 // (member/exact_tangent.h), on as many threads. With several threads
 // sharing the members out the calling thread also takes pivot rows of
-// either form as soon as every row they reach is complete. Returns the number n of pivot rows taken, for K.solve.
+// either form as soon as every row they reach is complete, unless the
+// caller knows that no solve follows (`solved` false: the step's last
+// pass). Returns the number n of pivot rows taken, for K.solve.
 // singular_any tells whether any member's inner system was singular; each
 // such member is named in a warning on the run's standard error (`out`).
 // The buffers must have been made for this model (std::logic_error if not).
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
-                MemberPassBuffers& buffers, GlobalMatrix& K, RunOutput* out = nullptr);
+                MemberPassBuffers& buffers, GlobalMatrix& K, RunOutput* out = nullptr, bool solved = true);
 // The same on the model's own symmetric band md.A().
 int member_pass(Model& md, FibreStore& fs, Stiffness stiffness, bool& singular_any, MemberTeam& team,
                 MemberPassBuffers& buffers, RunOutput* out = nullptr);

@@ -160,8 +160,11 @@ StepFault StepLoop::attempt(StepState& s, int attempt_no) {
       cancelled(step_, s.ITER, hooks->cancel_cause ? hooks->cancel_cause() : std::string());
     bool singular = false;
     set_member_load_factors(md_, g_, s);
+    // At the iteration limit the convergence test ends the attempt after
+    // this pass whatever the ratio: no pivot row is taken ahead of a solve.
+    const bool last = s.ktan == 0 && s.ITER >= 1 && s.ITER > md_.MINIT && s.ITER >= md_.MAXIT;
     const int taken = member_pass(md_, fs_, stiffness_of_switch(s.ktan), singular, team_, buffers_, *K_,
-                                  &units_.output());
+                                  &units_.output(), !last);
 
     set_applied_load(md_, g_, s.dl_applied);
     add_springs(md_);
