@@ -23,8 +23,9 @@ void check(RecordFile& in, bool ok, const std::string& what) {
                   " does not fit the sizes of this model");
 }
 
-// The record just read gives a member or spring of the model (one of the
-// first NM or NK slots) a joint or section that the model does not have.
+// The record just read gives a member, joint or spring of the model (one of
+// the first NM, NJ or NK slots) a joint, section or equation that the model
+// does not have.
 void check_used(RecordFile& in, bool ok, const std::string& what) {
   if (ok) return;
   throw FileError(in.name() + ": record " + std::to_string(in.record_number() - 1) + ": " + what);
@@ -88,6 +89,11 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
   for (int i = 1; i <= sz.NEQX(); ++i) {
     in.read(md.DISP(i), md.IEQ(i));
     check(in, within(md.IEQ(i), sz.NEQX()), "an equation number");
+    // Every freedom of a joint of the model has an equation.
+    if (i <= 3 * NJ)
+      check_used(in, md.IEQ(i) >= 1,
+                 "joint " + std::to_string((i + 2) / 3) + " has the equation number " + std::to_string(md.IEQ(i)) +
+                     " for a freedom, but the equations are numbered from 1");
   }
 
   for (int s = 1; s <= sz.MUMS; ++s) {
