@@ -23,10 +23,10 @@ void check(RecordFile& in, bool ok, const std::string& what) {
                   " does not fit the sizes of this model");
 }
 
-// The record just read gives a member or spring of the model (one of the
-// first NM or NK slots) a joint or section that the model does not have.
-void check_used(RecordFile& in, bool ok, const std::string& what) {
-  if (ok) return;
+// The record just read gives a member, joint or spring of the model (one of
+// the first NM, NJ or NK slots) a joint, section or equation that the model
+// does not have.
+[[noreturn]] void refuse_used(RecordFile& in, const std::string& what) {
   throw FileError(in.name() + ": record " + std::to_string(in.record_number() - 1) + ": " + what);
 }
 
@@ -66,12 +66,11 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
     check(in, within(md.IJ(m, 1), sz.MUMJ) && within(md.IJ(m, 2), sz.MUMJ) && within(md.ISEC(m), sz.MUMS),
           "a member's joint or section");
     // The members of the model join two of its joints and have a section.
-    if (m <= NM)
-      check_used(in, between(md.IJ(m, 1), 1, NJ) && between(md.IJ(m, 2), 1, NJ) && md.ISEC(m) >= 1,
-                 "member " + std::to_string(m) + " joins joints " + std::to_string(md.IJ(m, 1)) + " and " +
-                     std::to_string(md.IJ(m, 2)) + " with section " + std::to_string(md.ISEC(m)) +
-                     ", but the model has joints 1 to " + std::to_string(NJ) + " and sections 1 to " +
-                     std::to_string(sz.MUMS));
+    if (m <= NM && !(between(md.IJ(m, 1), 1, NJ) && between(md.IJ(m, 2), 1, NJ) && md.ISEC(m) >= 1))
+      refuse_used(in, "member " + std::to_string(m) + " joins joints " + std::to_string(md.IJ(m, 1)) + " and " +
+                          std::to_string(md.IJ(m, 2)) + " with section " + std::to_string(md.ISEC(m)) +
+                          ", but the model has joints 1 to " + std::to_string(NJ) + " and sections 1 to " +
+                          std::to_string(sz.MUMS));
     double xy[2 * NPT];
     in.read_reals(xy, 2 * NPT);
     for (int k = 1; k <= NPT; ++k) {
@@ -88,6 +87,10 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
   for (int i = 1; i <= sz.NEQX(); ++i) {
     in.read(md.DISP(i), md.IEQ(i));
     check(in, within(md.IEQ(i), sz.NEQX()), "an equation number");
+    // Every freedom of a joint of the model has an equation.
+    if (i <= 3 * NJ && md.IEQ(i) < 1)
+      refuse_used(in, "joint " + std::to_string((i + 2) / 3) + " has the equation number " + std::to_string(md.IEQ(i)) +
+                          " for a freedom, but the equations are numbered from 1");
   }
 
   for (int s = 1; s <= sz.MUMS; ++s) {
@@ -112,10 +115,9 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
     in.read(md.KJ(k), md.SPF(k, 1), md.SPF(k, 2), md.SPF(k, 3), md.KF(k, 1), md.KF(k, 2),
             md.KF(k, 3));
     check(in, within(md.KJ(k), sz.MUMJ), "a spring joint");
-    if (k <= NK)
-      check_used(in, between(md.KJ(k), 1, NJ),
-                 "joint spring " + std::to_string(k) + " is at joint " + std::to_string(md.KJ(k)) +
-                     ", but the model has joints 1 to " + std::to_string(NJ));
+    if (k <= NK && !between(md.KJ(k), 1, NJ))
+      refuse_used(in, "joint spring " + std::to_string(k) + " is at joint " + std::to_string(md.KJ(k)) +
+                          ", but the model has joints 1 to " + std::to_string(NJ));
   }
 
   fs.load(in, sz.MUMM);

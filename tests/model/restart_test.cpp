@@ -77,11 +77,13 @@ void fill(Rig& r, int seed) {
   md.NK = sz.MUMR;
   md.NJ = sz.MUMJ - 1;
   md.NM = sz.MUMM - 1;
-  // The members and springs of the model use its joints and sections.
+  // The members, joints and springs of the model use its joints, sections
+  // and equations.
   for (int m = 1; m <= md.NM; ++m)
     md.IJ(m, 1) = 1 + m % md.NJ, md.IJ(m, 2) = 1 + (m + seed) % md.NJ, md.ISEC(m) = 1 + m % sz.MUMS;
   for (int k = 1; k <= md.NK; ++k) md.KJ(k) = 1 + (k + seed) % md.NJ;
   md.NEQ = 3 * md.NJ - 1;
+  for (int i = 1; i <= 3 * md.NJ; ++i) md.IEQ(i) = 1 + (i + seed) % md.NEQ;
   md.MBAND = 6 + seed % 3;
   md.MAXIT = 20 + seed;
   md.MINIT = 2 + seed;
@@ -373,7 +375,8 @@ TEST(RestartRefused, ValuesOutsideTheSizes) {
       {[](Model& md) { md.ISEC(md.NM) = 0; },
        "member 2 joins joints 3 and 1 with section 0, but the model has joints 1 to 3 and sections 1 to 2"},
       {[](Model& md) { md.IJ(1, 2) = md.NJ + 1; }, "member 1 joins joints 2 and 4"},
-      {[](Model& md) { md.KJ(md.NK) = 0; }, "joint spring 2 is at joint 0, but the model has joints 1 to 3"}};
+      {[](Model& md) { md.KJ(md.NK) = 0; }, "joint spring 2 is at joint 0, but the model has joints 1 to 3"},
+      {[](Model& md) { md.IEQ(3 * md.NJ) = 0; }, "joint 3 has the equation number 0 for a freedom"}};
   for (const auto& [hurt, text] : unused) {
     Rig c(sz, true), d(sz, true);
     fill(c, 1);
