@@ -145,7 +145,7 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
     }
     if (mark == kResidualMark && !residual_read && !loads_read) {
       const i32 with = a, subs = b, nm = c;
-      check(in, subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS, "the residual stresses");
+      check(in, subs == kSubFibres && nm == md.NM && with >= 1 && with <= sz.MUMS, "the header of the residual stresses");
       for (int n = 0; n < with; ++n) {
         SectionResidual r;
         int s = 0;
@@ -157,7 +157,7 @@ int load_state(RecordFile& in, Model& md, FibreStore& fs) {
       fs.load_residual(in, md.NM, sz.MUMM);
       residual_read = true;
     } else if (mark == kMemberLoadMark && !loads_read && md.MLOADS != nullptr) {
-      check(in, a == md.NM && b == 4 && c == 0, "the member loads");
+      check(in, a == md.NM && b == 4 && c == 0, "the header of the member loads");
       for (int m = 1; m <= md.NM; ++m) {
         MemberLoad q;
         in.read(q.gx, q.gy, q.along, q.across);
