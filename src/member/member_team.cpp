@@ -67,23 +67,26 @@ MemberTeam::~MemberTeam() {
   for (std::thread& t : workers_) t.join();
 }
 
-// The calling thread owns the first range and the workers the following
-// ones, in member order. Building its own members first, the calling thread
-// adds each to the band matrix at once; the workers' members are mostly done
-// by the time it reaches them.
+// The workers own the first ranges, in member order, and the calling thread
+// the last. The calling thread adds the members in member order as the
+// workers finish them, building its own members in between, and its own are
+// done (or taken by workers from its far end) when it comes to them: the
+// adding and the pivot rows behind it keep pace with the building instead
+// of following it. (Owning the first range, it added the workers' members
+// only after its own, with nobody left building.)
 void MemberTeam::share_out(int nm) {
   shared_nm_ = nm;
   const int n = threads();
   const int mine = static_cast<int>(nm * kMainWeight / (kMainWeight + n - 1) + 0.5);
-  ranges_[0].first = 1;
-  ranges_[0].last = mine;
-  int m = mine;
+  int m = 0;
   for (int t = 1; t < n; ++t) {
     const int size = (nm - mine) / (n - 1) + (t <= (nm - mine) % (n - 1) ? 1 : 0);
     ranges_[t].first = m + 1;
     ranges_[t].last = m + size;
     m += size;
   }
+  ranges_[0].first = m + 1;
+  ranges_[0].last = nm;
 }
 
 int MemberTeam::take_own(int t) {
