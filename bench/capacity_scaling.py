@@ -24,6 +24,7 @@ import time
 from pathlib import Path
 
 from nlframe.model import Model
+from frames import grid_frame
 
 ROOT = Path(__file__).resolve().parents[1]
 STEPS, MAXIT = 4, 10
@@ -36,12 +37,7 @@ def frame(bays, storeys, parts, order):
     m = Model("SCALING %dx%dx%d" % (bays, storeys, parts), joint_order=order)
     m.material(2100., 21., 21.)
     s = m.i_section(30, 15, 0.71, 1.07, 1.5, 2.4)
-    rows = [[m.joint(600. * c, 350. * f) for c in range(bays + 1)] for f in range(storeys + 1)]
-    for f in range(1, storeys + 1):
-        for c in range(bays + 1):
-            m.member(rows[f - 1][c], rows[f][c], s, parts=parts)
-        for c in range(bays):
-            m.member(rows[f][c], rows[f][c + 1], s, parts=parts)
+    rows = grid_frame(m, bays, storeys, s, s, parts)
     m.iterations(MAXIT, MAXIT - 1)
     m.supports(*rows[0])
     for f in range(1, storeys + 1):

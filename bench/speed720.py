@@ -38,6 +38,7 @@ import time
 from pathlib import Path
 
 from nlframe.model import Model
+from frames import grid_frame
 
 ROOT = Path(__file__).resolve().parents[1]
 BAYS, STOREYS, PARTS = 4, 20, 4
@@ -49,12 +50,7 @@ def frame(steps: int, exact: bool, nprint: int, push: float = 0.5) -> Model:
     m.material(2100., 21., 21.)
     column = m.section("HEB300", 2.4)
     beam = m.section("HEB260", 2.4)
-    rows = [[m.joint(600. * c, 350. * f) for c in range(BAYS + 1)] for f in range(STOREYS + 1)]
-    for f in range(1, STOREYS + 1):
-        for c in range(BAYS + 1):
-            m.member(rows[f - 1][c], rows[f][c], column, parts=PARTS)
-        for c in range(BAYS):
-            m.member(rows[f][c], rows[f][c + 1], beam, parts=PARTS)
+    rows = grid_frame(m, BAYS, STOREYS, column, beam, PARTS)
     m.iterations(MAXIT, MAXIT - 1)
     m.supports(*rows[0])
     for f in range(1, STOREYS + 1):
