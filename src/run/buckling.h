@@ -19,7 +19,9 @@
 namespace nlf {
 
 // The unit of the mode file, "modes.rst", opened at the first V card.
-inline constexpr int kModesUnit = 22;
+// Beyond the three columns of the control card's units, so that no restart
+// unit of a deck can be the same.
+inline constexpr int kModesUnit = 1022;
 
 // One mode: its factor and its shape, every node point's (X, Y, R) by
 // member (points 1..6; points 1 and 6 are the end joints), scaled so that

@@ -109,6 +109,18 @@ TEST(Buckling, AColumnUnderItsOwnWeight) {
   EXPECT_NEAR(factors(dir.path()).at(0) * 0.001 * L / (7.837 * kEI / (L * L)), 1.0, 2e-3);
 }
 
+// The mode file takes no unit a deck could name: a run that saves its
+// restart file on unit 22 writes both.
+TEST(Buckling, TheModeFileAndARestartUnitOfTheDeck) {
+  std::string d = column(1, 110, 100);
+  d.replace(0, d.find('\n'), "   0 22  1     BUCKLING");
+  TempDir dir;
+  const auto r = run_in(dir.path(), d);
+  ASSERT_EQ(r.status, 0) << r.message;
+  EXPECT_TRUE(std::filesystem::exists(dir / "fort.22"));
+  EXPECT_FALSE(factors(dir.path()).empty());
+}
+
 // The smallest root of g in (a, b) by bisection (g(a), g(b) of opposite sign).
 template <class G>
 double root(G g, double a, double b) {
