@@ -167,6 +167,7 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
     svg.close();
   }
   svg.close();
+  const std::string member_loads = draw_member_loads(svg, v, moved);
   draw_joints(svg, frame, v, joint_at, loads);
   draw_loads(svg, frame, v, joint_at, loads);
   draw_legend(svg, frame, v, !loads.empty());
@@ -176,6 +177,9 @@ std::string frame_chart(const Frame& frame, const DisplacementStep* disp, double
     std::snprintf(b, sizeof b, "lengths in cm; frame %g cm wide, %g cm high", own.xhi - own.xlo, own.yhi - own.ylo);
     svg.text(12, v.height - 14, b, {{"class", "note"}, {"fill", "#777"}, {"font-size", "11"}});
   }
+  if (!member_loads.empty())
+    svg.text(v.width - 12, v.height - 14, "purple arrows: member loads " + member_loads + " \u00d7 the load factor",
+             {{"class", "note member-loads-note"}, {"fill", "#7d3c98"}, {"font-size", "11"}, {"text-anchor", "end"}});
   return svg.str();
 }
 

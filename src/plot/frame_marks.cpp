@@ -231,4 +231,49 @@ void draw_legend(Svg& svg, const Frame& frame, const View& v, bool loads) {
   svg.close();
 }
 
+std::string draw_member_loads(Svg& svg, const View& v, const std::vector<Member>& members) {
+  std::vector<double> values;  // the sizes of the loads, in the order met
+  bool open = false;
+  for (std::size_t m = 0; m < members.size(); ++m) {
+    const Member& d = members[m];
+    if (!d.loaded()) continue;
+    if (!open) {
+      svg.open("g", {{"class", "member-loads"}, {"stroke", "#7d3c98"}, {"fill", "#7d3c98"}, {"stroke-width", "1.2"}});
+      open = true;
+    }
+    svg.open("g", {{"class", "member-load"}, {"data-member", std::to_string(m + 1)}});
+    std::string what;
+    if (d.qx != 0 || d.qy != 0) what += "X " + plain_number(d.qx) + ", Y " + plain_number(d.qy);
+    if (d.along != 0 || d.across != 0)
+      what += std::string(what.empty() ? "" : "; ") + "along " + plain_number(d.along) + ", across " +
+              plain_number(d.across);
+    svg.title("member " + std::to_string(m + 1) + ": member load " + what + " t/cm (of the pattern)");
+    for (std::size_t k = 0; k + 1 < d.x.size(); ++k) {
+      const double dx = d.x[k + 1] - d.x[k], dy = d.y[k + 1] - d.y[k], L = std::hypot(dx, dy);
+      const double c = L > 0 ? dx / L : 1.0, s = L > 0 ? dy / L : 0.0;
+      const double gx = d.qx + c * d.along - s * d.across, gy = d.qy + s * d.along + c * d.across;
+      const double g = std::hypot(gx, gy);
+      if (!(g > 0)) continue;
+      // On the screen y runs down; the arrow ends on the member.
+      const double ux = gx / g, uy = -gy / g;
+      const double tx = v.px(0.5 * (d.x[k] + d.x[k + 1])), ty = v.py(0.5 * (d.y[k] + d.y[k + 1]));
+      const double bx = tx - 14 * ux, by = ty - 14 * uy;
+      svg.leaf("line", {{"x1", num(bx)}, {"y1", num(by)}, {"x2", num(tx - 4 * ux)}, {"y2", num(ty - 4 * uy)}});
+      svg.leaf("polygon", {{"points", num(tx) + "," + num(ty) + " " + num(tx - 5 * ux - 3 * uy) + "," +
+                                          num(ty - 5 * uy + 3 * ux) + " " + num(tx - 5 * ux + 3 * uy) + "," +
+                                          num(ty - 5 * uy - 3 * ux)},
+                           {"stroke", "none"}});
+      if (k == 0) {
+        const double size = std::hypot(d.qx, d.qy) + std::hypot(d.along, d.across);
+        if (std::find(values.begin(), values.end(), size) == values.end()) values.push_back(size);
+      }
+    }
+    svg.close();
+  }
+  if (open) svg.close();
+  std::string text;
+  for (double q : values) text += (text.empty() ? "" : ", ") + plain_number(q);
+  return text.empty() ? text : text + " t/cm";
+}
+
 }  // namespace nlf::plot

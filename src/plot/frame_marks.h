@@ -43,4 +43,12 @@ void draw_loads(Svg& svg, const Frame& frame, const View& v, const JointPoints& 
 // What the symbols mean, in a row below the frame.
 void draw_legend(Svg& svg, const Frame& frame, const View& v, bool loads);
 
+// The member loads of the deck's last pattern that gives them (U cards):
+// short arrows onto the middle of every segment of a loaded member, in the
+// direction of the load (a load in the member's own axes turns with the
+// segment as drawn), each member titled with its load. `members` are the
+// node points as drawn. Returns the loads' values for the caption ("0.05,
+// 0.03 t/cm"), empty when no member is loaded.
+std::string draw_member_loads(Svg& svg, const View& v, const std::vector<Member>& members);
+
 }  // namespace nlf::plot

@@ -145,6 +145,34 @@ void pattern_card(const Card& c, Frame& f, const std::map<int, int>& jmap, const
   if (c.X(1) != 0) f.lateral = true;
 }
 
+// The member loads of the load history's patterns: the first B or U card
+// after any other card starts a pattern, and the first U card of a pattern
+// replaces the member loads kept from the patterns before it.
+struct MemberLoadPatterns {
+  bool fresh = true;   // the next B or U card starts a pattern
+  bool loads = false;  // the pattern under way has given member loads
+  void next() { fresh = true; }
+  void start() {
+    if (!fresh) return;
+    fresh = false;
+    loads = false;
+  }
+  void member_load(const Card& c, Frame& f) {
+    const int n = static_cast<int>(f.members.size());
+    const int last = c.i2 == 0 ? c.i1 : c.i2;
+    if (c.i1 < 1 || last > n || last < c.i1) return;  // the run refuses such a card
+    if (!loads) {
+      for (Member& m : f.members) m.qx = m.qy = m.along = m.across = 0;
+      loads = true;
+    }
+    for (int m = c.i1; m <= last; ++m) {
+      Member& d = f.members[static_cast<std::size_t>(m - 1)];
+      (c.i3 == 1 ? d.along : d.qx) += c.X(1);
+      (c.i3 == 1 ? d.across : d.qy) += c.X(2);
+    }
+  }
+};
+
 }  // namespace
 
 Frame parse_frame(const std::string& name, const std::vector<std::string>& lines) {
@@ -154,6 +182,7 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
   std::vector<Card> watch_cards;
   bool control = false, history = false;
   std::string* note = nullptr;  // the note that a card "$   ..." continues
+  MemberLoadPatterns patterns;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string cols = card_columns(lines[i]);
     if (cols[0] == kComment) {
@@ -191,7 +220,20 @@ Frame parse_frame(const std::string& name, const std::vector<std::string>& lines
         if (c.i1 == name_of_card->first) f.section_names[c.i1] = name_of_card->second;
         continue;
       }
-      if (history ? ch != 'B' : (ch != 'J' && ch != 'M')) continue;
+      if (history) {
+        // A pattern of B and U cards; any other card but a V card ends it.
+        if (ch != 'B' && ch != 'U') {
+          if (ch != 'V') patterns.next();
+          continue;
+        }
+        patterns.start();
+        if (ch == 'U') {
+          patterns.member_load(decode_card(cols, src), f);
+          continue;
+        }
+      } else if (ch != 'J' && ch != 'M') {
+        continue;
+      }
 
       const Card c = decode_card(cols, src);
       if (ch == 'J') {

@@ -29,6 +29,10 @@ struct Member {
   int a = 0, b = 0;  // joint indices into Frame::joints, end I and end J
   std::array<double, 6> x{}, y{};  // node points, end I to end J
   int section = 0;  // section number (I3 of the M card, without its sign)
+  // Its member load (U cards) in the last pattern of the load history that
+  // gives member loads: global X and Y, along and across the member (t/cm).
+  double qx = 0, qy = 0, along = 0, across = 0;
+  bool loaded() const { return qx != 0 || qy != 0 || along != 0 || across != 0; }
 };
 
 struct Frame {

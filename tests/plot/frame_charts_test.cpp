@@ -84,8 +84,13 @@ TEST(FrameChart, NumberedJointsAndLoadsClearOfTheSubtitle) {
   f.joints[3].y = 450;
   EXPECT_TRUE(numbered_joints(f)[2]);
 
+  f.members[0].qy = -0.05;  // a member load: an arrow onto every segment, down
   const std::string doc = frame_chart(f, nullptr, 1, "", {{1, 0, -40}, {0, 3, 0}});
   EXPECT_EQ(xml_problem(doc), "");
+  const std::size_t loaded = doc.find("class=\"member-load\" data-member=\"1\"");
+  ASSERT_NE(loaded, std::string::npos);
+  EXPECT_EQ(doc.find("class=\"member-load\" data-member=\"2\""), std::string::npos);
+  EXPECT_NE(doc.find("member loads 0.05 t/cm"), std::string::npos);
   const std::size_t label = doc.find("class=\"load-label\"");
   ASSERT_NE(label, std::string::npos);
   const std::size_t y = doc.rfind(" y=\"", label);

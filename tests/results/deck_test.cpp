@@ -68,6 +68,25 @@ TEST(Frame, TotalGroupsWatchedAndLoadedJoints) {
   EXPECT_TRUE(f.joints[2].loaded);  // the force Y; X is a prescribed displacement
 }
 
+// The member loads of the last pattern that gives them: a V card between
+// B and U cards keeps one pattern; a later pattern without U cards keeps
+// the loads drawn.
+TEST(Frame, MemberLoadsOfTheLastPatternThatGivesThem) {
+  const std::string structure = kControl + card('J', 1, 0, 0, {0, 0}) + card('J', 2, 0, 0, {300, 0}) +
+                                card('J', 3, 0, 0, {600, 0}) + card('M', 1, 2, 1) + card('M', 2, 3, 1) + card('L', 20, 1);
+  const std::string first = card('B', 1, 111) + card('U', 1, 2, 0, {0, -0.5}) + card('E', 0, 1, 1);
+  const Frame f = parse_frame("deck.dat", split(structure + first + card('B', 1, 111) + card('V', 2) +
+                                                 card('U', 2, 0, 1, {0.1, -0.2}) + card('U', 2, 0, 1, {0, -0.2}) +
+                                                 card('E', 0, 1, 1) + card('B', 3, 10) + card('E', 0, 1, 1) + card('F')));
+  EXPECT_FALSE(f.members[0].loaded());
+  EXPECT_EQ(f.members[1].qy, 0);
+  EXPECT_EQ(f.members[1].along, 0.1);
+  EXPECT_EQ(f.members[1].across, -0.4);
+  const Frame one = parse_frame("deck.dat", split(structure + first + card('F')));
+  EXPECT_EQ(one.members[0].qy, -0.5);
+  EXPECT_EQ(one.members[1].qy, -0.5);
+}
+
 TEST(Frame, DeckQuirksAndErrors) {
   const std::string head = kControl + card('J', 1, 0, 0, {0, 0});
   try {
