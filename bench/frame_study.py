@@ -26,7 +26,7 @@ STOREY_LOAD = 2.0            # t at every floor, towards +x
 
 
 def frame(storeys=6, bays=2, beam_parts=4, column_parts=2, member_loads=True, exact=True, strain_limit=None,
-          E2=0.0, title=None, steps=400):
+          E2=0.0, title=None, steps=400, length=0.5):
     m = nlframe.Model(title or f"FRAME {storeys}x{bays} BEAMS IN {beam_parts}")
     m.material(E=2100., E2=E2, E3=E2, strain_limit=strain_limit)
     outer = m.section("HEB260", yield_stress=2.35, residual="ECCS")
@@ -61,7 +61,7 @@ def frame(storeys=6, bays=2, beam_parts=4, column_parts=2, member_loads=True, ex
         m.load(j, fx=STOREY_LOAD, fy=lumped.pop(j, 0.0))
     for j, fy in lumped.items():
         m.load(j, fy=fy)
-    m.arc_length(steps, 0.5, follow=True, target_iterations=4, end_below=0.8, exact=exact)
+    m.arc_length(steps, length, follow=True, target_iterations=4, end_below=0.8, exact=exact)
     return m
 
 
